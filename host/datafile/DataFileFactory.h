@@ -1,0 +1,33 @@
+// The registry of data-file types, filled by the static registration objects
+// of plug-in modules and queried by the host by type name or file extension.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "CString.h"
+
+class CDataFile;
+using VyrCreateDataFileFn = CDataFile* (*)();
+
+class CDataFileFactoryHelper {
+ public:
+  // pszExtensions ends with an empty string. Everything is copied; nothing is
+  // unregistered, so the helper needs no destructor.
+  CDataFileFactoryHelper(const char* pszTypeName, const char* const* pszExtensions, std::uint64_t qwFlags,
+                         VyrCreateDataFileFn pfnCreate, bool bEnabled, const char* pszOptions, int nPriority);
+
+  struct Registration {
+    CString strTypeName;
+    std::vector<CString> extensions;  // as registered, closing "" included
+    std::uint64_t qwFlags;
+    VyrCreateDataFileFn pfnCreate;
+    bool bEnabled;
+    CString strOptions;
+    int nPriority;
+  };
+  static std::vector<Registration> GetRegistrations();
+  static bool FindByTypeName(const char* pszTypeName, Registration& out);
+  // Extensions compare without the dot and without regard to ASCII case.
+  static bool FindByExtension(const char* pszExtension, Registration& out);
+};

@@ -1,0 +1,71 @@
+// The host's in-memory data state. Values live by (attribute, scope), indexed
+// by element: small non-negative indexes in a dense array, all others in a
+// hash map, so that a stray index costs one entry, not an array of that size.
+// It can record every write and clear, so that a host can show what decoding
+// one message did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "VyrDataState.h"
+
+class CVyrMemoryDataState final : public IVyrDataState {
+ public:
+  enum class Op : std::uint8_t { Set, Clear };
+  enum class Kind : std::uint8_t { None, Real, Int, Text };
+
+  struct Write {
+    int nAttrId;
+    int nIndex;
+    int nScope;
+    Op op;
+    Kind kind;
+    double dValue;
+    std::int32_t nValue;
+    std::string strValue;
+  };
+
+  void SetTextValue(int nAttrId, const char* pszValue, int nIndex, int nScope, int nFlags) override;
+  void SetIntValue(int nAttrId, std::int32_t nValue, int nIndex, int nScope, int nFlags) override;
+  void SetRealValue(int nAttrId, double dValue, int nIndex, int nScope, int nFlags) override;
+  void ClearValue(int nAttrId, int nIndex, int nScope, int nFlags) override;
+  bool IsSortOutputSuppressed() const override { return m_bSortOutputSuppressed; }
+  VyrRetVal GetValue(int nAttrId, int nIndex, int nScope) const override;
+  VyrRetVal GetValueAlt(int nAttrId, int nIndex, int nScope) const override { return GetValue(nAttrId, nIndex, nScope); }
+
+  void SetSortOutputSuppressed(bool b) { m_bSortOutputSuppressed = b; }
+  // Recording of writes: off by default. The count of writes and clears is
+  // always kept.
+  void SetRecordWrites(bool b) { m_bRecord = b; }
+  const std::vector<Write>& GetWrites() const { return m_writes; }
+  void ClearWrites() { m_writes.clear(); }
+  std::uint64_t GetWriteCount() const { return m_nWriteCount; }
+  void Clear();
+
+ private:
+  struct Slot {
+    Kind kind = Kind::None;
+    std::int32_t nValue = 0;
+    double dValue = 0;
+    std::int32_t nText = -1;  // index into m_texts, kept across clears for reuse
+  };
+  struct Column {
+    std::vector<Slot> dense;
+    std::unordered_map<int, Slot> sparse;
+  };
+
+  Slot* SlotForWrite(int nAttrId, int nIndex, int nScope);
+  const Slot* SlotForRead(int nAttrId, int nIndex, int nScope) const;
+  void Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
+  void StoreText(Slot& slot, const char* psz);
+
+  std::unordered_map<std::uint64_t, Column> m_columns;
+  std::vector<std::string> m_texts;
+  std::vector<Write> m_writes;
+  std::uint64_t m_nWriteCount = 0;
+  bool m_bRecord = false;
+  bool m_bSortOutputSuppressed = false;
+};
