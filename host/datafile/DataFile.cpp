@@ -1,6 +1,13 @@
 #include "DataFile.h"
 
 std::atomic<long> VyrLifetimeMonitoring::CLifetimeDetector::s_nLive{0};
+HRESULT CDataFile::s_hrNextFinalConstruct = S_OK;
+
+HRESULT CDataFile::FinalConstruct() {
+  HRESULT hr = s_hrNextFinalConstruct;
+  s_hrNextFinalConstruct = S_OK;
+  return hr;
+}
 
 const _ATL_INTMAP_ENTRY* CDataFile::_GetEntries() {
   static const _ATL_INTMAP_ENTRY entries[] = {

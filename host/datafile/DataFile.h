@@ -70,7 +70,10 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   // COM object root: the reference count and the interface table.
   static const _ATL_INTMAP_ENTRY* _GetEntries();
   HRESULT InternalQueryInterface(REFIID riid, void** ppv);
-  virtual HRESULT FinalConstruct() { return S_OK; }
+  virtual HRESULT FinalConstruct();
+  // Makes the next FinalConstruct fail with hr, so that a host can check how
+  // a module copes with a failed creation. Not for concurrent use.
+  static void FailNextFinalConstruct(HRESULT hr) { s_hrNextFinalConstruct = hr; }
   virtual void FinalRelease() {}
   LONG m_dwRef = 0;
 
@@ -86,6 +89,7 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   HRESULT get_FileInfo(IDispatch** ppFileInfo) override;
 
   // Framework operations.
+  // The object's IUnknown, through which a host holds its references.
   virtual IUnknown* GetControllingUnknown();
   virtual RolRetc LoadDataFile(const char* pszPath, const char* pszOptions);
   virtual RolRetc DataFileInit(const char* pszPath, const char* pszOptions);
@@ -115,4 +119,5 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   CString m_strPathName;
   CString m_strOptions;
   IDataFileMessageSink* m_pSink = nullptr;
+  static HRESULT s_hrNextFinalConstruct;
 };

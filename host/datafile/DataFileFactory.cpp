@@ -40,9 +40,9 @@ std::vector<CDataFileFactoryHelper::Registration> CDataFileFactoryHelper::GetReg
 
 bool CDataFileFactoryHelper::FindByTypeName(const char* pszTypeName, Registration& out) {
   std::lock_guard<std::mutex> lock(FactoryLock());
-  for (const Registration& r : Factories())
-    if (r.strTypeName == pszTypeName) {
-      out = r;
+  for (auto it = Factories().rbegin(); it != Factories().rend(); ++it)
+    if (it->strTypeName == pszTypeName) {
+      out = *it;
       return true;
     }
   return false;
@@ -52,10 +52,10 @@ bool CDataFileFactoryHelper::FindByExtension(const char* pszExtension, Registrat
   if (!pszExtension) return false;
   if (*pszExtension == '.') ++pszExtension;
   std::lock_guard<std::mutex> lock(FactoryLock());
-  for (const Registration& r : Factories())
-    for (const CString& ext : r.extensions)
+  for (auto it = Factories().rbegin(); it != Factories().rend(); ++it)
+    for (const CString& ext : it->extensions)
       if (!ext.IsEmpty() && EqualsIgnoreCase(ext, pszExtension)) {
-        out = r;
+        out = *it;
         return true;
       }
   return false;

@@ -27,6 +27,7 @@ class CDataFileFactoryHelper {
     int nPriority;
   };
   static std::vector<Registration> GetRegistrations();
+  // Lookups answer the newest matching registration.
   static bool FindByTypeName(const char* pszTypeName, Registration& out);
   // Extensions compare without the dot and without regard to ASCII case.
   static bool FindByExtension(const char* pszExtension, Registration& out);

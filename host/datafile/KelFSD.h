@@ -39,3 +39,6 @@ struct IKelFSD_DataFile : IDispatch {
 // registry. A host calls it once before it loads any data-file plug-in.
 void RegisterKelFSDTypeLib();
 void UnregisterKelFSDTypeLib();
+// Type libraries and type descriptions of KelFSD alive now, to tell whether
+// their users released them.
+long KelFSDLiveObjectCount();

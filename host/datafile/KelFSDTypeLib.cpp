@@ -43,8 +43,12 @@ const Member* FindMember(MEMBERID id) {
   return nullptr;
 }
 
+std::atomic<long> s_nLiveObjects{0};
+
 class CRefCounted {
  protected:
+  CRefCounted() { ++s_nLiveObjects; }
+  ~CRefCounted() { --s_nLiveObjects; }
   ULONG DoAddRef() { return ++m_cRef; }
   template <class T>
   ULONG DoRelease(T* self) {
@@ -213,6 +217,8 @@ HRESULT CreateKelFSDTypeLib(LCID, ITypeLib** ppLib) {
   return S_OK;
 }
 }  // namespace
+
+long KelFSDLiveObjectCount() { return s_nLiveObjects.load(); }
 
 void RegisterKelFSDTypeLib() { RegisterTypeLib(LIBID_KelFSD, 1, 0, CreateKelFSDTypeLib); }
 void UnregisterKelFSDTypeLib() { UnregisterTypeLib(LIBID_KelFSD, 1, 0); }

@@ -1,0 +1,175 @@
+#include "DecodeFormats.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "Json.h"
+#include "VyrSchema.h"
+
+namespace {
+bool HasPosition(const CVyrGenericHsMessage& msg) {
+  return msg.m_dLatitude != kVyrNoPosition && msg.m_dLongitude != kVyrNoPosition;
+}
+
+const char* OpName(CVyrMemoryDataState::Op op) { return op == CVyrMemoryDataState::Op::Set ? "set" : "clear"; }
+
+void AppendWriteValueJson(std::string& out, const CVyrMemoryDataState::Write& w) {
+  switch (w.kind) {
+    case CVyrMemoryDataState::Kind::Real: AppendJsonNumber(out, w.dValue); break;
+    case CVyrMemoryDataState::Kind::Int: AppendJsonInt(out, w.nValue); break;
+    case CVyrMemoryDataState::Kind::Text: AppendJsonString(out, w.strValue); break;
+    case CVyrMemoryDataState::Kind::None: out += "null"; break;
+  }
+}
+
+void AppendWriteValueText(std::string& out, const CVyrMemoryDataState::Write& w) {
+  switch (w.kind) {
+    case CVyrMemoryDataState::Kind::Real: AppendJsonNumber(out, w.dValue); break;
+    case CVyrMemoryDataState::Kind::Int: AppendJsonInt(out, w.nValue); break;
+    case CVyrMemoryDataState::Kind::Text: out += '"'; out += w.strValue; out += '"'; break;
+    case CVyrMemoryDataState::Kind::None: break;
+  }
+}
+
+void AppendCoordinateJson(std::string& out, double d, bool has) {
+  if (has) AppendJsonNumber(out, d);
+  else out += "null";
+}
+
+// Indents every line of a multi-line text for the readable listing.
+void AppendIndented(std::string& out, const CString& text, const char* indent) {
+  std::string_view v = text.view();
+  size_t start = 0;
+  while (start <= v.size()) {
+    size_t nl = v.find('\n', start);
+    std::string_view line = v.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty()) {
+      out += indent;
+      out.append(line);
+      out += '\n';
+    }
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
+}
+}  // namespace
+
+std::string AttributeName(int nAttrId) {
+  IVyrSchemaAccessor2* schema = GetSchemaDefsDynamic();
+  const char* name = schema ? schema->GetAttrNameById(nAttrId) : nullptr;
+  return name ? name : std::to_string(nAttrId);
+}
+
+void WriteFileStartText(std::string& out, const DecodedFileInfo& info) {
+  out += "== ";
+  out += info.strPath;
+  out += " (" + info.strTypeName + ", start " + info.startTime.FormatIso8601() + ", device type " +
+         std::to_string(info.nDeviceType) + ")\n";
+}
+
+void WriteMessageText(std::string& out, const DecodedMessage& m) {
+  char line[256];
+  std::snprintf(line, sizeof line, "\n#%" PRIu64 "  class %d  time %+.3f s  ", m.nIndex, m.msg.m_nMsgClass,
+                static_cast<double>(m.msg.m_msgTime.GetMs()) / 1000.0);
+  out += line;
+  if (HasPosition(m.msg)) {
+    std::snprintf(line, sizeof line, "position %.6f, %.6f (quality %u)\n", m.msg.m_dLatitude, m.msg.m_dLongitude,
+                  m.msg.m_byPosQuality);
+  } else {
+    std::snprintf(line, sizeof line, "no position (quality %u)\n", m.msg.m_byPosQuality);
+  }
+  out += line;
+  out += "  name:    ";
+  out += m.expanded.m_strMsgName.view();
+  out += "\n  detail:\n";
+  AppendIndented(out, m.expanded.m_strDetailText, "    ");
+  if (m.writes.empty()) return;
+  out += "  attributes:\n";
+  for (const auto& w : m.writes) {
+    out += "    ";
+    out += AttributeName(w.nAttrId);
+    std::snprintf(line, sizeof line, "[%d] scope %d ", w.nIndex, w.nScope);
+    out += line;
+    if (w.op == CVyrMemoryDataState::Op::Clear) {
+      out += "cleared\n";
+      continue;
+    }
+    out += "= ";
+    AppendWriteValueText(out, w);
+    out += '\n';
+  }
+}
+
+void WriteFileStartJsonl(std::string& out, const DecodedFileInfo& info) {
+  out += "{\"file\": ";
+  AppendJsonString(out, info.strPath);
+  out += ", \"type\": ";
+  AppendJsonString(out, info.strTypeName);
+  out += ", \"start\": ";
+  AppendJsonString(out, info.startTime.FormatIso8601());
+  out += ", \"device_type\": ";
+  AppendJsonInt(out, info.nDeviceType);
+  out += "}\n";
+}
+
+void WriteMessageJsonl(std::string& out, const DecodedMessage& m) {
+  bool has = HasPosition(m.msg);
+  const char* payload = m.msg.GetMsgBuf();
+  out += "{\"index\": ";
+  AppendJsonInt(out, static_cast<long long>(m.nIndex));
+  out += ", \"class\": ";
+  AppendJsonInt(out, m.msg.m_nMsgClass);
+  out += ", \"time_ms\": ";
+  AppendJsonInt(out, m.msg.m_msgTime.GetMs());
+  out += ", \"lat\": ";
+  AppendCoordinateJson(out, m.msg.m_dLatitude, has);
+  out += ", \"lon\": ";
+  AppendCoordinateJson(out, m.msg.m_dLongitude, has);
+  out += ", \"quality\": ";
+  AppendJsonInt(out, m.msg.m_byPosQuality);
+  out += ", \"payload\": ";
+  AppendJsonString(out, payload ? std::string_view(payload, static_cast<size_t>(m.msg.GetMsgBufLen())) : "");
+  out += ", \"name\": ";
+  AppendJsonString(out, m.expanded.m_strMsgName.view());
+  out += ", \"summary\": ";
+  AppendJsonString(out, m.expanded.m_strSummaryText.view());
+  out += ", \"detail\": ";
+  AppendJsonString(out, m.expanded.m_strDetailText.view());
+  out += ", \"type\": ";
+  AppendJsonInt(out, m.expanded.m_nMsgType);
+  out += ", \"attrs\": [";
+  bool first = true;
+  for (const auto& w : m.writes) {
+    out += first ? "{\"attr\": " : ", {\"attr\": ";
+    first = false;
+    AppendJsonString(out, AttributeName(w.nAttrId));
+    out += ", \"index\": ";
+    AppendJsonInt(out, w.nIndex);
+    out += ", \"scope\": ";
+    AppendJsonInt(out, w.nScope);
+    out += ", \"op\": \"";
+    out += OpName(w.op);
+    out += '"';
+    if (w.op == CVyrMemoryDataState::Op::Set) {
+      out += ", \"value\": ";
+      AppendWriteValueJson(out, w);
+    }
+    out += '}';
+  }
+  out += "]}\n";
+}
+
+void WriteSummaryJson(std::string& out, const std::string& path, const DecodeCounts& c) {
+  out += "{\"file\": ";
+  AppendJsonString(out, path);
+  out += ", \"messages\": ";
+  AppendJsonInt(out, static_cast<long long>(c.nMessages));
+  out += ", \"header_messages\": ";
+  AppendJsonInt(out, static_cast<long long>(c.nHeaderMessages));
+  out += ", \"measurement_messages\": ";
+  AppendJsonInt(out, static_cast<long long>(c.nMeasurementMessages));
+  out += ", \"attribute_writes\": ";
+  AppendJsonInt(out, static_cast<long long>(c.nAttributeWrites));
+  out += "}\n";
+}

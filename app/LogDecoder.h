@@ -1,0 +1,64 @@
+// Reads one log through its data-file type and decodes every message through
+// the decode device of the file's stream, with one data state for the whole
+// file, as the host application does. Messages are handed on one at a time as
+// they are read: memory does not grow with the size of the log.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "MemoryDataState.h"
+#include "RolRetc.h"
+#include "VyrExpandedMessage.h"
+#include "VyrGenericHsMessage.h"
+#include "VyrTime.h"
+
+struct DecodedFileInfo {
+  std::string strPath;
+  std::string strTypeName;
+  CVyrMilliSecAbsTime startTime;
+  int nDeviceType = 0;
+};
+
+struct DecodedMessage {
+  std::uint64_t nIndex;
+  const CVyrGenericHsMessage& msg;
+  const CVyrExpandedMessage& expanded;
+  const std::vector<CVyrMemoryDataState::Write>& writes;  // empty unless recorded
+  const CVyrMemoryDataState& dataState;
+};
+
+struct DecodeCounts {
+  std::uint64_t nMessages = 0;
+  std::uint64_t nHeaderMessages = 0;
+  std::uint64_t nMeasurementMessages = 0;
+  std::uint64_t nAttributeWrites = 0;
+};
+
+struct DecodeOptions {
+  bool bRecordWrites = true;
+  bool bWantTexts = true;
+};
+
+class CLogDecoder {
+ public:
+  using FileFn = std::function<void(const DecodedFileInfo&)>;
+  using MessageFn = std::function<void(const DecodedMessage&)>;
+  using ProgressFn = std::function<void(std::uint64_t bytesRead, std::uint64_t fileSize)>;
+
+  explicit CLogDecoder(DecodeOptions options) : m_options(options) {}
+
+  // Decodes the file. onFile runs once, before the first message. Returns 0,
+  // the reader's result code, or -1 with strError set when the host cannot
+  // handle the file at all (unknown type, no decode device).
+  RolRetc Decode(const std::string& path, const FileFn& onFile, const MessageFn& onMessage, DecodeCounts& counts,
+                 std::string& strError, const ProgressFn& onProgress = nullptr);
+
+ private:
+  DecodeOptions m_options;
+};
+
+// What a reader's result code means, in words.
+std::string DescribeReaderResult(RolRetc rc);

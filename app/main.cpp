@@ -1,0 +1,85 @@
+// vyrhost: a command-line host for log-format plug-ins. It loads the plug-in
+// modules, then reads, decodes and shows logs through them.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "PluginHost.h"
+
+namespace {
+const char kUsage[] =
+    "usage: vyrhost [--plugins DIR] COMMAND [OPTIONS] [FILE...]\n"
+    "\n"
+    "Reads radio measurement logs through the log-format plug-ins in DIR\n"
+    "(default: the folder 'plugins' beside the vyrhost program).\n"
+    "\n"
+    "Commands:\n"
+    "  formats                 list the data-file types and decode devices of the plug-ins\n"
+    "  decode FILE...          decode every message of each log\n"
+    "      --format text       a readable listing of every message (the default)\n"
+    "      --format jsonl      one JSON object per file start and per message\n"
+    "      --format summary    one JSON line of counts per file\n"
+    "      --level-threshold DBM\n"
+    "                          the weakest scan level kept, in dBm (default: -inf,\n"
+    "                          which keeps every level the scanner reports)\n"
+    "\n"
+    "Options:\n"
+    "  --plugins DIR           load plug-ins from DIR\n"
+    "  -h, --help              show this help\n"
+    "\n"
+    "Exit status: 0 when every file was decoded, 1 when a file was refused or\n"
+    "could not be read (the other files are still processed), 2 on a usage error.\n";
+
+CPluginHost& Host() {
+  static CPluginHost host;
+  return host;
+}
+}  // namespace
+
+bool LoadPlugins(const GlobalOptions& global) {
+  std::vector<std::string> errors;
+  std::string folder = global.strPluginFolder.empty() ? CPluginHost::DefaultFolder() : global.strPluginFolder;
+  int loaded = Host().LoadFolder(folder, errors);
+  for (const std::string& e : errors) std::fprintf(stderr, "vyrhost: %s\n", e.c_str());
+  if (loaded == 0) {
+    std::fprintf(stderr, "vyrhost: no plug-in could be loaded from %s\n", folder.c_str());
+    return false;
+  }
+  return true;
+}
+
+int main(int argc, char** argv) {
+  GlobalOptions global;
+  int i = 1;
+  for (; i < argc && argv[i][0] == '-'; ++i) {
+    std::string a = argv[i];
+    if (a == "-h" || a == "--help") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    }
+    if (a == "--plugins" && i + 1 < argc) {
+      global.strPluginFolder = argv[++i];
+    } else if (a.rfind("--plugins=", 0) == 0) {
+      global.strPluginFolder = a.substr(std::strlen("--plugins="));
+    } else {
+      std::fprintf(stderr, "vyrhost: unknown option '%s'\n\n%s", a.c_str(), kUsage);
+      return kExitUsage;
+    }
+  }
+  if (i >= argc) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  std::string command = argv[i++];
+  std::vector<std::string> args(argv + i, argv + argc);
+  if (command == "formats") return RunFormats(global, args);
+  if (command == "decode") return RunDecode(global, args);
+  if (command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  std::fprintf(stderr, "vyrhost: unknown command '%s'\n\n%s", command.c_str(), kUsage);
+  return kExitUsage;
+}
