@@ -7,6 +7,16 @@ std::int64_t FloorMod(std::int64_t a, std::int64_t b) {
   std::int64_t r = a % b;
   return r < 0 ? r + b : r;
 }
+
+// Wrapping arithmetic keeps absurd inputs (a time of day of 10^15 hours, a
+// start time at the end of the range) free of undefined behaviour; such
+// times are nonsense either way.
+std::int64_t WrapAdd(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+std::int64_t WrapSub(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
+}
 }  // namespace
 
 void CDataFileInfo::Clear() {
@@ -29,14 +39,10 @@ void CDataFileInfo::SetFileStartTime(const CVyrMilliSecAbsTime& start, const CVy
 
 CVyrMilliSecRelTime CDataFileInfo::CalculateRelMsgTimeFromTimeWithinDay(const CVyrMilliSecRelTime& timeWithinDay) {
   std::int64_t t = timeWithinDay.GetMs();
-  // Wrapping arithmetic keeps absurd inputs (a time of day of 10^15 hours)
-  // free of undefined behaviour; such times are nonsense either way.
-  auto add = [](std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
-  };
-  if (t < m_nLastTimeWithinDay - kHalfDayMs) m_nDayOffsetMs = add(m_nDayOffsetMs, kVyrMsPerDay);
+  if (static_cast<__int128>(t) < static_cast<__int128>(m_nLastTimeWithinDay) - kHalfDayMs)
+    m_nDayOffsetMs = WrapAdd(m_nDayOffsetMs, kVyrMsPerDay);
   m_nLastTimeWithinDay = t;
-  std::int64_t startOfDay = m_startTime.GetMs() - FloorMod(m_startTime.GetMs(), kVyrMsPerDay);
-  std::int64_t rel = add(add(add(startOfDay, m_nDayOffsetMs), t), -m_startTime.GetMs());
-  return CVyrMilliSecRelTime(add(rel, m_nOffsetMs));
+  std::int64_t startOfDay = WrapSub(m_startTime.GetMs(), FloorMod(m_startTime.GetMs(), kVyrMsPerDay));
+  std::int64_t rel = WrapSub(WrapAdd(WrapAdd(startOfDay, m_nDayOffsetMs), t), m_startTime.GetMs());
+  return CVyrMilliSecRelTime(WrapAdd(rel, m_nOffsetMs));
 }

@@ -1,8 +1,9 @@
 #include "MemoryDataState.h"
 
 namespace {
-// Indexes below this live in a column's dense array (about 32 MB at most).
-constexpr int kDenseLimit = 1 << 21;
+// Indexes below this live in a column's dense array (24 bytes a slot, so at
+// most about 25 MB per attribute and scope); it holds a capped frequency plan.
+constexpr int kDenseLimit = 1 << 20;
 
 std::uint64_t ColumnKey(int nAttrId, int nScope) {
   return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nAttrId)) << 32) |

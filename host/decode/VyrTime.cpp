@@ -53,8 +53,9 @@ CVyrMilliSecAbsTime::CVyrMilliSecAbsTime(const CTime& time, int nMilliSeconds)
     : m_ms(Saturate(static_cast<i128>(time.GetTime()) * 1000 + nMilliSeconds)) {}
 
 std::string CVyrMilliSecAbsTime::FormatIso8601() const {
+  // The day's start may lie below the 64-bit range for the earliest times.
   std::int64_t days = static_cast<std::int64_t>(FloorDiv(m_ms, kVyrMsPerDay));
-  std::int64_t msOfDay = m_ms - days * kVyrMsPerDay;
+  std::int64_t msOfDay = static_cast<std::int64_t>(m_ms - static_cast<i128>(days) * kVyrMsPerDay);
   std::int64_t y;
   int m, d;
   CivilFromDays(days, y, m, d);

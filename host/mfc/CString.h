@@ -21,7 +21,10 @@ class CString {
   int GetLength() const { return static_cast<int>(m_str.size()); }
   bool IsEmpty() const { return m_str.empty(); }
   void Empty() { m_str.clear(); }
-  char GetAt(int i) const { return m_str[static_cast<size_t>(i)]; }
+  // NUL for a position outside the text, as at the terminator.
+  char GetAt(int i) const {
+    return i >= 0 && static_cast<size_t>(i) < m_str.size() ? m_str[static_cast<size_t>(i)] : '\0';
+  }
   char operator[](int i) const { return GetAt(i); }
   operator const char*() const { return m_str.c_str(); }
   const char* GetString() const { return m_str.c_str(); }
