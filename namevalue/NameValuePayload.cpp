@@ -79,7 +79,9 @@ int NameValueGetValue(const CVyrGenericHsMessage& msg, const char* pszName, char
   CNameValueFieldCursor names(s, kNameEnd);
   CNameValueFieldCursor values(s, kValueEnd);
 
-  // Field 0 at ";" holds the names section and the first value.
+  // Field 0 at ";" holds the names section and the first value; a payload
+  // without any ";" holds no complete value.
+  if (s.find(kValueEnd) == std::string_view::npos) return 1;
   std::string_view v = values.Current();
   if (v.empty()) return 1;
   std::string_view n = names.Current();

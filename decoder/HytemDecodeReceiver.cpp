@@ -1,0 +1,67 @@
+#include "HytemDecodeReceiver.h"
+
+#include <cstdint>
+#include <new>
+
+#include "HytemNameValueDefns.h"
+#include "NameValueDecoder.h"
+
+namespace {
+constexpr std::uint32_t kMsgClassFlags = 0x800000;
+
+const char* MessageName(std::int32_t nMsgClass) {
+  switch (nMsgClass) {
+    case kHytemMsgClassHeader: return "Header Info";
+    case kHytemMsgClassMeasurement: return "Scanner message";
+    default: return "Unknown message :ERROR!";
+  }
+}
+}  // namespace
+
+CVyrDecodeReceiverHytem::CVyrDecodeReceiverHytem(const CVyrDeviceTypeInfo& info)
+    : CVyrDecodeReceiver(info), m_pDefnMap(CreateNameValueDefnMap()) {
+  for (int r = 0; r < s_nHytemNameValueDefns; ++r)
+    m_pDefnMap->SetAt(s_HytemNameValueDefns[r].pszName, s_HytemNameValueDefns[r]);
+}
+
+CVyrDecodeReceiverHytem::~CVyrDecodeReceiverHytem() = default;
+
+RolRetc CVyrDecodeReceiverHytem::DecodeMessage(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState,
+                                               CVyrExpandedMessage& expanded, IKelCellRefs_Search* pSearch) {
+  if (CVyrDecodeDevice::DecodeMessage(msg, pDataState, expanded, pSearch) == 0) return 0;
+  const std::int32_t nMsgClass = msg.m_nMsgClass;
+
+  if (expanded.m_bWantSummaryText) {
+    expanded.m_strSummaryText = msg.GetMsgBufLen() == 0 ? "EMPTY MESSAGE" : msg.GetMsgBuf();
+    expanded.m_strSummaryText += "\r\n";
+  }
+
+  NameValueDecoder decoder{pDataState, &expanded, this, pSearch};
+  decoder.Decode(msg, *m_pDefnMap);
+
+  expanded.m_nMsgType = static_cast<std::int16_t>(nMsgClass);
+  if (expanded.m_bWantMsgName) expanded.m_strMsgName = MessageName(nMsgClass);
+  return 0;
+}
+
+void CVyrDecodeReceiverHytem::GetSupportedMsgClassInfo(CVyrDeviceMsgClassInfoArray& array) const {
+  CVyrDecodeDevice::GetSupportedMsgClassInfo(array);
+  const CVyrDeviceMsgClassInfo classes[] = {
+      {"HYTEM Header", kHytemMsgClassHeader, 1, kMsgClassFlags, 0, nullptr, -1, 0},
+      {"HYTEM Message", kHytemMsgClassMeasurement, 1, kMsgClassFlags, 0, nullptr, -1, 0},
+  };
+  AddSupportedMsgClassInfo(array, classes, 2);
+}
+
+RolRetc CVyrDecodeReceiverHytem::GetMsgBrowseGroupDefn(CVyrMsgBrowseGroupDefn& defn) {
+  CVyrDecodeDevice::GetMsgBrowseGroupDefn(defn);
+  return 0;
+}
+
+CVyrDecodeDevice* CreateHytemDecodeDevice(const CVyrDeviceTypeInfo& info) {
+  try {
+    return new CVyrDecodeReceiverHytem(info);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}

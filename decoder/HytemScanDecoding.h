@@ -1,0 +1,61 @@
+// Scan decoding: the routines that turn a HYTEM header's scan set-up into the
+// frequency plan of the scan, spread a band's levels over that plan and rank
+// them, floor weak levels, and write the "Top 10 RSSI values" and channel
+// level texts. Each is the routine of a row of the HYTEM field table.
+#pragma once
+
+#include "NameValueDefn.h"
+
+// Attribute ids used by the routines besides a definition's own, resolved at
+// module load by ResolveHytemScanAttrIds().
+extern int g_nAttrScanLogFreqStr;            // ATTR_ID_SCAN_LOG_FREQ_STR
+extern int g_nAttrScanLogHytemBandStartIdx;  // ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX
+extern int g_nAttrScanLogFreq;               // ATTR_ID_SCAN_LOG_FREQ
+extern int g_nAttrScanBinDbMean;             // ATTR_ID_SCAN_BIN_DB_MEAN
+extern int g_nAttrScanSortSigLevelBySigLev;  // ATTR_ID_SCAN_SORT_SIGLEVEL_BY_SIGLEV
+extern int g_nAttrScanSortIndexBySigLev;     // ATTR_ID_SCAN_SORT_INDEX_BY_SIGLEV
+extern int g_nAttrScanSortFreqBySigLev;      // ATTR_ID_SCAN_SORT_FREQ_BY_SIGLEV
+
+// The id of a schema name, asked of the host's schema afresh; 0 when the
+// host offers no schema or the name is unknown.
+int ResolveHytemAttrId(const char* pszName);
+
+// Resolves the seven ids above, in the order listed.
+void ResolveHytemScanAttrIds();
+
+// The most frequencies that one scan's plan holds. A header whose bands would
+// give more (a tiny step over a huge range) has its plan cut here: the band in
+// progress ends at this element, and every later band starts and ends there.
+constexpr int kMaxScanFrequencies = 1000000;
+
+// Levels below this (dBm) are cleared from the level attributes.
+constexpr double kLevelFloorDbm = -140.0;
+
+// Lines of the "Top 10 RSSI values" list.
+constexpr int kTopLevelCount = 10;
+
+// "frequencyN": the text "%.3f MHz" of the row's frequency.
+void DecodeFreqText(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
+                    CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
+
+// "nbScannedBandwidths": the frequency plan (texts and hertz, scope 0) and the
+// band start indexes. A band whose step does not advance the frequency (zero,
+// negative, or too small for the frequency's precision) yields its start
+// frequency only, when that lies within the band, and then ends.
+void DecodeScanBands(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
+                     CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
+
+// "Levels": the band's levels at their plan elements, the ranked levels and the
+// "Top 10 RSSI values" text. Levels whose plan element would lie beyond
+// 2147483647 are dropped.
+void DecodeBandLevels(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
+                      CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
+
+// "Average", "Minimum", "Maximum": clears the row's value when below -140.
+void ApplyLevelFloor(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
+                     CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
+
+// "Level1" to "Level4": the level floor, then one line of the channel level list.
+void DecodeChannelLevel(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
+                        CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver,
+                        IKelCellRefs_Search* pSearch);

@@ -1,0 +1,75 @@
+// DecodeScanBands: the frequency plan of a scan from the bands of its header.
+#include <cmath>
+#include <cstdint>
+
+#include "CString.h"
+#include "HytemScanDecoding.h"
+#include "HytemValueReading.h"
+#include "NameValueNumbers.h"
+#include "VyrDataState.h"
+
+namespace {
+struct HytemBand {
+  double dStartMHz;
+  double dStopMHz;
+  double dStepMHz;
+};
+
+// The start, stop and step of band j; false when any of them is missing.
+bool ReadBand(const CVyrGenericHsMessage& msg, std::int64_t j, HytemBand& band) {
+  CString strStart, strStop, strStep;
+  strStart.Format("startFrequencies%lld", static_cast<long long>(j));
+  strStop.Format("stopFrequencies%lld", static_cast<long long>(j));
+  strStep.Format("frequencyStep%lld", static_cast<long long>(j));
+  CHytemPayloadValue start(msg, strStart);
+  CHytemPayloadValue stop(msg, strStop);
+  CHytemPayloadValue step(msg, strStep);
+  if (!start || !stop || !step) return false;
+  band.dStartMHz = NameValueReadDouble(start.c_str());
+  band.dStopMHz = NameValueReadDouble(stop.c_str());
+  band.dStepMHz = NameValueReadDouble(step.c_str()) * 0.001;  // the log gives kHz
+  return true;
+}
+
+void WritePlanFrequency(IVyrDataState* pDataState, double dFreqMHz, int nElement) {
+  CString strText;
+  strText.Format("%.3f MHz", dFreqMHz);
+  pDataState->SetTextValue(g_nAttrScanLogFreqStr, strText, nElement, kVyrScopeFrequencyPlan, 0);
+  pDataState->SetRealValue(g_nAttrScanLogFreq, dFreqMHz * 1000000, nElement, kVyrScopeFrequencyPlan, 0);
+}
+
+// Writes the band's frequencies from plan element nNext on and returns the
+// element after its last. The half-step tolerance keeps the stop frequency
+// although the running sum ends slightly above it. A band ends when the step
+// no longer moves the frequency upward, and the plan ends at its cap.
+int WriteBandFrequencies(IVyrDataState* pDataState, const HytemBand& band, int nNext) {
+  const bool bAdvances = band.dStepMHz > 0;
+  const double dLimit = bAdvances ? band.dStopMHz + band.dStepMHz * 0.5 : band.dStopMHz;
+  double f = band.dStartMHz;
+  while (f <= dLimit && std::isfinite(f) && nNext < kMaxScanFrequencies) {
+    WritePlanFrequency(pDataState, f, nNext++);
+    const double dNext = f + band.dStepMHz;  // running sum, as the scanner steps
+    if (!(dNext > f)) break;
+    f = dNext;
+  }
+  return nNext;
+}
+}  // namespace
+
+void DecodeScanBands(const CVyrGenericHsMessage& msg, const NameValueDefn*, IVyrDataState* pDataState,
+                     CVyrExpandedMessage*, CVyrDecodeReceiver*, IKelCellRefs_Search*) {
+  if (!pDataState) return;
+  CHytemPayloadValue count(msg, "nbScannedBandwidths");
+  if (!count) return;
+  const std::int32_t nBands = NameValueReadLong(count.c_str());
+
+  pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, 0, 0, kVyrScopeFrequencyPlan, 0);
+  int nNext = 0;
+  // Band j starts at element j - 1 of the start indexes; element j is its end.
+  for (std::int64_t j = 1; j <= nBands; ++j) {
+    HytemBand band;
+    if (!ReadBand(msg, j, band)) return;
+    nNext = WriteBandFrequencies(pDataState, band, nNext);
+    pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, nNext, static_cast<int>(j), kVyrScopeFrequencyPlan, 0);
+  }
+}

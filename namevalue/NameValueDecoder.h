@@ -1,0 +1,36 @@
+// The generic decoding of a name/value payload through a definition map: for
+// each field with a definition, the value goes to its attribute (unit
+// converted), " label=value" to the detail text, and the definition's routine
+// runs.
+#pragma once
+
+#include "NameValueDefn.h"
+
+// The context of one decode call; nothing here is owned.
+struct NameValueDecoder {
+  IVyrDataState* pDataState;
+  CVyrExpandedMessage* pExpandedMsg;
+  CVyrDecodeReceiver* pReceiver;    // only passed on to routines
+  IKelCellRefs_Search* pSearch;     // only passed on to routines
+
+  // Walks the payload pair by pair until the first empty name or value (the
+  // first value is decoded even when empty). A routine that throws ends the
+  // walk; what was delivered before stays.
+  void Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map);
+
+  // Delivers one value text by its type code, at scope 2147483647. Nothing
+  // when attrId or type is 0.
+  void ConvertValue(int attrId, int index, const char* text, int type, int unit);
+
+  // Delivers a ","-joined list (type 8, 9 or 10): element k to index + k,
+  // stopping at the first empty element or where the index would pass
+  // 2147483647.
+  void ConvertList(int attrId, int index, const char* text, int type, int unit);
+
+  // Appends " label=text" to the detail text when the host wants it, the
+  // label is not empty and the type is not 0. unit and format are not used.
+  void AppendText(const char* label, const char* text, int unit, int format, int type);
+};
+
+// The unit in which the host keeps the attribute's values, or -1.
+int GetAttrUnitType(int attrId);
