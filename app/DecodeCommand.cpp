@@ -6,12 +6,14 @@
 #include "Commands.h"
 #include "DecodeFormats.h"
 #include "OutputWriter.h"
+#include "ParallelFiles.h"
 #include "Progress.h"
 #include "VyrDecodeDevice.h"
 
 namespace {
 struct DecodeArgs {
   DecodeFormat format = DecodeFormat::Text;
+  int nJobs = 1;
   std::vector<std::string> files;
 };
 
@@ -68,6 +70,14 @@ bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
         return false;
       }
       CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
+    } else if ((a.rfind("--jobs", 0) == 0 && value("--jobs", v)) || (a.rfind("-j", 0) == 0 && value("-j", v))) {
+      char* end = nullptr;
+      long n = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || n < 1 || n > 256) {
+        std::fprintf(stderr, "vyrhost decode: the number of jobs '%s' is not a number from 1 to 256\n", v.c_str());
+        return false;
+      }
+      out.nJobs = static_cast<int>(n);
     } else {
       std::fprintf(stderr, "vyrhost decode: unknown or incomplete option '%s'\n", a.c_str());
       return false;
@@ -81,18 +91,21 @@ bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
 }
 
 void PrintDecodeUsage() {
-  std::fprintf(stderr, "usage: vyrhost decode [--format text|jsonl|summary] [--level-threshold DBM] FILE...\n"
+  std::fprintf(stderr, "usage: vyrhost decode [--format text|jsonl|summary] [--level-threshold DBM] [--jobs N] FILE...\n"
                        "Try 'vyrhost --help' for more.\n");
 }
 
-// Decodes one file into the writer. Returns false when the file failed.
-bool DecodeOneFile(const std::string& path, DecodeFormat format, COutputWriter& out) {
+// Decodes one file into the stream; what goes wrong is described in err.
+// Returns false when the file failed.
+bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgress, std::FILE* stream,
+                   std::string& err) {
+  COutputWriter out(stream);
   DecodeOptions options;
   options.bRecordWrites = format != DecodeFormat::Summary;
   CLogDecoder decoder(options);
   DecodeCounts counts;
   std::string error;
-  CProgress progress("decoding " + path);
+  CProgress progress("decoding " + path, bShowProgress);
   auto onFile = [&](const DecodedFileInfo& info) {
     if (format == DecodeFormat::Text) WriteFileStartText(out.Buffer(), info);
     else if (format == DecodeFormat::Jsonl) WriteFileStartJsonl(out.Buffer(), info);
@@ -106,9 +119,8 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, COutputWriter& 
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   if (rc != ROL_OK) {
     out.Flush();
-    if (rc == -1) std::fprintf(stderr, "vyrhost: %s: %s\n", path.c_str(), error.c_str());
-    else std::fprintf(stderr, "vyrhost: %s: refused with code %d: %s\n", path.c_str(), rc,
-                      DescribeReaderResult(rc).c_str());
+    if (rc == -1) err = "vyrhost: " + path + ": " + error + "\n";
+    else err = "vyrhost: " + path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc) + "\n";
     return false;
   }
   if (format == DecodeFormat::Summary) WriteSummaryJson(out.Buffer(), path, counts);
@@ -124,8 +136,9 @@ int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args)
     return kExitUsage;
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
-  COutputWriter out(stdout);
-  bool allOk = true;
-  for (const std::string& path : da.files) allOk = DecodeOneFile(path, da.format, out) && allOk;
+  bool bShowProgress = da.nJobs == 1;
+  bool allOk = RunFilesInOrder(da.files, da.nJobs, [&](const std::string& path, std::FILE* out, std::string& err) {
+    return DecodeOneFile(path, da.format, bShowProgress, out, err);
+  });
   return allOk ? kExitOk : kExitFileFailed;
 }

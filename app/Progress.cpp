@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
-CProgress::CProgress(std::string label)
-    : m_label(std::move(label)), m_bEnabled(isatty(STDERR_FILENO) == 1), m_start(std::chrono::steady_clock::now()),
+CProgress::CProgress(std::string label, bool bAllowed)
+    : m_label(std::move(label)), m_bEnabled(bAllowed && isatty(STDERR_FILENO) == 1), m_start(std::chrono::steady_clock::now()),
       m_lastDraw(m_start) {}
 
 CProgress::~CProgress() {

@@ -9,7 +9,7 @@
 
 class CProgress {
  public:
-  explicit CProgress(std::string label);
+  explicit CProgress(std::string label, bool bAllowed = true);
   ~CProgress();
   void Update(std::uint64_t done, std::uint64_t total);
 

@@ -24,6 +24,8 @@ const char kUsage[] =
     "      --level-threshold DBM\n"
     "                          the weakest scan level kept, in dBm (default: -inf,\n"
     "                          which keeps every level the scanner reports)\n"
+    "      --jobs N, -j N      decode N files at a time; the output is the same as\n"
+    "                          with one job, in the order the files were given\n"
     "\n"
     "Options:\n"
     "  --plugins DIR           load plug-ins from DIR\n"
