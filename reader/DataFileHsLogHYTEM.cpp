@@ -1,0 +1,272 @@
+#include "DataFileHsLogHYTEM.h"
+
+#include <cstdlib>
+
+#include "DataFileInfo.h"
+#include "HytemArithmetic.h"
+#include "KelStringUtils.h"
+#include "NameValueFields.h"
+#include "NameValuePayload.h"
+
+namespace {
+
+constexpr char kSoftwareMarker[] = "HYTEM Software";
+constexpr char kSoftwareVersionField[] = "Software Version";
+constexpr char kDelayName[] = "delayBetweenMeasurement";
+constexpr char kFieldSeparator = '\t';
+// The time text used when a log has no "Time" column; it reads as 0.
+constexpr char kNoTimeText[] = "00:00:0";
+
+// Position quality from the log's position validity (1 is the best fix).
+std::uint8_t PositionQuality(std::int32_t nValidity) {
+  switch (nValidity) {
+    case 1: return 100;
+    case 2: return 90;
+    case 3: return 80;
+    default: return 50;
+  }
+}
+
+bool HasPayloadDelimiter(std::string_view text) { return text.find_first_of("^;") != std::string_view::npos; }
+
+}  // namespace
+
+CDataFileHsLogHYTEM::CDataFileHsLogHYTEM() = default;
+CDataFileHsLogHYTEM::~CDataFileHsLogHYTEM() = default;
+
+RolRetc CDataFileHsLogHYTEM::LoadDataFile(const char* pszPath, const char* pszOptions) {
+  ResetColumns();
+  RolRetc rc = DataFileInit(pszPath, pszOptions);
+  if (rc != ROL_OK) return rc;
+  return ProcessFile(true);
+}
+
+void CDataFileHsLogHYTEM::ResetColumns() {
+  m_columnNames.RemoveAll();
+  m_nTimeCol = m_nDateCol = m_nLatitudeCol = m_nLongitudeCol = -1;
+  m_nNSCol = m_nWECol = m_nValidityCol = -1;
+}
+
+// Opens the log, checks its software line, reads the header block and the
+// column header line, and takes the start time from the first measurement
+// line. The file stays open after that line.
+RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
+  m_fileInfo.Clear();
+  m_delayBetweenMeasurement = 0;
+  m_dLatestTimeOfDay = 0.0;
+  m_nRepeatCount = 0;
+
+  if (!m_file.Open(pszPath, CStdioFile::modeRead | CStdioFile::shareDenyWrite | CStdioFile::typeText)) {
+    return kRcCannotOpen;
+  }
+  CString strLine;
+  if (zuCStringGetLine(m_file, strLine, kMaxLineLength) != ROL_OK) return kRcLineMissing;
+  if (strLine.Find(kSoftwareMarker) < 0) return kRcNotHytemLog;  // only the first line counts
+
+  CVyrGenericHsMessage scratch;  // the header fields are not kept here
+  if (ReadHeaderBlock(scratch) != ROL_OK) return kRcNotHytemLog;
+
+  CVyrMilliSecAbsTime start;
+  const RolRetc rc = ReadStartTime(start);
+  if (rc != ROL_OK) return rc;
+  AnnounceStream(start);
+  return ROL_OK;
+}
+
+// The file starts at the date and time within day of the first measurement
+// line; that line's time already counts for the repeat offset.
+RolRetc CDataFileHsLogHYTEM::ReadStartTime(CVyrMilliSecAbsTime& start) {
+  CString strLine;
+  if (zuCStringGetLine(m_file, strLine, kMaxLineLength) != ROL_OK) return kRcLineMissing;
+  if (m_nDateCol == -1) return kRcNotHytemLog;
+  CString strDate;
+  zuCStringGetFieldIterate(strLine, m_nDateCol, kFieldSeparator, strDate);
+  if (m_nTimeCol == -1) return kRcNotHytemLog;
+  CString strTime;
+  zuCStringGetFieldIterate(strLine, m_nTimeCol, kFieldSeparator, strTime);
+
+  std::int64_t nTimeWithinDay = 0;
+  if (ParseTimeOfDay(strTime, nTimeWithinDay) != 0) return kRcNotHytemLog;
+  CVyrMilliSecAbsTime date;
+  if (ParseDate(strDate, date) != 0) return kRcNotHytemLog;
+  start.SetMs(hytem::SaturatingAdd(date.GetMs(), nTimeWithinDay));
+  return ROL_OK;
+}
+
+// The log holds one stream, from the HYTEM scanner.
+void CDataFileHsLogHYTEM::AnnounceStream(const CVyrMilliSecAbsTime& start) {
+  CDataStreamInfo stream;
+  stream.m_deviceType.m_nDeviceType = kHytemDeviceType;
+  stream.m_nStreamFlags = 0;
+  stream.m_startTime = start.GetMs();
+  m_fileInfo.AddStreamInfo(stream);
+  m_fileInfo.SetFileStartTime(start, CVyrMilliSecRelTime(0), true);
+  m_nMsgsSinceStartTime = 0;  // counted from the new start time
+}
+
+RolRetc CDataFileHsLogHYTEM::ReadHeaderBlock(CVyrGenericHsMessage& msg) {
+  CString strLine;
+  RolRetc rc = zuCStringGetLine(m_file, strLine, kMaxLineLength);
+  if (rc != ROL_OK) return rc;
+  CString strName;
+  CString strValue;
+  // Every "name = value" line is a header field; the first line that is
+  // empty or has no "=" is the column header line.
+  while (SplitNameValue(strLine, "=", strName, strValue) == 0) {
+    if (strName == kDelayName) m_delayBetweenMeasurement = std::atol(strValue);
+    NameValueSetField(msg, strName, strValue);
+    rc = zuCStringGetLine(m_file, strLine, kMaxLineLength);
+    if (rc != ROL_OK) return rc;
+  }
+  ReadColumnHeader(strLine);
+  return ROL_OK;
+}
+
+// The column names run up to the first empty field. Indexes of the columns
+// that this line lacks keep their earlier values.
+void CDataFileHsLogHYTEM::ReadColumnHeader(const CString& strLine) {
+  struct KnownColumn {
+    const char* pszName;
+    std::int32_t CDataFileHsLogHYTEM::*pIndex;
+  };
+  static const KnownColumn s_knownColumns[] = {
+      {"Time", &CDataFileHsLogHYTEM::m_nTimeCol},           {"Date", &CDataFileHsLogHYTEM::m_nDateCol},
+      {"Latitude", &CDataFileHsLogHYTEM::m_nLatitudeCol},   {"Longitude", &CDataFileHsLogHYTEM::m_nLongitudeCol},
+      {"NS", &CDataFileHsLogHYTEM::m_nNSCol},               {"WE", &CDataFileHsLogHYTEM::m_nWECol},
+      {"Validity", &CDataFileHsLogHYTEM::m_nValidityCol},
+  };
+
+  m_columnNames.RemoveAll();
+  CString strName;
+  zuCStringGetFieldIterate(strLine, 0, kFieldSeparator, strName);
+  int nPos = 0;
+  for (std::int32_t i = 0; !strName.IsEmpty(); ++i) {
+    for (const KnownColumn& column : s_knownColumns) {
+      if (strName == column.pszName) this->*column.pIndex = i;
+    }
+    m_columnNames.Add(strName);
+    zuCStringGetNextFieldIterate(strLine, nPos, kFieldSeparator, strName);
+  }
+}
+
+RolRetc CDataFileHsLogHYTEM::ReadNextMessage(CVyrGenericHsMessage& msg, int /*nReserved*/) {
+  RolRetc rc = zuCStringGetLine(m_file, m_strLine, kMaxLineLength);
+  if (rc != ROL_OK) return rc;
+  msg.AllocMsgBuf(0);
+  if (m_strLine.Find(kSoftwareMarker) >= 0) {
+    BuildHeaderMessage(msg, m_strLine);
+  } else {
+    BuildMeasurementMessage(msg, m_strLine);
+  }
+  msg.m_nFlags = 0;
+  return ROL_OK;
+}
+
+// A software line opens a new header: its version and the following header
+// block form one message; the column header line replaces the column list.
+void CDataFileHsLogHYTEM::BuildHeaderMessage(CVyrGenericHsMessage& msg, const CString& strLine) {
+  msg.m_msgTime = CVyrMilliSecRelTime(0);
+  CString strBeforeDash;
+  CString strVersion;
+  SplitNameValue(strLine, "-", strBeforeDash, strVersion);
+  NameValueSetField(msg, kSoftwareVersionField, strVersion);
+  // A block cut off by the end of the file keeps the fields read so far.
+  ReadHeaderBlock(msg);
+  msg.m_nMsgClass = kHeaderMsgClass;
+}
+
+void CDataFileHsLogHYTEM::BuildMeasurementMessage(CVyrGenericHsMessage& msg, const CString& strLine) {
+  std::int64_t nTimeWithinDay = 0;
+  double dLongitude = kVyrNoPosition;
+  double dLatitude = kVyrNoPosition;
+  std::int32_t nValidity = 0;
+  if (ParseMeasurementLine(strLine, nTimeWithinDay, dLongitude, dLatitude, nValidity) != 0) {
+    msg.m_dLongitude = kVyrNoPosition;
+    msg.m_dLatitude = kVyrNoPosition;
+    msg.m_byPosQuality = 0;
+  } else {
+    msg.m_dLongitude = dLongitude;
+    msg.m_dLatitude = dLatitude;
+    msg.m_byPosQuality = PositionQuality(nValidity);
+  }
+  SetMeasurementFields(msg, strLine);
+  const CVyrMilliSecRelTime relTime =
+      m_fileInfo.CalculateRelMsgTimeFromTimeWithinDay(CVyrMilliSecRelTime(nTimeWithinDay));
+  msg.m_msgTime = CVyrMilliSecRelTime(relTime.GetMs() < 0 ? 0 : relTime.GetMs());
+  msg.m_nMsgClass = kMeasurementMsgClass;
+}
+
+int CDataFileHsLogHYTEM::ParseMeasurementLine(const CString& strLine, std::int64_t& nTimeWithinDay,
+                                              double& dLongitude, double& dLatitude, std::int32_t& nValidity) {
+  CString strTime(kNoTimeText);
+  if (m_nTimeCol != -1) zuCStringGetFieldIterate(strLine, m_nTimeCol, kFieldSeparator, strTime);
+
+  if (m_nValidityCol != -1) {
+    CString strField;
+    zuCStringGetFieldIterate(strLine, m_nValidityCol, kFieldSeparator, strField);
+    nValidity = std::atoi(strField);
+    if (nValidity > 0) {
+      // A missing column is field -1, which reads as empty: no coordinate,
+      // no hemisphere.
+      CString strCoord;
+      CString strHemisphere;
+      zuCStringGetFieldIterate(strLine, m_nLatitudeCol, kFieldSeparator, strCoord);
+      zuCStringGetFieldIterate(strLine, m_nNSCol, kFieldSeparator, strHemisphere);
+      ParseLatitude(strCoord, strHemisphere, dLatitude);
+      zuCStringGetFieldIterate(strLine, m_nLongitudeCol, kFieldSeparator, strCoord);
+      zuCStringGetFieldIterate(strLine, m_nWECol, kFieldSeparator, strHemisphere);
+      ParseLongitude(strCoord, strHemisphere, dLongitude);
+    }
+  }
+  // The position is read first: only lines with an accepted time move the
+  // repeat state.
+  return ParseTimeOfDay(strTime, nTimeWithinDay);
+}
+
+// One payload field per column name, in column order (a name that occurs
+// twice collects both fields, joined by ","); the values after the last
+// column extend the last column's value.
+//
+// With no column names (a later software line followed by an empty column
+// header line) no value has a name: the payload stays empty, while the
+// line's time and position are still read through the column indexes.
+void CDataFileHsLogHYTEM::SetMeasurementFields(CVyrGenericHsMessage& msg, const CString& strLine) {
+  const int nColumns = m_columnNames.GetSize();
+  if (nColumns == 0) return;
+  // One pass over the line: field i of the cursor is column i's value, and a
+  // field beyond the end of the line reads as empty.
+  CNameValueFieldCursor fields(strLine.view(), kFieldSeparator);
+  SetField(msg, m_columnNames[0], fields.Current());
+  for (int i = 1; i < nColumns; ++i) SetField(msg, m_columnNames[i], fields.Next());
+  SetTrailingValues(msg, m_columnNames[nColumns - 1], fields);
+}
+
+// The trailing values run up to the first empty field. Each one written by
+// itself would append "," and the value to the last column's value and
+// rewrite the whole payload, a cost quadratic in the number of values (a scan
+// line carries thousands of levels). Writing them joined by "," in one call
+// gives the same payload whenever the name and the values hold no payload
+// delimiter; otherwise they are written one at a time, as the builder would
+// place them.
+void CDataFileHsLogHYTEM::SetTrailingValues(CVyrGenericHsMessage& msg, const CString& strName,
+                                            const CNameValueFieldCursor& fields) {
+  CNameValueFieldCursor trailing = fields;
+  std::string_view value = trailing.Next();
+  if (value.empty()) return;
+  m_strValue.assign(value);
+  for (value = trailing.Next(); !value.empty(); value = trailing.Next()) {
+    m_strValue.push_back(',');
+    m_strValue.append(value);
+  }
+  if (!HasPayloadDelimiter(m_strValue) && !HasPayloadDelimiter(strName.view())) {
+    NameValueSetField(msg, strName, m_strValue.c_str());
+    return;
+  }
+  trailing = fields;
+  for (value = trailing.Next(); !value.empty(); value = trailing.Next()) SetField(msg, strName, value);
+}
+
+void CDataFileHsLogHYTEM::SetField(CVyrGenericHsMessage& msg, const CString& strName, std::string_view value) {
+  m_strValue.assign(value);  // the builder takes NUL-terminated texts
+  NameValueSetField(msg, strName, m_strValue.c_str());
+}
