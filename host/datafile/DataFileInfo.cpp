@@ -39,9 +39,13 @@ void CDataFileInfo::SetFileStartTime(const CVyrMilliSecAbsTime& start, const CVy
 
 CVyrMilliSecRelTime CDataFileInfo::CalculateRelMsgTimeFromTimeWithinDay(const CVyrMilliSecRelTime& timeWithinDay) {
   std::int64_t t = timeWithinDay.GetMs();
-  if (static_cast<__int128>(t) < static_cast<__int128>(m_nLastTimeWithinDay) - kHalfDayMs)
-    m_nDayOffsetMs = WrapAdd(m_nDayOffsetMs, kVyrMsPerDay);
-  m_nLastTimeWithinDay = t;
+  // Readers pass 0 for a line whose time they could not read: such a time
+  // says nothing about the day and must not start a new one.
+  if (t != 0) {
+    if (static_cast<__int128>(t) < static_cast<__int128>(m_nLastTimeWithinDay) - kHalfDayMs)
+      m_nDayOffsetMs = WrapAdd(m_nDayOffsetMs, kVyrMsPerDay);
+    m_nLastTimeWithinDay = t;
+  }
   std::int64_t startOfDay = WrapSub(m_startTime.GetMs(), FloorMod(m_startTime.GetMs(), kVyrMsPerDay));
   std::int64_t rel = WrapSub(WrapAdd(WrapAdd(startOfDay, m_nDayOffsetMs), t), m_startTime.GetMs());
   return CVyrMilliSecRelTime(WrapAdd(rel, m_nOffsetMs));

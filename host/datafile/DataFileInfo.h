@@ -27,6 +27,8 @@ class CDataFileInfo {
   // since midnight, possibly shifted by the reader). Times are read in file
   // order: a time more than twelve hours before the previous one is taken to
   // lie on the next day, so that logs that run past midnight keep counting up.
+  // A time of exactly 0 (what readers pass for an unreadable time) neither
+  // starts a new day nor counts as the previous time.
   CVyrMilliSecRelTime CalculateRelMsgTimeFromTimeWithinDay(const CVyrMilliSecRelTime& timeWithinDay);
 
   int GetStreamCount() const { return static_cast<int>(m_streams.size()); }

@@ -39,6 +39,17 @@ TEST(DataFileInfo, MessageTimesCountFromTheFileStartAcrossMidnight) {
         << s.timeOfDay;
 }
 
+// A line whose time the reader could not read comes as 0: in the afternoon
+// it must not be taken for the next day, nor shift the lines after it.
+TEST(DataFileInfo, UnreadableTimeStartsNoNewDay) {
+  CDataFileInfo info;
+  info.SetFileStartTime(CVyrMilliSecAbsTime(2005, 3, 15, 9, 0, 0), CVyrMilliSecRelTime(0), true);
+  EXPECT_EQ(info.CalculateRelMsgTimeFromTimeWithinDay(CVyrMilliSecRelTime(At(13, 0, 0))).GetMs(), 4 * kHour);
+  EXPECT_EQ(info.CalculateRelMsgTimeFromTimeWithinDay(CVyrMilliSecRelTime(0)).GetMs(), -9 * kHour);
+  EXPECT_EQ(info.CalculateRelMsgTimeFromTimeWithinDay(CVyrMilliSecRelTime(At(13, 0, 5))).GetMs(),
+            4 * kHour + 5000);
+}
+
 // Nonsense times (from a damaged log) give nonsense results, but no overflow;
 // a sound time afterwards is still a whole number of days from its plain value.
 TEST(DataFileInfo, AbsurdTimesStayDefined) {
