@@ -137,8 +137,9 @@ TEST(NameValueGetValue, OnlyTheFirst10001NamesCanBeFound) {
   const int nNames = kNameValueLookupLimit + 3;
   std::string names, values;
   for (int i = 0; i < nNames; ++i) {
-    names += "n" + std::to_string(i) + "^";
-    values += "v" + std::to_string(i) + ";";
+    std::string number = std::to_string(i);
+    names.append("n").append(number).append("^");
+    values.append("v").append(number).append(";");
   }
   CVyrGenericHsMessage msg;
   SetPayload(msg, names + values);
