@@ -1,6 +1,8 @@
 #include "DecodeFormats.h"
 
+#include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 
 #include "Json.h"
@@ -22,9 +24,20 @@ void AppendWriteValueJson(std::string& out, const CVyrMemoryDataState::Write& w)
   }
 }
 
+// Plain decimals for people (925000000 rather than 9.25e+08), still exact.
+void AppendReadableNumber(std::string& out, double d) {
+  if (!std::isfinite(d) || std::fabs(d) >= 1e15 || (d != 0 && std::fabs(d) < 1e-6)) {
+    AppendJsonNumber(out, d);
+    return;
+  }
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+  out.append(buf, r.ptr);
+}
+
 void AppendWriteValueText(std::string& out, const CVyrMemoryDataState::Write& w) {
   switch (w.kind) {
-    case CVyrMemoryDataState::Kind::Real: AppendJsonNumber(out, w.dValue); break;
+    case CVyrMemoryDataState::Kind::Real: AppendReadableNumber(out, w.dValue); break;
     case CVyrMemoryDataState::Kind::Int: AppendJsonInt(out, w.nValue); break;
     case CVyrMemoryDataState::Kind::Text: out += '"'; out += w.strValue; out += '"'; break;
     case CVyrMemoryDataState::Kind::None: break;
