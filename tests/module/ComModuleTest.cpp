@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "ComModule.h"
@@ -9,6 +10,17 @@
 #include "HytemFactories.h"
 #include "KelFSD.h"
 #include "TypeInfoHolder.h"
+
+// The nothrow allocation that creates COM objects, made to fail on demand.
+bool g_failNothrowNew = false;
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  if (g_failNothrowNew) return nullptr;
+  try {
+    return ::operator new(n);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 namespace {
 std::vector<std::uintptr_t> g_termCalls;
@@ -63,6 +75,17 @@ TEST_F(ComObjectTest, FailedFinalConstructLeavesNothingBehind) {
   long liveBefore = VyrLifetimeMonitoring::CLifetimeDetector::GetLiveCount();
   CDataFile::FailNextFinalConstruct(E_FAIL);
   EXPECT_EQ(CreateHytemDataFile(), nullptr);
+  EXPECT_EQ(s_comModule.GetLockCount(), locksBefore);
+  EXPECT_EQ(VyrLifetimeMonitoring::CLifetimeDetector::GetLiveCount(), liveBefore);
+}
+
+TEST_F(ComObjectTest, OutOfMemoryGivesNoObject) {
+  LONG locksBefore = s_comModule.GetLockCount();
+  long liveBefore = VyrLifetimeMonitoring::CLifetimeDetector::GetLiveCount();
+  g_failNothrowNew = true;
+  CDataFile* p = CreateHytemDataFile();
+  g_failNothrowNew = false;
+  EXPECT_EQ(p, nullptr);
   EXPECT_EQ(s_comModule.GetLockCount(), locksBefore);
   EXPECT_EQ(VyrLifetimeMonitoring::CLifetimeDetector::GetLiveCount(), liveBefore);
 }
