@@ -10,6 +10,9 @@ struct GlobalOptions {
 
 int RunFormats(const GlobalOptions& global, const std::vector<std::string>& args);
 int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args);
+int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args);
+int RunExport(const GlobalOptions& global, const std::vector<std::string>& args);
+int RunReport(const GlobalOptions& global, const std::vector<std::string>& args);
 
 // Loads the plug-ins, reporting problems on standard error. False when none
 // could be loaded.

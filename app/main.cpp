@@ -26,6 +26,20 @@ const char kUsage[] =
     "                          which keeps every level the scanner reports)\n"
     "      --jobs N, -j N      decode N files at a time; the output is the same as\n"
     "                          with one job, in the order the files were given\n"
+    "  info FILE...            what each log holds: type, software version, times,\n"
+    "                          message counts, header fields, columns, bands or channels\n"
+    "      --format text|json  a readable listing (the default) or one JSON line per file\n"
+    "  export FILE...          one row per bin level that a measurement message leaves\n"
+    "      --csv | --jsonl     CSV with a header line, or JSON Lines\n"
+    "      -o OUT              write to OUT instead of standard output\n"
+    "      --level-threshold DBM  as for decode\n"
+    "  report FILE             one self-contained HTML page: summary, waterfall and\n"
+    "                          spectrum per band, strongest signals, channel levels,\n"
+    "                          GPS track\n"
+    "      -o OUT.html         the page to write (default: the log's name with .html,\n"
+    "                          in the current folder)\n"
+    "      --threshold DBM     signal threshold of the strongest-signals table (default -80)\n"
+    "      --level-threshold DBM  as for decode\n"
     "\n"
     "Options:\n"
     "  --plugins DIR           load plug-ins from DIR\n"
@@ -78,6 +92,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + i, argv + argc);
   if (command == "formats") return RunFormats(global, args);
   if (command == "decode") return RunDecode(global, args);
+  if (command == "info") return RunInfo(global, args);
+  if (command == "export") return RunExport(global, args);
+  if (command == "report") return RunReport(global, args);
   if (command == "help") {
     std::fputs(kUsage, stdout);
     return kExitOk;

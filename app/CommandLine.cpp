@@ -1,0 +1,66 @@
+#include "CommandLine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& arg, std::string& inlineValue,
+                           bool& hasInline) {
+  hasInline = false;
+  for (const OptionSpec& s : specs) {
+    std::string name = s.pszName;
+    if (arg == name || (s.pszShort && arg == s.pszShort)) return &s;
+    if (s.bTakesValue && arg.rfind(name + "=", 0) == 0) {
+      inlineValue = arg.substr(name.size() + 1);
+      hasInline = true;
+      return &s;
+    }
+  }
+  return nullptr;
+}
+}  // namespace
+
+std::string ParsedCommandLine::Get(const std::string& name, const std::string& fallback) const {
+  auto it = options.find(name);
+  return it == options.end() ? fallback : it->second;
+}
+
+bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& args,
+                      const std::vector<OptionSpec>& specs, ParsedCommandLine& out) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.size() < 2 || a[0] != '-') {
+      out.files.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string value;
+    bool hasInline = false;
+    const OptionSpec* spec = FindSpec(specs, a, value, hasInline);
+    if (!spec) {
+      std::fprintf(stderr, "vyrhost %s: unknown option '%s'\n", pszCommand, a.c_str());
+      return false;
+    }
+    if (spec->bTakesValue && !hasInline) {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "vyrhost %s: the option '%s' needs a value\n", pszCommand, a.c_str());
+        return false;
+      }
+      value = args[++i];
+    }
+    out.options[spec->pszName] = value;
+  }
+  return true;
+}
+
+bool ParseNumber(const std::string& s, double& d) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  d = std::strtod(s.c_str(), &end);
+  return end && *end == '\0' && !std::isnan(d);
+}

@@ -1,0 +1,29 @@
+// Option parsing shared by info, export and report: long options with or
+// without a value ("--name VALUE" or "--name=VALUE"), short aliases, "--" to
+// end the options, and the remaining arguments as file names.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct OptionSpec {
+  const char* pszName;   // "--format"
+  const char* pszShort;  // "-o", or null
+  bool bTakesValue;
+};
+
+struct ParsedCommandLine {
+  std::map<std::string, std::string> options;  // by long name; "" for a flag
+  std::vector<std::string> files;
+
+  bool Has(const std::string& name) const { return options.count(name) != 0; }
+  std::string Get(const std::string& name, const std::string& fallback = "") const;
+};
+
+// False after printing what is wrong, prefixed with "vyrhost COMMAND: ".
+bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& args,
+                      const std::vector<OptionSpec>& specs, ParsedCommandLine& out);
+
+// Reads a whole decimal number; false when the text is not one.
+bool ParseNumber(const std::string& s, double& d);

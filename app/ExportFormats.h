@@ -1,0 +1,23 @@
+// The rows of `vyrhost export`: one per bin level that a measurement message
+// leaves, as CSV (RFC 4180 quoting, LF line ends) or as JSON Lines. Numbers
+// are written in the shortest form that reads back as the same double.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "LevelRows.h"
+
+enum class ExportFormat { Csv, Jsonl };
+
+// The CSV header line.
+void AppendCsvHeader(std::string& out);
+void AppendCsvRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r);
+void AppendJsonlRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r);
+
+// One CSV field: quoted when it holds a comma, a double quote, CR or LF, with
+// double quotes doubled.
+void AppendCsvField(std::string& out, std::string_view s);
+// The shortest text that reads back as d; "inf", "-inf" and "nan" for the
+// values that have no digits.
+void AppendShortestDouble(std::string& out, double d);

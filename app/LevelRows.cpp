@@ -1,0 +1,76 @@
+#include "LevelRows.h"
+
+#include <algorithm>
+
+MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime& fileStart) {
+  MessageFacts f;
+  f.nIndex = m.nIndex;
+  f.nTimeMs = m.msg.m_msgTime.GetMs();
+  CVyrMilliSecAbsTime t;
+  t.SetMs(fileStart.GetMs() + f.nTimeMs);
+  f.strTime = t.FormatIso8601();
+  f.bHasPosition = m.msg.m_dLatitude != kVyrNoPosition && m.msg.m_dLongitude != kVyrNoPosition;
+  f.dLatitude = m.msg.m_dLatitude;
+  f.dLongitude = m.msg.m_dLongitude;
+  f.nQuality = m.msg.m_byPosQuality;
+  return f;
+}
+
+void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, int nLevelAttr,
+                       std::vector<LevelRow>& rows) {
+  rows.clear();
+  // One entry per write in order; a clear is an entry without a level.
+  struct Entry {
+    int nBin;
+    bool bSet;
+    double dLevel;
+  };
+  thread_local std::vector<Entry> entries;
+  entries.clear();
+  for (const auto& w : writes) {
+    if (w.nAttrId != nLevelAttr || w.nScope != kScopeMessage) continue;
+    if (w.op == CVyrMemoryDataState::Op::Clear) entries.push_back({w.nIndex, false, 0});
+    else if (w.kind == CVyrMemoryDataState::Kind::Real) entries.push_back({w.nIndex, true, w.dValue});
+    else if (w.kind == CVyrMemoryDataState::Kind::Int) entries.push_back({w.nIndex, true, static_cast<double>(w.nValue)});
+    else entries.push_back({w.nIndex, false, 0});  // a text is no level
+  }
+  // Stable: the writes of one element stay in order, so the last one decides.
+  auto byBin = [](const Entry& a, const Entry& b) { return a.nBin < b.nBin; };
+  if (!std::is_sorted(entries.begin(), entries.end(), byBin)) std::stable_sort(entries.begin(), entries.end(), byBin);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    bool last = i + 1 == entries.size() || entries[i + 1].nBin != entries[i].nBin;
+    if (!last || !entries[i].bSet) continue;
+    LevelRow r;
+    r.nBin = entries[i].nBin;
+    r.dLevel = entries[i].dLevel;
+    rows.push_back(r);
+  }
+}
+
+void CLevelRowExtractor::Extract(const DecodedMessage& m, std::vector<LevelRow>& rows) {
+  Extract(m.msg.m_nMsgClass, m.writes, m.dataState, rows);
+}
+
+void CLevelRowExtractor::Extract(int nMsgClass, const std::vector<CVyrMemoryDataState::Write>& writes,
+                                 const IVyrDataState& state, std::vector<LevelRow>& rows) {
+  m_plan.Update(writes, state);
+  if (nMsgClass != kMeasurementMessageClass) {
+    rows.clear();
+    return;
+  }
+  CollectLevelsLeft(writes, m_ids.nBinLevel, rows);
+  AddFrequencies(state, rows);
+}
+
+void CLevelRowExtractor::AddFrequencies(const IVyrDataState& state, std::vector<LevelRow>& rows) const {
+  for (LevelRow& r : rows) {
+    if (IsScan()) {
+      r.nBand = m_plan.BandOf(r.nBin);
+      r.bHasFrequency = m_plan.FrequencyMHz(r.nBin, r.dFrequencyMHz);
+      continue;
+    }
+    double value = 0;
+    r.bHasFrequency = RetValNumber(state.GetValue(m_ids.nFreq, r.nBin, kScopeMessage), value);
+    if (r.bHasFrequency) r.dFrequencyMHz = m_ids.FrequencyMHz(value);
+  }
+}

@@ -1,0 +1,103 @@
+// vyrhost report: one self-contained HTML page about a log.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "Commands.h"
+#include "Progress.h"
+#include "ReportHtml.h"
+#include "VyrDecodeDevice.h"
+
+namespace {
+const char kReportUsage[] =
+    "usage: vyrhost report [-o OUT.html] [--threshold DBM] [--level-threshold DBM] FILE\n"
+    "Try 'vyrhost --help' for more.\n";
+
+// The page goes to a temporary file beside the target first, so that a
+// failed run never leaves half a report under the target's name.
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+  std::string tmp = path + ".part";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  ok = std::fclose(f) == 0 && ok;
+  std::error_code ec;
+  if (ok) std::filesystem::rename(tmp, path, ec);
+  if (!ok || ec) {
+    std::filesystem::remove(tmp, ec);
+    return false;
+  }
+  return true;
+}
+
+// The log's file name with the extension ".html", in the current folder.
+std::string DefaultOutput(const std::string& log) {
+  std::filesystem::path name = std::filesystem::path(log).filename();
+  if (name.empty()) name = "report";
+  return name.replace_extension(".html").string();
+}
+
+bool ParseReportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ReportSettings& settings) {
+  static const std::vector<OptionSpec> specs = {
+      {"--output", "-o", true}, {"--threshold", nullptr, true}, {"--level-threshold", nullptr, true}};
+  if (!ParseCommandLine("report", args, specs, cl)) return false;
+  for (const char* name : {"--threshold", "--level-threshold"}) {
+    double d = 0;
+    if (!cl.Has(name)) continue;
+    if (!ParseNumber(cl.Get(name), d)) {
+      std::fprintf(stderr, "vyrhost report: the value of %s, '%s', is not a number\n", name, cl.Get(name).c_str());
+      return false;
+    }
+    if (std::string(name) == "--threshold") settings.dSignalThresholdDbm = d;
+    else CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
+  }
+  if (cl.files.size() != 1) {
+    std::fprintf(stderr, "vyrhost report: give exactly one log file\n");
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+int RunReport(const GlobalOptions& global, const std::vector<std::string>& args) {
+  ParsedCommandLine cl;
+  ReportSettings settings;
+  if (!ParseReportArgs(args, cl, settings)) {
+    std::fputs(kReportUsage, stderr);
+    return kExitUsage;
+  }
+  if (!LoadPlugins(global)) return kExitFileFailed;
+  const std::string& path = cl.files[0];
+  std::string output = cl.Get("--output", DefaultOutput(path));
+
+  DecodeOptions options;
+  options.bWantTexts = false;
+  CLogDecoder decoder(options);
+  CReportCollector collector(settings);
+  DecodeCounts counts;
+  std::string error;
+  RolRetc rc;
+  {
+    CProgress progress("reading " + path);
+    auto onFile = [&](const DecodedFileInfo& info) { collector.OnFile(info); };
+    auto onMessage = [&](const DecodedMessage& m) { collector.OnMessage(m); };
+    auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
+    rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
+  }
+  if (rc != ROL_OK) {
+    if (rc == -1) std::fprintf(stderr, "vyrhost: %s: %s\n", path.c_str(), error.c_str());
+    else std::fprintf(stderr, "vyrhost: %s: refused with code %d: %s\n", path.c_str(), rc,
+                      DescribeReaderResult(rc).c_str());
+    return kExitFileFailed;
+  }
+  std::string html;
+  AppendReportHtml(html, collector.Finish());
+  if (!WriteFileAtomically(output, html)) {
+    std::fprintf(stderr, "vyrhost report: cannot write %s\n", output.c_str());
+    return kExitFileFailed;
+  }
+  std::fprintf(stderr, "vyrhost report: wrote %s (%.1f MB)\n", output.c_str(), static_cast<double>(html.size()) / 1e6);
+  return kExitOk;
+}

@@ -1,0 +1,21 @@
+// The report as one self-contained HTML page: the page template, its style
+// and script and the charting library are built into vyrhost; the data of the
+// log goes into the page as JSON.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ReportCollector.h"
+
+// The report's data as JSON (the page's "report-data").
+void AppendReportJson(std::string& out, const ReportData& d);
+void AppendReportHtml(std::string& out, const ReportData& d);
+
+// Base64 (RFC 4648, with padding).
+void AppendBase64(std::string& out, const unsigned char* p, size_t n);
+// Text for HTML element content and attribute values.
+void AppendHtmlEscaped(std::string& out, std::string_view s);
+// A level as a 16-bit count of tenths of a dB; -32768 means no level.
+std::int16_t LevelToTenths(float level);

@@ -1,0 +1,324 @@
+// The export's pieces: which levels a message leaves, the frequency plan, the
+// CSV and JSON Lines rows, and the option parsing of the view commands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "ExportFormats.h"
+#include "FrequencyPlan.h"
+#include "LevelRows.h"
+#include "PayloadFields.h"
+#include "VyrSchema.h"
+
+namespace {
+constexpr int kFreq = 102;
+constexpr int kBandStart = 104;
+constexpr int kLevel = 105;
+constexpr int kOther = 999;
+
+ScanAttributes TestIds() {
+  ScanAttributes ids;
+  ids.nFreq = kFreq;
+  ids.nBandStartIdx = kBandStart;
+  ids.nBinLevel = kLevel;
+  ids.nFreqUnit = UT_HZ;
+  return ids;
+}
+
+// A data state holding a plan: band start indexes and one frequency (Hz) per element.
+void LayPlan(CVyrMemoryDataState& state, const std::vector<int>& starts, const std::vector<double>& hz) {
+  for (size_t j = 0; j < starts.size(); ++j) state.SetIntValue(kBandStart, starts[j], static_cast<int>(j), kScopePlan, 0);
+  for (size_t e = 0; e < hz.size(); ++e) state.SetRealValue(kFreq, hz[e], static_cast<int>(e), kScopePlan, 0);
+}
+
+TEST(CollectLevelsLeft, TheLastWriteOfEachElementDecides) {
+  CVyrMemoryDataState state;
+  state.SetRecordWrites(true);
+  state.SetRealValue(kLevel, -70, 0, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -80, 1, kScopeMessage, 0);
+  state.ClearValue(kLevel, 1, kScopeMessage, 0);     // cleared by the threshold: no row
+  state.SetRealValue(kLevel, -90, 2, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -60, 0, kScopeMessage, 0);  // a later write of element 0 wins
+  state.SetRealValue(kLevel, -50, 3, kScopePlan, 0);     // not the message scope
+  state.SetRealValue(kOther, -40, 4, kScopeMessage, 0);  // another attribute
+  state.ClearValue(kLevel, 5, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -55, 5, kScopeMessage, 0);  // set again after a clear
+  state.SetIntValue(kLevel, -77, 6, kScopeMessage, 0);   // an integer level counts
+  state.SetTextValue(kLevel, "x", 7, kScopeMessage, 0);  // a text is no level
+
+  std::vector<LevelRow> rows;
+  CollectLevelsLeft(state.GetWrites(), kLevel, rows);
+  std::vector<std::pair<int, double>> got;
+  for (const LevelRow& r : rows) got.emplace_back(r.nBin, r.dLevel);
+  std::vector<std::pair<int, double>> want = {{0, -60}, {2, -90}, {5, -55}, {6, -77}};
+  EXPECT_EQ(got, want);
+}
+
+TEST(CollectLevelsLeft, SortsElementsWrittenOutOfOrder) {
+  CVyrMemoryDataState state;
+  state.SetRecordWrites(true);
+  state.SetRealValue(kLevel, -3, 3, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -1, 1, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -2, 2, kScopeMessage, 0);
+  state.ClearValue(kLevel, 3, kScopeMessage, 0);
+  std::vector<LevelRow> rows;
+  CollectLevelsLeft(state.GetWrites(), kLevel, rows);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].nBin, 1);
+  EXPECT_EQ(rows[1].nBin, 2);
+}
+
+class FrequencyPlanTest : public ::testing::Test {
+ protected:
+  ScanAttributes ids = TestIds();
+  CVyrMemoryDataState state;
+  CFrequencyPlan plan{ids};
+
+  void SetUp() override { state.SetRecordWrites(true); }
+};
+
+TEST_F(FrequencyPlanTest, TwoBandsOfFiveAndThreeBins) {
+  // 100.0 to 100.1 MHz and 200.0 to 200.05 MHz, 25 kHz steps.
+  LayPlan(state, {0, 5, 8}, {100e6, 100.025e6, 100.05e6, 100.075e6, 100.1e6, 200e6, 200.025e6, 200.05e6});
+  ASSERT_TRUE(plan.Update(state.GetWrites(), state));
+  EXPECT_EQ(plan.BandCount(), 2);
+  struct Case {
+    int element;
+    int band;
+  } cases[] = {{-1, 0}, {0, 1}, {4, 1}, {5, 2}, {7, 2}, {8, 0}, {1000, 0}};
+  for (const Case& c : cases) EXPECT_EQ(plan.BandOf(c.element), c.band) << "element " << c.element;
+  double mhz = 0;
+  ASSERT_TRUE(plan.FrequencyMHz(6, mhz));
+  EXPECT_EQ(mhz, 200.025e6 / 1e6);
+  EXPECT_FALSE(plan.FrequencyMHz(8, mhz));
+  PlanBand b = plan.Band(2);
+  EXPECT_EQ(b.nFirst, 5);
+  EXPECT_EQ(b.nCount, 3);
+  EXPECT_EQ(b.dStartMHz, 200.0);
+  EXPECT_EQ(b.dStopMHz, 200.05);
+  EXPECT_NEAR(b.dStepKHz, 25.0, 1e-9);
+  EXPECT_EQ(plan.Band(3).nCount, 0);
+}
+
+TEST_F(FrequencyPlanTest, OnlyWritesOfBandStartsAtScopeZeroRereadThePlan) {
+  state.SetRealValue(kFreq, 100e6, 0, kScopePlan, 0);
+  state.SetIntValue(kBandStart, 1, 1, kScopeMessage, 0);
+  EXPECT_FALSE(plan.Update(state.GetWrites(), state));
+  EXPECT_TRUE(plan.IsEmpty());
+  state.ClearWrites();
+  state.SetIntValue(kBandStart, 0, 0, kScopePlan, 0);  // a plan of no band
+  EXPECT_TRUE(plan.Update(state.GetWrites(), state));
+  EXPECT_EQ(plan.BandCount(), 0);
+}
+
+TEST_F(FrequencyPlanTest, AnEmptyBandHoldsNoElement) {
+  LayPlan(state, {0, 0, 2}, {300e6, 300.5e6});
+  plan.Update(state.GetWrites(), state);
+  EXPECT_EQ(plan.BandOf(0), 2);
+  EXPECT_EQ(plan.BandOf(1), 2);
+  EXPECT_EQ(plan.Band(1).nCount, 0);
+}
+
+TEST_F(FrequencyPlanTest, FallingStartsAndMissingFrequenciesAreContained) {
+  // Start 3 after 5 cannot be: the band is taken as empty.
+  state.SetIntValue(kBandStart, 0, 0, kScopePlan, 0);
+  state.SetIntValue(kBandStart, 5, 1, kScopePlan, 0);
+  state.SetIntValue(kBandStart, 3, 2, kScopePlan, 0);
+  state.SetRealValue(kFreq, 100e6, 0, kScopePlan, 0);  // elements 1 to 4 have no frequency
+  plan.Update(state.GetWrites(), state);
+  EXPECT_EQ(plan.Band(2).nCount, 0);
+  EXPECT_EQ(plan.BandOf(4), 1);
+  double mhz = 0;
+  EXPECT_TRUE(plan.FrequencyMHz(0, mhz));
+  EXPECT_FALSE(plan.FrequencyMHz(3, mhz));
+}
+
+TEST_F(FrequencyPlanTest, ExtractorGivesScanRowsBandAndFrequency) {
+  CLevelRowExtractor extractor(ids);
+  LayPlan(state, {0, 2, 3}, {100e6, 100.025e6, 200e6});
+  std::vector<LevelRow> rows;
+  extractor.Extract(kHeaderMessageClass, state.GetWrites(), state, rows);
+  EXPECT_TRUE(rows.empty());
+  EXPECT_TRUE(extractor.IsScan());
+  state.ClearWrites();
+  state.SetRealValue(kLevel, -70, 1, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -80, 2, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -90, 3, kScopeMessage, 0);  // beyond the plan
+  extractor.Extract(kMeasurementMessageClass, state.GetWrites(), state, rows);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].nBand, 1);
+  EXPECT_EQ(rows[0].dFrequencyMHz, 100.025);
+  EXPECT_EQ(rows[1].nBand, 2);
+  EXPECT_EQ(rows[1].dFrequencyMHz, 200.0);
+  EXPECT_EQ(rows[2].nBand, 0);
+  EXPECT_FALSE(rows[2].bHasFrequency);
+}
+
+TEST_F(FrequencyPlanTest, ExtractorGivesChannelRowsTheChannelFrequencies) {
+  CLevelRowExtractor extractor(ids);
+  state.SetRealValue(kFreq, 2412e6, 0, kScopeMessage, 0);
+  state.SetRealValue(kFreq, 2437e6, 1, kScopeMessage, 0);
+  std::vector<LevelRow> rows;
+  extractor.Extract(kHeaderMessageClass, state.GetWrites(), state, rows);
+  state.ClearWrites();
+  state.SetRealValue(kLevel, -61.5, 0, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -78, 1, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -55, 2, kScopeMessage, 0);  // a channel without frequency
+  extractor.Extract(kMeasurementMessageClass, state.GetWrites(), state, rows);
+  EXPECT_FALSE(extractor.IsScan());
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].nBand, 0);
+  EXPECT_EQ(rows[0].dFrequencyMHz, 2412.0);
+  EXPECT_EQ(rows[1].dFrequencyMHz, 2437.0);
+  EXPECT_FALSE(rows[2].bHasFrequency);
+}
+
+TEST(CsvField, QuotesOnlyWhatNeedsIt) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"samples/a.h2m", "samples/a.h2m"},
+      {"a,b.h2m", "\"a,b.h2m\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"cr\r", "\"cr\r\""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    AppendCsvField(out, c.in);
+    EXPECT_EQ(out, c.out);
+  }
+}
+
+TEST(ShortestDouble, ReadsBackExactly) {
+  struct Case {
+    double d;
+    const char* text;
+  } cases[] = {{0.1, "0.1"},
+               {-74.5, "-74.5"},
+               {925.4000000000001, "925.4000000000001"},
+               {100.025, "100.025"},
+               {1e21, "1e+21"},
+               {48.5, "48.5"},
+               {std::numeric_limits<double>::infinity(), "inf"},
+               {-std::numeric_limits<double>::infinity(), "-inf"}};
+  for (const Case& c : cases) {
+    std::string out;
+    AppendShortestDouble(out, c.d);
+    EXPECT_EQ(out, c.text);
+    EXPECT_EQ(std::strtod(out.c_str(), nullptr), c.d) << out;
+  }
+  std::string nan;
+  AppendShortestDouble(nan, std::nan(""));
+  EXPECT_EQ(nan, "nan");
+}
+
+MessageFacts Facts(bool withPosition) {
+  MessageFacts m;
+  m.nIndex = 3;
+  m.nTimeMs = 1000;
+  m.strTime = "2005-03-15T09:15:31.000";
+  m.bHasPosition = withPosition;
+  m.dLatitude = 48.5;
+  m.dLongitude = -2.25;
+  m.nQuality = withPosition ? 90 : 50;
+  return m;
+}
+
+TEST(ExportRows, CsvRowsInColumnOrder) {
+  std::string out;
+  AppendCsvHeader(out);
+  EXPECT_EQ(out, "file,message,time,time_ms,lat,lon,quality,band,bin,frequency_mhz,level_dbm\n");
+
+  LevelRow scan;
+  scan.nBin = 6;
+  scan.dLevel = -74.5;
+  scan.nBand = 2;
+  scan.bHasFrequency = true;
+  scan.dFrequencyMHz = 1805.2;
+  out.clear();
+  AppendCsvRow(out, "a,b.h2m", Facts(true), scan);
+  EXPECT_EQ(out, "\"a,b.h2m\",3,2005-03-15T09:15:31.000,1000,48.5,-2.25,90,2,6,1805.2,-74.5\n");
+
+  LevelRow channel;  // no band, no frequency, no position
+  channel.nBin = 1;
+  channel.dLevel = -61;
+  out.clear();
+  AppendCsvRow(out, "c.h1m", Facts(false), channel);
+  EXPECT_EQ(out, "c.h1m,3,2005-03-15T09:15:31.000,1000,,,50,,1,,-61\n");
+}
+
+TEST(ExportRows, JsonlRowsWithNulls) {
+  LevelRow channel;
+  channel.nBin = 1;
+  channel.dLevel = -61;
+  std::string out;
+  AppendJsonlRow(out, "c.h1m", Facts(false), channel);
+  EXPECT_EQ(out,
+            "{\"file\": \"c.h1m\", \"message\": 3, \"time\": \"2005-03-15T09:15:31.000\", \"time_ms\": 1000, "
+            "\"lat\": null, \"lon\": null, \"quality\": 50, \"band\": null, \"bin\": 1, \"frequency_mhz\": null, "
+            "\"level_dbm\": -61}\n");
+  LevelRow scan;
+  scan.nBin = 0;
+  scan.dLevel = -70;
+  scan.nBand = 1;
+  scan.bHasFrequency = true;
+  scan.dFrequencyMHz = 100.025;
+  out.clear();
+  AppendJsonlRow(out, "s.h2m", Facts(true), scan);
+  EXPECT_NE(out.find("\"lat\": 48.5, \"lon\": -2.25, \"quality\": 90, \"band\": 1, \"bin\": 0, "
+                     "\"frequency_mhz\": 100.025, \"level_dbm\": -70}"),
+            std::string::npos)
+      << out;
+}
+
+TEST(SplitPayload, NamesThenValues) {
+  auto f = SplitPayload("a^b^c^1,3;2,5,6;4;");
+  ASSERT_EQ(f.size(), 3u);
+  EXPECT_EQ(f[0], PayloadField("a", "1,3"));
+  EXPECT_EQ(f[1], PayloadField("b", "2,5,6"));
+  EXPECT_EQ(f[2], PayloadField("c", "4"));
+  auto short_ = SplitPayload("a^b^1;");  // fewer values than names
+  ASSERT_EQ(short_.size(), 2u);
+  EXPECT_EQ(short_[1], PayloadField("b", ""));
+  EXPECT_EQ(SplitPayload("").size(), 0u);
+  EXPECT_EQ(SplitPayload("no names;").size(), 0u);
+  auto empty = SplitPayload("Software Version^^;;");  // an empty name keeps its place
+  ASSERT_EQ(empty.size(), 2u);
+  EXPECT_EQ(empty[1].first, "");
+}
+
+TEST(ParseCommandLine, OptionsValuesAndFiles) {
+  std::vector<OptionSpec> specs = {{"--csv", nullptr, false}, {"--output", "-o", true}, {"--format", nullptr, true}};
+  ParsedCommandLine cl;
+  ASSERT_TRUE(ParseCommandLine("t", {"--csv", "-o", "out.csv", "a.h2m", "--format=json", "--", "-b.h2m", "-"},
+                               specs, cl));
+  EXPECT_TRUE(cl.Has("--csv"));
+  EXPECT_EQ(cl.Get("--output"), "out.csv");
+  EXPECT_EQ(cl.Get("--format"), "json");
+  EXPECT_EQ(cl.Get("--missing", "dflt"), "dflt");
+  EXPECT_EQ(cl.files, (std::vector<std::string>{"a.h2m", "-b.h2m", "-"}));
+
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--bogus"}, {"-o"}, {"--csv=1"}}) {
+    ParsedCommandLine c;
+    EXPECT_FALSE(ParseCommandLine("t", bad, specs, c)) << bad[0];
+  }
+}
+
+TEST(ParseNumber, WholeNumbersOnly) {
+  double d = 0;
+  EXPECT_TRUE(ParseNumber("-80.5", d));
+  EXPECT_EQ(d, -80.5);
+  EXPECT_FALSE(ParseNumber("-80dBm", d));
+  EXPECT_FALSE(ParseNumber("", d));
+  EXPECT_FALSE(ParseNumber("nan", d));
+}
+}  // namespace

@@ -1,0 +1,273 @@
+// The report's reductions, panels, signals and page.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "ReportCollector.h"
+#include "ReportHtml.h"
+#include "SweepReducer.h"
+#include "VyrSchema.h"
+
+namespace {
+const float N = std::numeric_limits<float>::quiet_NaN();
+
+// Cells compared with NaN equal to NaN.
+void ExpectCells(const std::vector<float>& got, const std::vector<float>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    if (std::isnan(want[i])) EXPECT_TRUE(std::isnan(got[i])) << "cell " << i;
+    else EXPECT_EQ(got[i], want[i]) << "cell " << i;
+  }
+}
+
+TEST(MaxLevel, NaNIsNoLevel) {
+  EXPECT_EQ(MaxLevel(-80, -70), -70);
+  EXPECT_EQ(MaxLevel(N, -70), -70);
+  EXPECT_EQ(MaxLevel(-80, N), -80);
+  EXPECT_TRUE(std::isnan(MaxLevel(N, N)));
+}
+
+TEST(SweepReducer, KeepsSweepsWhileThereIsRoom) {
+  CSweepReducer r(2, 3);
+  const float a[] = {-80, N}, b[] = {-70, -60};
+  r.Add(10, a);
+  r.Add(20, b);
+  CSweepReducer::Result w = r.Finish();
+  EXPECT_EQ(w.nRows, 2u);
+  ExpectCells(w.cells, {-80, N, -70, -60});
+  EXPECT_EQ(w.firstMs, (std::vector<std::int64_t>{10, 20}));
+  EXPECT_EQ(w.sweeps, (std::vector<std::uint32_t>{1, 1}));
+}
+
+TEST(SweepReducer, MergesNeighbouringSweepsByTheirMaximum) {
+  // Room for 2 rows: 4 are kept, the fifth sweep halves them, the end halves again.
+  CSweepReducer r(2, 2);
+  const std::vector<std::vector<float>> sweeps = {{1, N}, {2, 5}, {0, 6}, {N, N}, {7, 1}};
+  for (size_t i = 0; i < sweeps.size(); ++i) r.Add(static_cast<std::int64_t>(i), sweeps[i].data());
+  EXPECT_EQ(r.SweepsPerRow(), 2u);
+  CSweepReducer::Result w = r.Finish();
+  // Rows: max of sweeps 0-3 = (2, 6); sweep 4 alone = (7, 1).
+  EXPECT_EQ(w.nRows, 2u);
+  ExpectCells(w.cells, {2, 6, 7, 1});
+  EXPECT_EQ(w.firstMs, (std::vector<std::int64_t>{0, 4}));
+  EXPECT_EQ(w.lastMs, (std::vector<std::int64_t>{3, 4}));
+  EXPECT_EQ(w.sweeps, (std::vector<std::uint32_t>{4, 1}));
+}
+
+TEST(SweepReducer, StaysWithinItsRowsForLongLogs) {
+  CSweepReducer r(1, 100);
+  for (int i = 0; i < 100000; ++i) {
+    float v = static_cast<float>(i % 1000);
+    r.Add(i, &v);
+  }
+  CSweepReducer::Result w = r.Finish();
+  EXPECT_LE(w.nRows, 100u);
+  EXPECT_GE(w.nRows, 50u);
+  std::uint64_t total = 0;
+  for (std::uint32_t n : w.sweeps) total += n;
+  EXPECT_EQ(total, 100000u);
+  EXPECT_EQ(w.cells.front(), 999.0f);  // the first row holds a full cycle of 0..999
+}
+
+TEST(SweepReducer, WidenLeavesEarlierCellsEmpty) {
+  CSweepReducer r(1, 4);
+  const float a[] = {-50}, b[] = {-51, -52, -53};
+  r.Add(0, a);
+  r.Widen(3);
+  r.Add(1, b);
+  ExpectCells(r.Finish().cells, {-50, N, N, -51, -52, -53});
+}
+
+TEST(TrackReducer, MergedPointsKeepTheFirstPositionAndTheStrongestLevel) {
+  CTrackReducer t(2);
+  const float levels[] = {-80, N, -70, -90, -60};
+  for (int i = 0; i < 5; ++i) t.Add({i * 1000, 48.0 + i, 2.0 + i, levels[i]});
+  std::vector<TrackPoint> p = t.Finish();
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_EQ(p[0].nTimeMs, 0);
+  EXPECT_EQ(p[0].dLatitude, 48.0);
+  EXPECT_EQ(p[0].fLevel, -70);  // strongest of points 0 to 3
+  EXPECT_EQ(p[1].nTimeMs, 4000);
+  EXPECT_EQ(p[1].dLongitude, 6.0);
+  EXPECT_EQ(p[1].fLevel, -60);
+}
+
+LevelRow Row(int bin, double level, int band = 1) {
+  LevelRow r;
+  r.nBin = bin;
+  r.dLevel = level;
+  r.nBand = band;
+  return r;
+}
+
+// Band 1 of four bins at plan elements 5 to 8, two columns, threshold -75 dBm.
+class BandPanelTest : public ::testing::Test {
+ protected:
+  CReportPanel panel{1, 5, {200.0, 200.025, 200.05, 200.075}, -75.0, 2, 10};
+
+  void SetUp() override {
+    std::vector<LevelRow> first = {Row(5, -80), Row(6, -70), Row(7, -90), Row(8, -60)};
+    std::vector<LevelRow> second = {Row(5, -74), Row(6, -71), Row(8, -95)};
+    panel.AddSweep(100, first.data(), first.size());
+    panel.AddSweep(200, second.data(), second.size());
+  }
+};
+
+TEST_F(BandPanelTest, ColumnsTakeTheStrongestBin) {
+  EXPECT_EQ(panel.Cols(), 2u);
+  EXPECT_EQ(panel.ColumnStart(0), 0u);
+  EXPECT_EQ(panel.ColumnStart(1), 2u);
+  EXPECT_EQ(panel.ColumnStart(2), 4u);
+  CSweepReducer::Result w = panel.Waterfall();
+  ExpectCells(w.cells, {-70, -60, -71, -95});
+  EXPECT_EQ(panel.Sweeps(), 2u);
+}
+
+TEST_F(BandPanelTest, BinStatistics) {
+  const auto& s = panel.Statistics();
+  EXPECT_EQ(s[0].dSum, -154);
+  EXPECT_EQ(s[0].nLevels, 2u);
+  EXPECT_EQ(s[0].fMax, -74);
+  EXPECT_EQ(s[0].fMin, -80);
+  EXPECT_EQ(s[0].nAbove, 1u);  // -74 reached -75, -80 did not
+  EXPECT_EQ(s[0].nFirstAboveMs, 200);
+  EXPECT_EQ(s[2].nLevels, 1u);  // absent from the second sweep
+  EXPECT_EQ(s[2].nAbove, 0u);
+  EXPECT_EQ(s[3].fMin, -95);
+}
+
+TEST_F(BandPanelTest, NeighbouringBinsAboveTheThresholdAreOneSignal) {
+  std::vector<Signal> signals;
+  panel.AppendSignals(signals);
+  ASSERT_EQ(signals.size(), 2u);
+  // Bins 0 and 1 (elements 5, 6): the strongest is element 6.
+  EXPECT_EQ(signals[0].nBin, 6);
+  EXPECT_EQ(signals[0].nBins, 2);
+  EXPECT_EQ(signals[0].dFrequencyMHz, 200.025);
+  EXPECT_EQ(signals[0].fMaxLevel, -70);
+  EXPECT_EQ(signals[0].nAbove, 2u);
+  EXPECT_EQ(signals[0].nSweeps, 2u);
+  EXPECT_EQ(signals[0].nFirstAboveMs, 100);
+  EXPECT_EQ(signals[0].nLastAboveMs, 200);
+  // Bin 3 (element 8) alone, above only in the first sweep.
+  EXPECT_EQ(signals[1].nBin, 8);
+  EXPECT_EQ(signals[1].nBins, 1);
+  EXPECT_EQ(signals[1].nAbove, 1u);
+  EXPECT_EQ(signals[1].nLastAboveMs, 100);
+}
+
+TEST(ChannelPanel, GrowsWithItsChannelsAndKeepsThemApart) {
+  CReportPanel panel(0, 0, {}, -80.0, 1000, 10);
+  std::vector<LevelRow> first = {Row(0, -61.5, 0), Row(1, -78, 0)};
+  first[0].bHasFrequency = true;
+  first[0].dFrequencyMHz = 2412;
+  panel.AddSweep(0, first.data(), first.size());
+  std::vector<LevelRow> second = {Row(2, -55, 0), Row(300, -50, 0)};  // 300 is no channel
+  second[0].bHasFrequency = true;
+  second[0].dFrequencyMHz = 2462;
+  panel.AddSweep(500, second.data(), second.size());
+  EXPECT_EQ(panel.Bins(), 3u);
+  EXPECT_EQ(panel.FrequenciesMHz()[0], 2412);
+  EXPECT_TRUE(std::isnan(panel.FrequenciesMHz()[1]));
+  ExpectCells(panel.Waterfall().cells, {-61.5f, -78, N, N, N, -55});
+  std::vector<Signal> signals;
+  panel.AppendSignals(signals);
+  ASSERT_EQ(signals.size(), 3u);  // neighbouring channels are separate signals
+  EXPECT_EQ(signals[0].nChannel, 1);
+  EXPECT_EQ(signals[2].nChannel, 3);
+  EXPECT_EQ(signals[2].nAbove, 1u);
+  EXPECT_EQ(signals[2].nSweeps, 2u);
+}
+
+TEST(ReportCollector, GroupsRowsByBandAndRanksSignals) {
+  ScanAttributes ids;
+  ids.nFreq = 102;
+  ids.nBandStartIdx = 104;
+  ids.nFreqUnit = UT_HZ;
+  CVyrMemoryDataState state;
+  state.SetRecordWrites(true);
+  const int starts[] = {0, 2, 3};
+  for (int j = 0; j < 3; ++j) state.SetIntValue(104, starts[j], j, 0, 0);
+  const double hz[] = {100e6, 100.025e6, 200e6};
+  for (int e = 0; e < 3; ++e) state.SetRealValue(102, hz[e], e, 0, 0);
+  CFrequencyPlan plan(ids);
+  plan.Update(state.GetWrites(), state);
+
+  ReportSettings settings;
+  settings.dSignalThresholdDbm = -65;
+  settings.nMaxSignals = 1;
+  CReportCollector collector(settings);
+  MessageFacts facts;
+  facts.nTimeMs = 500;
+  facts.bHasPosition = true;
+  facts.dLatitude = 48.5;
+  facts.dLongitude = 2.25;
+  collector.AddMeasurement(facts, {Row(0, -70, 1), Row(1, -60, 1), Row(2, -50, 2), Row(7, -40, 0)}, plan, true);
+  ReportData d = collector.Finish();
+  ASSERT_EQ(d.panels.size(), 2u);
+  EXPECT_EQ(d.panels[0]->Band(), 1);
+  EXPECT_EQ(d.panels[0]->Bins(), 2u);
+  EXPECT_EQ(d.panels[1]->FirstBin(), 2);
+  EXPECT_EQ(d.nLevelsOutsidePlan, 1u);
+  ASSERT_EQ(d.signals.size(), 1u);  // the strongest of the two
+  EXPECT_EQ(d.signals[0].nBand, 2);
+  EXPECT_EQ(d.signals[0].fMaxLevel, -50);
+  ASSERT_EQ(d.track.size(), 1u);
+  EXPECT_EQ(d.track[0].fLevel, -40);  // the strongest level the message left, in the plan or not
+}
+
+TEST(ReportEncoding, LevelsAsTenthsOfADecibel) {
+  EXPECT_EQ(LevelToTenths(-74.5f), -745);
+  EXPECT_EQ(LevelToTenths(-0.04f), 0);
+  EXPECT_EQ(LevelToTenths(N), -32768);
+  EXPECT_EQ(LevelToTenths(5000), 32767);
+  EXPECT_EQ(LevelToTenths(-5000), -32767);  // never mistaken for "no level"
+}
+
+TEST(ReportEncoding, Base64OfTheStandardVectors) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
+               {"foobar", "Zm9vYmFy"}};
+  for (const Case& c : cases) {
+    std::string out;
+    AppendBase64(out, reinterpret_cast<const unsigned char*>(c.in), std::char_traits<char>::length(c.in));
+    EXPECT_EQ(out, c.out);
+  }
+  const unsigned char high[] = {0xFF, 0xFE, 0x80};
+  std::string out;
+  AppendBase64(out, high, 3);
+  EXPECT_EQ(out, "//6A");
+}
+
+TEST(ReportEncoding, HtmlEscaping) {
+  std::string out;
+  AppendHtmlEscaped(out, "<a href=\"x\">&'");
+  EXPECT_EQ(out, "&lt;a href=&quot;x&quot;&gt;&amp;&#39;");
+}
+
+TEST(ReportPage, SelfContainedAndEscaped) {
+  ReportSettings settings;
+  CReportCollector collector(settings);
+  DecodedFileInfo info;
+  info.strPath = "</script><b>.h2m";
+  info.strTypeName = "HYTEM";
+  collector.OnFile(info);
+  std::string html;
+  AppendReportHtml(html, collector.Finish());
+  EXPECT_NE(html.find("<title>&lt;/script&gt;&lt;b&gt;.h2m</title>"), std::string::npos);
+  EXPECT_EQ(html.find("{{"), std::string::npos) << "a placeholder was left";
+  // The file name inside the page's JSON cannot close its script element.
+  EXPECT_NE(html.find("\\u003c/script>\\u003cb>.h2m"), std::string::npos);
+  EXPECT_EQ(html.find("</script><b>"), std::string::npos);
+  // The charting library is inside; nothing is loaded from elsewhere.
+  EXPECT_NE(html.find("echarts"), std::string::npos);
+  EXPECT_EQ(html.find("<script src"), std::string::npos);
+  EXPECT_EQ(html.find("<link"), std::string::npos);
+  EXPECT_NE(html.find("default-src 'none'"), std::string::npos);
+}
+}  // namespace
