@@ -1,0 +1,103 @@
+// Fuzz target: the input bytes are a log file. It is loaded through the
+// module's reader and every message is decoded with one data state, as
+// vyrhost does; every message is checked against what the reader promises,
+// and a log read to its end must give one message per line, a software line
+// together with its header block and column header line.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "FuzzCheck.h"
+#include "HytemLogRun.h"
+#include "VyrExpandedMessage.h"
+#include "VyrGenericHsMessage.h"
+
+namespace {
+// The log lives in an anonymous memory file, opened by path like any log.
+int g_nLogFd = -1;
+std::string g_strLogPath;
+
+bool IsPositionQuality(std::uint8_t q) { return q == 0 || q == 50 || q == 80 || q == 90 || q == 100; }
+
+void CheckMessage(const CVyrGenericHsMessage& msg, const CVyrExpandedMessage& expanded) {
+  // The payload is a text of exactly its length: no NUL inside.
+  const char* pszPayload = msg.GetMsgBuf();
+  FUZZ_CHECK(pszPayload != nullptr);
+  FUZZ_CHECK(std::strlen(pszPayload) == static_cast<size_t>(msg.GetMsgBufLen()));
+  FUZZ_CHECK(msg.m_nMsgClass == 306 || msg.m_nMsgClass == 307);
+  FUZZ_CHECK(expanded.m_nMsgType == msg.m_nMsgClass);
+  if (msg.m_nMsgClass == 306) {
+    FUZZ_CHECK(msg.m_msgTime.GetMs() == 0);
+    return;
+  }
+  FUZZ_CHECK(msg.m_msgTime.GetMs() >= 0);
+  FUZZ_CHECK(IsPositionQuality(msg.m_byPosQuality));
+  // A line whose time is refused has no position.
+  if (msg.m_byPosQuality == 0) FUZZ_CHECK(msg.m_dLatitude == -10000.0 && msg.m_dLongitude == -10000.0);
+}
+
+// The log's lines as the text file reads them: split at LF, one CR before an
+// LF dropped, NUL bytes dropped.
+std::vector<std::string> SplitLines(std::string_view log) {
+  std::vector<std::string> lines;
+  while (!log.empty()) {
+    const size_t nEnd = log.find('\n');
+    std::string line(log.substr(0, nEnd));
+    if (nEnd != std::string_view::npos && !line.empty() && line.back() == '\r') line.pop_back();
+    line.erase(std::remove(line.begin(), line.end(), '\0'), line.end());
+    lines.push_back(std::move(line));
+    log = nEnd == std::string_view::npos ? std::string_view() : log.substr(nEnd + 1);
+  }
+  return lines;
+}
+
+// Messages that the lines give: a software line takes the "name = value"
+// lines after it and then the column header line; any other line is one
+// measurement message.
+std::uint64_t ExpectedMessages(const std::vector<std::string>& lines) {
+  std::uint64_t nMessages = 0;
+  for (size_t i = 0; i < lines.size(); ++nMessages) {
+    if (lines[i++].find("HYTEM Software") == std::string::npos) continue;
+    while (i < lines.size() && lines[i].find('=') != std::string::npos) ++i;
+    if (i < lines.size()) ++i;
+  }
+  return nMessages;
+}
+
+void WriteLog(const std::uint8_t* data, size_t size) {
+  FUZZ_CHECK(::ftruncate(g_nLogFd, 0) == 0);
+  size_t nDone = 0;
+  while (nDone < size) {
+    const ssize_t n = ::pwrite(g_nLogFd, data + nDone, size - nDone, static_cast<off_t>(nDone));
+    FUZZ_CHECK(n > 0);
+    nDone += static_cast<size_t>(n);
+  }
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  InitHytemModuleForTests();
+  g_nLogFd = ::memfd_create("hytem-log", 0);
+  FUZZ_CHECK(g_nLogFd >= 0);
+  g_strLogPath = "/proc/self/fd/" + std::to_string(g_nLogFd);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+  WriteLog(data, size);
+  const HytemLogRun run = RunHytemLog(g_strLogPath, CheckMessage);
+  // A log is read to its end or refused with one of the reader's codes.
+  FUZZ_CHECK(run.rc == 0 || run.rc == 1002 || run.rc == 1004);
+  FUZZ_CHECK(run.rc == 0 || run.nMessages == 0);
+  if (run.rc == 0) {
+    const std::string_view log(reinterpret_cast<const char*>(data), size);
+    FUZZ_CHECK(run.nMessages == ExpectedMessages(SplitLines(log)));
+  }
+  return 0;
+}
