@@ -21,7 +21,14 @@ test: build
 asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
-	ctest --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS) --label-exclude browser
+
+# Micro-benchmarks in build/bench/bin/kel_bench; end-to-end figures from
+# tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory).
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	tools/bench-e2e.sh build/bench/bin
 
 run: build
 	$(BUILD_DIR)/bin/vyrhost decode samples/scan_two_bands.h2m

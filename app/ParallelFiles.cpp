@@ -38,8 +38,18 @@ bool RunFilesInOrder(const std::vector<std::string>& files, int nJobs, const Fil
   std::mutex lock;
   std::condition_variable cv;
   std::atomic<size_t> next{0};
+  // Each file decoded ahead of the one being written holds an open temporary
+  // file until it is written: a slow file followed by thousands of quick ones
+  // would run out of file handles. Workers stay within a window of files.
+  size_t nThreads = std::min(files.size(), static_cast<size_t>(nJobs));
+  const size_t nWindow = 2 * nThreads;
+  size_t nWritten = 0;
   auto worker = [&] {
     for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+      {
+        std::unique_lock<std::mutex> g(lock);
+        cv.wait(g, [&] { return i < nWritten + nWindow; });
+      }
       FileResult r;
       r.spool = std::tmpfile();
       if (!r.spool) {
@@ -55,7 +65,6 @@ bool RunFilesInOrder(const std::vector<std::string>& files, int nJobs, const Fil
     }
   };
   std::vector<std::thread> threads;
-  size_t nThreads = std::min(files.size(), static_cast<size_t>(nJobs));
   for (size_t t = 0; t < nThreads; ++t) threads.emplace_back(worker);
   bool allOk = true;
   for (size_t i = 0; i < files.size(); ++i) {
@@ -72,6 +81,11 @@ bool RunFilesInOrder(const std::vector<std::string>& files, int nJobs, const Fil
     std::fflush(stdout);
     std::fputs(r.err.c_str(), stderr);
     allOk = r.ok && allOk;
+    {
+      std::lock_guard<std::mutex> g(lock);
+      nWritten = i + 1;
+    }
+    cv.notify_all();
   }
   for (std::thread& t : threads) t.join();
   return allOk;

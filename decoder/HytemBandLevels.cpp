@@ -2,6 +2,7 @@
 // ranked by strength, with the "Top 10 RSSI values" text.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,25 +10,15 @@
 
 #include "HytemScanDecoding.h"
 #include "HytemValueReading.h"
-#include "NameValueFields.h"
+#include "NameValueFixed.h"
 #include "NameValueNumbers.h"
+#include "NameValuePayload.h"
 #include "VyrDataState.h"
 #include "VyrDecodeDevice.h"
 #include "VyrExpandedMessage.h"
 #include "VyrScanSort.h"
 
 namespace {
-double ReadLevel(std::string_view element) { return NameValueReadDouble(std::string(element).c_str()); }
-
-// The first element is always taken, even when empty; after it, elements are
-// taken until the first empty one.
-std::vector<double> SplitLevels(const char* pszLevels) {
-  CNameValueFieldCursor elements(pszLevels, ',');
-  std::vector<double> levels{ReadLevel(elements.Current())};
-  for (std::string_view e = elements.Next(); !e.empty(); e = elements.Next()) levels.push_back(ReadLevel(e));
-  return levels;
-}
-
 // The plan element where band b starts: element b - 1 of the band start
 // indexes. A band number without an element (below INT_MIN + 1) reads as a
 // band never declared: 0.
@@ -39,27 +30,60 @@ std::int32_t ReadBandStart(const IVyrDataState* pDataState, std::int32_t nBand) 
 
 // Level in thousandths of a dB, from the level cut to whole dB.
 std::int32_t RankLevel(double dLevel) {
+  // Whole levels below 2147483 dB in magnitude times 1000 stay in range.
+  if (dLevel > -2147483.0 && dLevel < 2147483.0) return static_cast<std::int32_t>(dLevel) * 1000;
   return HytemClampToInt32(static_cast<std::int64_t>(HytemTruncToInt32(dLevel)) * 1000);
+}
+
+// The frequency of a plan element in hertz, truncated. Plans hold whole
+// hertz as reals, far inside the 64-bit range: those convert directly.
+std::int64_t FrequencyHz(const VyrRetVal& v) {
+  if (v.m_nStatus == VYR_RV_STATUS_OK && v.m_nType == VYR_RV_DOUBLE && std::fabs(v.m_value.d) < 9.0e18)
+    return static_cast<std::int64_t>(v.m_value.d);
+  return HytemRetValInt64(v);
+}
+
+// The levels of the list, at most nMax of them: elements joined by ",", the
+// first one always taken, even when empty, the others up to the first empty
+// one. Plain decimals are read in the same pass that finds their end; any
+// other element is read on its own. All are read before any is stored, so
+// that the conversions overlap instead of each waiting for a store.
+void ReadLevels(std::string_view levelsText, std::int64_t nMax, std::vector<double>& levels) {
+  levels.reserve(std::min<size_t>(levelsText.size() / 2 + 1, static_cast<size_t>(nMax)));
+  const char* p = levelsText.data();
+  const char* const end = p + levelsText.size();
+  for (std::int64_t k = 0; k < nMax; ++k) {
+    double d;
+    const char* stop = NameValueReadPlainDecimal(p, end, ',', d);
+    if (!stop) {
+      stop = std::find(p, end, ',');
+      if (stop == p && k > 0) break;  // an empty element ends the list
+      d = NameValueReadDouble(std::string_view(p, static_cast<size_t>(stop - p)));
+    }
+    levels.push_back(d);
+    if (stop == end) break;
+    p = stop + 1;
+  }
 }
 
 // Stores each level at its plan element (clearing those below the threshold)
 // and returns its ranking record.
-std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, const std::vector<double>& levels,
+std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, std::string_view levelsText,
                                                     std::int32_t nStart, double dThreshold) {
   // Elements run from nStart on; levels whose element would pass INT_MAX are
   // dropped, and so is any level beyond INT_MAX ranks.
   const std::int64_t nRoom = std::min<std::int64_t>(static_cast<std::int64_t>(INT_MAX) - nStart + 1, INT_MAX);
-  const size_t n = static_cast<size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(levels.size()), nRoom));
-  std::vector<CWScanMeasurementStruct> records(n);
-  for (size_t k = 0; k < n; ++k) {
+  std::vector<double> levels;
+  ReadLevels(levelsText, nRoom, levels);
+  std::vector<CWScanMeasurementStruct> records(levels.size());
+  for (size_t k = 0; k < levels.size(); ++k) {
     const int e = static_cast<int>(nStart + static_cast<std::int64_t>(k));
     if (levels[k] < dThreshold) pDataState->ClearValue(g_nAttrScanBinDbMean, e, kVyrScopeMessage, 0);
     else pDataState->SetRealValue(g_nAttrScanBinDbMean, levels[k], e, kVyrScopeMessage, 0);
 
     VyrRetVal freq = pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan);
-    records[k] = CWScanMeasurementStruct{};
     records[k].nIndex = static_cast<std::int32_t>(k);
-    records[k].llFreqHz = HytemRetValInt64(freq);
+    records[k].llFreqHz = FrequencyHz(freq);
     records[k].nRxLev = RankLevel(levels[k]);
   }
   return records;
@@ -86,26 +110,31 @@ void AppendTopLevels(CVyrExpandedMessage* pExpandedMsg, const std::vector<CWScan
   CString& strText = pExpandedMsg->m_strDetailText;
   strText += "\nTop 10 RSSI values\nFreq (MHz) \tRSSI (dBm) \n";
   const size_t nLines = std::min<size_t>(records.size(), kTopLevelCount);
-  for (size_t r = 0; r < nLines; ++r)
-    strText.AppendFormat("%.3f\t%.3f\n", static_cast<double>(records[r].llFreqHz) * 0.000001,
-                         records[r].nRxLev * 0.001);
+  for (size_t r = 0; r < nLines; ++r) {
+    // "%.3f\t%.3f\n"
+    NameValueAppendFixed(strText, static_cast<double>(records[r].llFreqHz) * 0.000001, 3);
+    strText += '\t';
+    NameValueAppendFixed(strText, records[r].nRxLev * 0.001, 3);
+    strText += '\n';
+  }
 }
 }  // namespace
 
 void DecodeBandLevels(const CVyrGenericHsMessage& msg, const NameValueDefn*, IVyrDataState* pDataState,
                       CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver*, IKelCellRefs_Search*) {
   if (!pDataState) return;
-  CHytemPayloadValue bandNumber(msg, "BandNumber");
-  if (!bandNumber) return;
-  const std::int32_t nBand = NameValueReadLong(bandNumber.c_str());
-  CHytemPayloadValue levelsText(msg, "Levels");
-  if (!levelsText) return;
+  // Both values are read in place: the payload does not change while the
+  // message is decoded.
+  std::string_view bandNumber;
+  if (NameValueFindValue(msg, "BandNumber", bandNumber) != 0) return;
+  const std::int32_t nBand = NameValueReadLong(bandNumber);
+  std::string_view levelsText;
+  if (NameValueFindValue(msg, "Levels", levelsText) != 0) return;
 
-  const std::vector<double> levels = SplitLevels(levelsText.c_str());
   const double dThreshold = CVyrDecodeDevice::m_prefs.dLevelThreshold;
   const std::int32_t nStart = ReadBandStart(pDataState, nBand);
 
-  std::vector<CWScanMeasurementStruct> records = StoreBinLevels(pDataState, levels, nStart, dThreshold);
+  std::vector<CWScanMeasurementStruct> records = StoreBinLevels(pDataState, levelsText, nStart, dThreshold);
   NVyrDecodeDeviceUtils::CWScanSortByRxLev(records.data(), static_cast<int>(records.size()));
   WriteRankedLevels(pDataState, records, dThreshold);
   AppendTopLevels(pExpandedMsg, records);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <string>
 
 #include "HytemNameValueDefns.h"
 #include "NameValueDecoder.h"
@@ -32,8 +33,11 @@ RolRetc CVyrDecodeReceiverHytem::DecodeMessage(const CVyrGenericHsMessage& msg, 
   const std::int32_t nMsgClass = msg.m_nMsgClass;
 
   if (expanded.m_bWantSummaryText) {
-    expanded.m_strSummaryText = msg.GetMsgBufLen() == 0 ? "EMPTY MESSAGE" : msg.GetMsgBuf();
-    expanded.m_strSummaryText += "\r\n";
+    // Assigned in place, so that the text keeps its storage from one
+    // message to the next.
+    std::string& strSummary = expanded.m_strSummaryText.str();
+    strSummary.assign(msg.GetMsgBufLen() == 0 ? "EMPTY MESSAGE" : msg.GetMsgBuf());
+    strSummary += "\r\n";
   }
 
   NameValueDecoder decoder{pDataState, &expanded, this, pSearch};

@@ -2,10 +2,14 @@
 // frequency texts, the level floor and the channel level list.
 #include "HytemScanDecoding.h"
 
+#include <string_view>
+
 #include "CString.h"
 #include "HytemValueReading.h"
 #include "NameValueDecoder.h"
+#include "NameValueFixed.h"
 #include "NameValueNumbers.h"
+#include "NameValuePayload.h"
 #include "VyrDataState.h"
 #include "VyrExpandedMessage.h"
 #include "VyrSchema.h"
@@ -67,7 +71,14 @@ void DecodeChannelLevel(const CVyrGenericHsMessage& msg, const NameValueDefn* pD
   VyrRetVal freq = pDataState->GetValueAlt(g_nAttrScanLogFreq, pDefn->nIndex, kVyrScopeMessage);
   double dFreqMHz = GetUnitsConverter()->ucConvert(GetAttrUnitType(g_nAttrScanLogFreq), UT_MHZ,
                                                    HytemRetValNumber(freq));
-  // The level as the log wrote it, whether or not the floor cleared it.
-  CHytemPayloadValue level(msg, pDefn->pszName);
-  if (level) pExpandedMsg->m_strDetailText.AppendFormat("%f\t%s\n", dFreqMHz, level.c_str());
+  // The level as the log wrote it, whether or not the floor cleared it,
+  // read in place: the payload does not change while the message is decoded.
+  std::string_view level;
+  if (NameValueFindValue(msg, pDefn->pszName ? pDefn->pszName : "", level) != 0) return;
+  // "%f\t%s\n"
+  CString& strDetail = pExpandedMsg->m_strDetailText;
+  NameValueAppendFixed(strDetail, dFreqMHz, 6);
+  strDetail += '\t';
+  strDetail.Append(level.data(), static_cast<int>(level.size()));
+  strDetail += '\n';
 }

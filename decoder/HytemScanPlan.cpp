@@ -1,10 +1,12 @@
 // DecodeScanBands: the frequency plan of a scan from the bands of its header.
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 
 #include "CString.h"
 #include "HytemScanDecoding.h"
 #include "HytemValueReading.h"
+#include "NameValueIndex.h"
 #include "NameValueNumbers.h"
 #include "VyrDataState.h"
 
@@ -15,19 +17,20 @@ struct HytemBand {
   double dStepMHz;
 };
 
-// The start, stop and step of band j; false when any of them is missing.
-bool ReadBand(const CVyrGenericHsMessage& msg, std::int64_t j, HytemBand& band) {
+// The start, stop and step of band j; false when any of them is missing. The
+// fields come from an index of the payload: a set-up of thousands of bands
+// would otherwise walk the payload three times per band.
+bool ReadBand(const CNameValueIndex& fields, std::int64_t j, HytemBand& band) {
   CString strStart, strStop, strStep;
   strStart.Format("startFrequencies%lld", static_cast<long long>(j));
   strStop.Format("stopFrequencies%lld", static_cast<long long>(j));
   strStep.Format("frequencyStep%lld", static_cast<long long>(j));
-  CHytemPayloadValue start(msg, strStart);
-  CHytemPayloadValue stop(msg, strStop);
-  CHytemPayloadValue step(msg, strStep);
-  if (!start || !stop || !step) return false;
-  band.dStartMHz = NameValueReadDouble(start.c_str());
-  band.dStopMHz = NameValueReadDouble(stop.c_str());
-  band.dStepMHz = NameValueReadDouble(step.c_str()) * 0.001;  // the log gives kHz
+  std::string_view start, stop, step;
+  if (!fields.Find(strStart.view(), start) || !fields.Find(strStop.view(), stop) || !fields.Find(strStep.view(), step))
+    return false;
+  band.dStartMHz = NameValueReadDouble(start);
+  band.dStopMHz = NameValueReadDouble(stop);
+  band.dStepMHz = NameValueReadDouble(step) * 0.001;  // the log gives kHz
   return true;
 }
 
@@ -65,10 +68,11 @@ void DecodeScanBands(const CVyrGenericHsMessage& msg, const NameValueDefn*, IVyr
 
   pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, 0, 0, kVyrScopeFrequencyPlan, 0);
   int nNext = 0;
+  const CNameValueIndex fields(msg);
   // Band j starts at element j - 1 of the start indexes; element j is its end.
   for (std::int64_t j = 1; j <= nBands; ++j) {
-    HytemBand band;
-    if (!ReadBand(msg, j, band)) return;
+    HytemBand band{};
+    if (!ReadBand(fields, j, band)) return;
     nNext = WriteBandFrequencies(pDataState, band, nNext);
     pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, nNext, static_cast<int>(j), kVyrScopeFrequencyPlan, 0);
   }

@@ -1,5 +1,6 @@
 #include "TypeInfoHolder.h"
 
+#include <atomic>
 #include <new>
 
 #include "ComModule.h"
@@ -14,6 +15,11 @@ int OleStrLen(const OLECHAR* p) {
   return n;
 }
 
+// The type information is published once, under the lock, and read without
+// it by readers on any thread: the pointer is read and written atomically,
+// so that a thread that sees it also sees the name cache loaded before it.
+ITypeInfo* LoadedInfo(ITypeInfo*& pInfo) { return std::atomic_ref<ITypeInfo*>(pInfo).load(std::memory_order_acquire); }
+
 bool SameName(const KelNameCacheEntry& e, const OLECHAR* psz, int nLen) {
   if (e.nLen != nLen || !e.bstrName) return false;
   for (int i = 0; i < nLen; ++i)
@@ -23,12 +29,12 @@ bool SameName(const KelNameCacheEntry& e, const OLECHAR* psz, int nLen) {
 }  // namespace
 
 HRESULT CComTypeInfoHolder::EnsureTI(LCID lcid) {
-  if (m_pInfo && m_pMap) return S_OK;
+  if (LoadedInfo(m_pInfo) && m_pMap) return S_OK;
   return LoadTI(lcid);
 }
 
 HRESULT CComTypeInfoHolder::LoadTI(LCID lcid) {
-  if (m_pInfo) return S_OK;
+  if (LoadedInfo(m_pInfo)) return S_OK;
   HRESULT hr = S_OK;
   EnterCriticalSection(&s_comModule.m_csTypeInfoHolder);
   if (!m_pInfo) {  // tested again: another thread may have loaded it meanwhile
@@ -45,7 +51,7 @@ HRESULT CComTypeInfoHolder::LoadTI(LCID lcid) {
           pTypeInfo = pInfo2;
         }
         LoadNameCache(pTypeInfo);
-        m_pInfo = pTypeInfo;
+        std::atomic_ref<ITypeInfo*>(m_pInfo).store(pTypeInfo, std::memory_order_release);
       }
       pTypeLib->Release();
     }

@@ -1,9 +1,13 @@
 #include "NameValueDecoder.h"
 
+#include <algorithm>
+#include <array>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "NameValueFields.h"
 #include "NameValueNumbers.h"
@@ -22,8 +26,8 @@ constexpr char kElementJoin = ',';
 // or value, or no "^" before the first ";".
 bool FirstPair(std::string_view payload, const CNameValueFieldCursor& names, const CNameValueFieldCursor& values,
                std::string_view& name, std::string_view& value) {
-  if (payload.find(kValueEnd) == std::string_view::npos) return false;
   value = values.Current();
+  if (value.size() == payload.size()) return false;  // no ";" at all
   name = names.Current();
   if (value.empty() || name.empty()) return false;
   size_t lastCaret = value.rfind(kNameEnd);
@@ -41,23 +45,64 @@ bool RunCallback(const NameValueDefn& defn, const CVyrGenericHsMessage& msg, con
   }
   return true;
 }
+
+// The definitions already applied in one payload. A payload holds few
+// defined fields, so the first ones are kept without allocating.
+class CAppliedDefinitions {
+ public:
+  // False when the definition was applied before; otherwise notes it.
+  bool Add(const NameValueDefn* pDefn) {
+    const auto end = m_local.begin() + static_cast<std::ptrdiff_t>(m_nLocal);
+    if (std::find(m_local.begin(), end, pDefn) != end) return false;
+    if (m_nLocal < m_local.size()) {
+      m_local[m_nLocal++] = pDefn;
+      return true;
+    }
+    return m_more.insert(pDefn).second;
+  }
+
+ private:
+  std::array<const NameValueDefn*, 48> m_local{};
+  size_t m_nLocal = 0;
+  std::unordered_set<const NameValueDefn*> m_more;
+};
+
+// Whether the field's value text is read at all: by the conversion (an
+// attribute and a type) or by the detail text (a label and a type).
+bool UsesValueText(const NameValueDefn& defn) {
+  return defn.nType != 0 && (defn.nAttrId != 0 || (defn.pszLabel && *defn.pszLabel));
+}
 }  // namespace
 
 void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map) {
+  // The message is read only, for the routines too, so its payload stays as
+  // it is for the whole walk and is read in place.
   const char* buf = msg.GetMsgBuf();
-  const std::string payload = buf ? buf : "";
+  const std::string_view payload = buf ? buf : "";
   CNameValueFieldCursor names(payload, kNameEnd);
   CNameValueFieldCursor values(payload, kValueEnd);
   std::string_view nameView;
   std::string_view valueView;
   if (!FirstPair(payload, names, values, nameView, valueView)) return;
 
+  // The conversions take NUL-terminated texts; the value is copied only for
+  // the definitions that read it (a list of levels that only a routine reads
+  // is not copied). The payload holds no NUL, so a name is looked up by its
+  // bytes as its terminated copy would be.
+  //
+  // A name met again is skipped: the format gives each name one field, and
+  // routines read their fields by name, so they see its first occurrence
+  // whichever occurrence runs them. Decoding every repetition would repeat
+  // that work: a payload of many repeated names would cost their number times
+  // the payload's length.
+  std::string value;
+  CAppliedDefinitions applied;
   for (;;) {
-    // The map and the conversions take NUL-terminated texts.
-    const std::string name(nameView);
-    const std::string value(valueView);
-    NameValueDefn defn{};
-    if (map.Lookup(name.c_str(), defn)) {
+    const NameValueDefn* pFound = map.PLookupText(nameView);
+    if (pFound && applied.Add(pFound)) {
+      const NameValueDefn defn = *pFound;  // the routine gets the call's own copy
+      if (UsesValueText(defn)) value.assign(valueView);
+      else value.clear();
       ConvertValue(defn.nAttrId, defn.nIndex, value.c_str(), defn.nType, defn.nUnit);
       AppendText(defn.pszLabel, value.c_str(), defn.nUnit, defn.nFormat, defn.nType);
       if (defn.pfnCallback && !RunCallback(defn, msg, *this)) return;
@@ -104,15 +149,22 @@ void NameValueDecoder::ConvertList(int attrId, int index, const char* text, int 
 
   CNameValueFieldCursor elements(text ? text : "", kElementJoin);
   std::string_view element = elements.Current();
+  std::string elementText;  // NUL-terminated, reused for every element
   for (std::int64_t target = index; !element.empty() && target <= INT_MAX; ++target) {
-    ConvertValue(attrId, static_cast<int>(target), std::string(element).c_str(), elementType, unit);
+    elementText.assign(element);
+    ConvertValue(attrId, static_cast<int>(target), elementText.c_str(), elementType, unit);
     element = elements.Next();
   }
 }
 
 void NameValueDecoder::AppendText(const char* label, const char* text, int /*unit*/, int /*format*/, int type) {
   if (!label || !*label || type == 0 || !pExpandedMsg || !pExpandedMsg->m_bWantDetailText) return;
-  pExpandedMsg->m_strDetailText.AppendFormat(" %s=%s", label, text ? text : "");
+  // " %s=%s", without the cost of formatting.
+  CString& strDetail = pExpandedMsg->m_strDetailText;
+  strDetail += ' ';
+  strDetail += label;
+  strDetail += '=';
+  strDetail += text;
 }
 
 int GetAttrUnitType(int attrId) {

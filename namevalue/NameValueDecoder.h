@@ -14,8 +14,9 @@ struct NameValueDecoder {
   IKelCellRefs_Search* pSearch;     // only passed on to routines
 
   // Walks the payload pair by pair until the first empty name or value (the
-  // first value is decoded even when empty). A routine that throws ends the
-  // walk; what was delivered before stays.
+  // first value is decoded even when empty). A name is decoded at its first
+  // occurrence only. A routine that throws ends the walk; what was delivered
+  // before stays.
   void Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map);
 
   // Delivers one value text by its type code, at scope 2147483647. Nothing

@@ -18,6 +18,14 @@ void StorePayload(CVyrGenericHsMessage& msg, const std::string& text) {
   if (buf && !text.empty()) std::memcpy(buf, text.data(), text.size());
 }
 
+// Names are a few characters long: compared in place, without a call.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 char* CopyValue(std::string_view v) {
   auto* p = static_cast<char*>(std::malloc(v.size() + 1));
   if (!p) return nullptr;
@@ -72,32 +80,46 @@ int NameValueSetField(CVyrGenericHsMessage& msg, const char* pszName, const char
   return 0;
 }
 
-int NameValueGetValue(const CVyrGenericHsMessage& msg, const char* pszName, char** ppszValue) {
+int NameValueFindValue(const CVyrGenericHsMessage& msg, std::string_view sought, std::string_view& value) {
   const char* buf = msg.GetMsgBuf();
-  std::string_view s = buf ? buf : "";
-  std::string_view sought = pszName ? pszName : "";
-  CNameValueFieldCursor names(s, kNameEnd);
-  CNameValueFieldCursor values(s, kValueEnd);
+  const std::string_view s = buf ? buf : "";
+  const char* const begin = s.data();
+  const char* const end = begin + s.size();
 
-  // Field 0 at ";" holds the names section and the first value; a payload
-  // without any ";" holds no complete value.
-  if (s.find(kValueEnd) == std::string_view::npos) return 1;
-  std::string_view v = values.Current();
-  if (v.empty()) return 1;
-  std::string_view n = names.Current();
-  if (n.empty()) return 1;
-  size_t lastCaret = v.rfind(kNameEnd);
-  if (lastCaret == std::string_view::npos) return 1;
-  v = v.substr(lastCaret + 1);
+  // Field 0 at ";" holds the names section and the first value, which
+  // follows its last "^"; a payload without any ";" holds no complete value.
+  const char* valueEnd = NameValueFindSeparator(begin, end, kValueEnd);
+  if (valueEnd == end || valueEnd == begin) return 1;
+  const char* nameEnd = NameValueFindSeparator(begin, end, kNameEnd);
+  if (nameEnd == begin) return 1;
+  const char* lastCaret = valueEnd;
+  while (lastCaret != begin && *--lastCaret != kNameEnd) {
+  }
+  if (*lastCaret != kNameEnd) return 1;
+  std::string_view n(begin, static_cast<size_t>(nameEnd - begin));
+  std::string_view v(lastCaret + 1, static_cast<size_t>(valueEnd - lastCaret - 1));
 
-  for (int k = 0; n != sought; ++k) {
-    if (k == kNameValueLookupLimit) return 1;
-    n = names.Next();
+  // Name k is field k at "^" and value k field k at ";"; the walk stops at
+  // the first empty one (a field after the last separator is empty).
+  for (int k = 0; !SameName(n, sought); ++k) {
+    if (k == kNameValueLookupLimit || nameEnd == end || valueEnd == end) return 1;
+    const char* nameStart = nameEnd + 1;
+    nameEnd = NameValueFindSeparator(nameStart, end, kNameEnd);
+    n = std::string_view(nameStart, static_cast<size_t>(nameEnd - nameStart));
     if (n.empty()) return 1;
-    v = values.Next();
+    const char* valueStart = valueEnd + 1;
+    valueEnd = NameValueFindSeparator(valueStart, end, kValueEnd);
+    v = std::string_view(valueStart, static_cast<size_t>(valueEnd - valueStart));
     if (v.empty()) return 1;
   }
-  if (ppszValue) *ppszValue = CopyValue(v);
+  value = v;
+  return 0;
+}
+
+int NameValueGetValue(const CVyrGenericHsMessage& msg, const char* pszName, char** ppszValue) {
+  std::string_view value;
+  if (NameValueFindValue(msg, pszName ? pszName : "", value) != 0) return 1;
+  if (ppszValue) *ppszValue = CopyValue(value);
   return 0;
 }
 

@@ -3,6 +3,8 @@
 // new text to its value. Example: a^b^c^1,3;2,5,6;4;
 #pragma once
 
+#include <string_view>
+
 class CVyrGenericHsMessage;
 
 // Writes name = value into the message's payload. Returns 0 when written, 1
@@ -16,6 +18,11 @@ int NameValueSetField(CVyrGenericHsMessage& msg, const char* pszName, const char
 // a payload can be found, and the walk stops at the first empty name or value.
 int NameValueGetValue(const CVyrGenericHsMessage& msg, const char* pszName, char** ppszValue);
 void NameValueFreeValue(char* pszValue);
+
+// The same lookup without the copy, for decoding routines on hot paths:
+// returns 0 and the whole value as a view into the message's payload (valid
+// while the payload is unchanged), or 1 with value untouched.
+int NameValueFindValue(const CVyrGenericHsMessage& msg, std::string_view name, std::string_view& value);
 
 // The most names after the first that a lookup compares.
 constexpr int kNameValueLookupLimit = 10000;

@@ -1,11 +1,15 @@
 #include "DataFileHsLogHYTEM.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "DataFileInfo.h"
 #include "HytemArithmetic.h"
 #include "KelStringUtils.h"
 #include "NameValueFields.h"
+#include "NameValueNumbers.h"
 #include "NameValuePayload.h"
 
 namespace {
@@ -27,8 +31,6 @@ std::uint8_t PositionQuality(std::int32_t nValidity) {
   }
 }
 
-bool HasPayloadDelimiter(std::string_view text) { return text.find_first_of("^;") != std::string_view::npos; }
-
 }  // namespace
 
 CDataFileHsLogHYTEM::CDataFileHsLogHYTEM() = default;
@@ -45,6 +47,7 @@ void CDataFileHsLogHYTEM::ResetColumns() {
   m_columnNames.RemoveAll();
   m_nTimeCol = m_nDateCol = m_nLatitudeCol = m_nLongitudeCol = -1;
   m_nNSCol = m_nWECol = m_nValidityCol = -1;
+  m_plainPayload.SetColumns(m_columnNames);
 }
 
 // Opens the log, checks its software line, reads the header block and the
@@ -60,11 +63,11 @@ RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
     return kRcCannotOpen;
   }
   CString strLine;
-  if (zuCStringGetLine(m_file, strLine, kMaxLineLength) != ROL_OK) return kRcLineMissing;
+  if (ReadLogLine(strLine) != ROL_OK) return kRcLineMissing;
   if (strLine.Find(kSoftwareMarker) < 0) return kRcNotHytemLog;  // only the first line counts
 
-  CVyrGenericHsMessage scratch;  // the header fields are not kept here
-  if (ReadHeaderBlock(scratch) != ROL_OK) return kRcNotHytemLog;
+  m_payload.Clear();  // the header fields are not kept here
+  if (ReadHeaderBlock(m_payload) != ROL_OK) return kRcNotHytemLog;
 
   CVyrMilliSecAbsTime start;
   const RolRetc rc = ReadStartTime(start);
@@ -77,7 +80,7 @@ RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
 // line; that line's time already counts for the repeat offset.
 RolRetc CDataFileHsLogHYTEM::ReadStartTime(CVyrMilliSecAbsTime& start) {
   CString strLine;
-  if (zuCStringGetLine(m_file, strLine, kMaxLineLength) != ROL_OK) return kRcLineMissing;
+  if (ReadLogLine(strLine) != ROL_OK) return kRcLineMissing;
   if (m_nDateCol == -1) return kRcNotHytemLog;
   CString strDate;
   zuCStringGetFieldIterate(strLine, m_nDateCol, kFieldSeparator, strDate);
@@ -104,9 +107,21 @@ void CDataFileHsLogHYTEM::AnnounceStream(const CVyrMilliSecAbsTime& start) {
   m_nMsgsSinceStartTime = 0;  // counted from the new start time
 }
 
-RolRetc CDataFileHsLogHYTEM::ReadHeaderBlock(CVyrGenericHsMessage& msg) {
+// A NUL byte cannot be carried by a payload, which is a NUL-terminated text:
+// it would cut off the rest of its field. The NUL bytes of a line (a log whose
+// end a crash filled with zeros, say) are dropped as the line is read; every
+// other byte is kept.
+RolRetc CDataFileHsLogHYTEM::ReadLogLine(CString& strLine) {
+  const RolRetc rc = zuCStringGetLine(m_file, strLine, kMaxLineLength);
+  std::string& text = strLine.str();
+  if (rc == ROL_OK && text.find('\0') != std::string::npos)
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  return rc;
+}
+
+RolRetc CDataFileHsLogHYTEM::ReadHeaderBlock(CNameValuePayloadBuilder& fields) {
   CString strLine;
-  RolRetc rc = zuCStringGetLine(m_file, strLine, kMaxLineLength);
+  RolRetc rc = ReadLogLine(strLine);
   if (rc != ROL_OK) return rc;
   CString strName;
   CString strValue;
@@ -114,8 +129,8 @@ RolRetc CDataFileHsLogHYTEM::ReadHeaderBlock(CVyrGenericHsMessage& msg) {
   // empty or has no "=" is the column header line.
   while (SplitNameValue(strLine, "=", strName, strValue) == 0) {
     if (strName == kDelayName) m_delayBetweenMeasurement = std::atol(strValue);
-    NameValueSetField(msg, strName, strValue);
-    rc = zuCStringGetLine(m_file, strLine, kMaxLineLength);
+    fields.SetField(strName.view(), strValue.view());
+    rc = ReadLogLine(strLine);
     if (rc != ROL_OK) return rc;
   }
   ReadColumnHeader(strLine);
@@ -147,10 +162,11 @@ void CDataFileHsLogHYTEM::ReadColumnHeader(const CString& strLine) {
     m_columnNames.Add(strName);
     zuCStringGetNextFieldIterate(strLine, nPos, kFieldSeparator, strName);
   }
+  m_plainPayload.SetColumns(m_columnNames);
 }
 
 RolRetc CDataFileHsLogHYTEM::ReadNextMessage(CVyrGenericHsMessage& msg, int /*nReserved*/) {
-  RolRetc rc = zuCStringGetLine(m_file, m_strLine, kMaxLineLength);
+  RolRetc rc = ReadLogLine(m_strLine);
   if (rc != ROL_OK) return rc;
   msg.AllocMsgBuf(0);
   if (m_strLine.Find(kSoftwareMarker) >= 0) {
@@ -169,9 +185,11 @@ void CDataFileHsLogHYTEM::BuildHeaderMessage(CVyrGenericHsMessage& msg, const CS
   CString strBeforeDash;
   CString strVersion;
   SplitNameValue(strLine, "-", strBeforeDash, strVersion);
-  NameValueSetField(msg, kSoftwareVersionField, strVersion);
+  m_payload.Clear();
+  m_payload.SetField(kSoftwareVersionField, strVersion.view());
   // A block cut off by the end of the file keeps the fields read so far.
-  ReadHeaderBlock(msg);
+  ReadHeaderBlock(m_payload);
+  m_payload.Store(msg);
   msg.m_nMsgClass = kHeaderMsgClass;
 }
 
@@ -204,7 +222,7 @@ int CDataFileHsLogHYTEM::ParseMeasurementLine(const CString& strLine, std::int64
   if (m_nValidityCol != -1) {
     CString strField;
     zuCStringGetFieldIterate(strLine, m_nValidityCol, kFieldSeparator, strField);
-    nValidity = std::atoi(strField);
+    nValidity = NameValueReadInt(strField);
     if (nValidity > 0) {
       // A missing column is field -1, which reads as empty: no coordinate,
       // no hemisphere.
@@ -233,40 +251,22 @@ int CDataFileHsLogHYTEM::ParseMeasurementLine(const CString& strLine, std::int64
 void CDataFileHsLogHYTEM::SetMeasurementFields(CVyrGenericHsMessage& msg, const CString& strLine) {
   const int nColumns = m_columnNames.GetSize();
   if (nColumns == 0) return;
-  // One pass over the line: field i of the cursor is column i's value, and a
-  // field beyond the end of the line reads as empty.
-  CNameValueFieldCursor fields(strLine.view(), kFieldSeparator);
-  SetField(msg, m_columnNames[0], fields.Current());
-  for (int i = 1; i < nColumns; ++i) SetField(msg, m_columnNames[i], fields.Next());
-  SetTrailingValues(msg, m_columnNames[nColumns - 1], fields);
-}
-
-// The trailing values run up to the first empty field. Each one written by
-// itself would append "," and the value to the last column's value and
-// rewrite the whole payload, a cost quadratic in the number of values (a scan
-// line carries thousands of levels). Writing them joined by "," in one call
-// gives the same payload whenever the name and the values hold no payload
-// delimiter; otherwise they are written one at a time, as the builder would
-// place them.
-void CDataFileHsLogHYTEM::SetTrailingValues(CVyrGenericHsMessage& msg, const CString& strName,
-                                            const CNameValueFieldCursor& fields) {
-  CNameValueFieldCursor trailing = fields;
-  std::string_view value = trailing.Next();
-  if (value.empty()) return;
-  m_strValue.assign(value);
-  for (value = trailing.Next(); !value.empty(); value = trailing.Next()) {
-    m_strValue.push_back(',');
-    m_strValue.append(value);
-  }
-  if (!HasPayloadDelimiter(m_strValue) && !HasPayloadDelimiter(strName.view())) {
-    NameValueSetField(msg, strName, m_strValue.c_str());
+  // A payload beyond INT_MAX characters (a line of more than 2 GiB) does not
+  // fit the message: the builder below leaves such a message empty.
+  if (m_plainPayload.Build(strLine.view(), m_strPayload) && m_strPayload.size() <= INT_MAX) {
+    char* buf = msg.AllocMsgBuf(static_cast<int>(m_strPayload.size()));
+    if (buf) std::memcpy(buf, m_strPayload.data(), m_strPayload.size());
     return;
   }
-  trailing = fields;
-  for (value = trailing.Next(); !value.empty(); value = trailing.Next()) SetField(msg, strName, value);
-}
-
-void CDataFileHsLogHYTEM::SetField(CVyrGenericHsMessage& msg, const CString& strName, std::string_view value) {
-  m_strValue.assign(value);  // the builder takes NUL-terminated texts
-  NameValueSetField(msg, strName, m_strValue.c_str());
+  // One pass over the line: field i of the cursor is column i's value, and a
+  // field beyond the end of the line reads as empty. The trailing values run
+  // up to the first empty field; each extends the last column's value.
+  m_payload.Clear();
+  CNameValueFieldCursor fields(strLine.view(), kFieldSeparator);
+  m_payload.SetField(m_columnNames[0].view(), fields.Current());
+  for (int i = 1; i < nColumns; ++i) m_payload.SetField(m_columnNames[i].view(), fields.Next());
+  const std::string_view lastName = m_columnNames[nColumns - 1].view();
+  for (std::string_view value = fields.Next(); !value.empty(); value = fields.Next())
+    m_payload.SetField(lastName, value);
+  m_payload.Store(msg);
 }

@@ -19,11 +19,11 @@
 
 #include "CString.h"
 #include "DataFile.h"
+#include "HytemPlainPayload.h"
+#include "NameValuePayloadBuilder.h"
 #include "RolRetc.h"
 #include "VyrGenericHsMessage.h"
 #include "VyrTime.h"
-
-class CNameValueFieldCursor;
 
 class CDataFileHsLogHYTEM : public CDataFile {
  public:
@@ -67,10 +67,10 @@ class CDataFileHsLogHYTEM : public CDataFile {
   static bool ParseLongitude(const CString& strLongitude, const CString& strWE, double& dLongitude);
 
  protected:
-  // Reads the header block after a software line into msg's payload, then
-  // the column header line into the column list. 0 when a column header line
-  // was read, else the line reader's code.
-  RolRetc ReadHeaderBlock(CVyrGenericHsMessage& msg);
+  // Reads the header block after a software line into the payload fields,
+  // then the column header line into the column list. 0 when a column header
+  // line was read, else the line reader's code.
+  RolRetc ReadHeaderBlock(CNameValuePayloadBuilder& fields);
   // Time within day, position and validity of a measurement line; the result
   // of ParseTimeOfDay (outputs other than those it reads stay as passed).
   int ParseMeasurementLine(const CString& strLine, std::int64_t& nTimeWithinDay, double& dLongitude,
@@ -96,11 +96,12 @@ class CDataFileHsLogHYTEM : public CDataFile {
   void BuildHeaderMessage(CVyrGenericHsMessage& msg, const CString& strLine);
   void BuildMeasurementMessage(CVyrGenericHsMessage& msg, const CString& strLine);
   void SetMeasurementFields(CVyrGenericHsMessage& msg, const CString& strLine);
-  void SetTrailingValues(CVyrGenericHsMessage& msg, const CString& strName, const CNameValueFieldCursor& fields);
-  void SetField(CVyrGenericHsMessage& msg, const CString& strName, std::string_view value);
+  RolRetc ReadLogLine(CString& strLine);
 
   // Scratch buffers kept from line to line so that reading a line does not
   // allocate once the buffers have grown to the log's line length.
   CString m_strLine;
-  std::string m_strValue;
+  CNameValuePayloadBuilder m_payload;  // the fields of the message being read
+  std::string m_strPayload;
+  CHytemPlainPayload m_plainPayload;  // follows m_columnNames
 };

@@ -1,12 +1,14 @@
 // The text rules of a HYTEM log's fields: header-line splitting, dates,
 // times of day (with the repeat offset) and coordinates. Numbers are read as
-// the C library's atoi and atof read them: leading part of the text, 0 when
-// nothing is readable, no range check.
+// the C library's atoi and atof read them (NameValueReadInt and
+// NameValueReadDouble give their results, faster): leading part of the text,
+// 0 when nothing is readable, no range check.
 #include <climits>
 #include <cstdlib>
 
 #include "DataFileHsLogHYTEM.h"
 #include "HytemArithmetic.h"
+#include "NameValueNumbers.h"
 
 namespace {
 
@@ -24,7 +26,7 @@ int IntValueAt(const CString& strText, int nFirst, int nCount) {
 // atoi of the two characters a and b.
 int IntValueOfPair(char a, char b) {
   const char pair[3] = {a, b, '\0'};
-  return std::atoi(pair);
+  return NameValueReadInt(pair);
 }
 
 // A date's two-digit year: 69 to 99 are 1969 to 1999, 00 to 68 are 2000 to
@@ -34,8 +36,8 @@ int YearFromTwoDigits(int nYear) { return nYear >= 0 && nYear <= 68 ? 2000 + nYe
 bool ParseCoordinate(const CString& strCoord, const CString& strHemisphere, char chNegative, double& dValue) {
   const int nPoint = strCoord.Find('.');
   if (nPoint <= 0) return false;
-  const double dDegrees = std::atof(strCoord.Left(nPoint));
-  const double dMinuteHundredths = std::atof(strCoord.GetString() + nPoint);  // ".3000" reads as 0.3
+  const double dDegrees = NameValueReadDouble(strCoord.view().substr(0, static_cast<size_t>(nPoint)));
+  const double dMinuteHundredths = NameValueReadDouble(strCoord.GetString() + nPoint);  // ".3000" reads as 0.3
   double dDegreesDecimal = dDegrees + dMinuteHundredths * kDegreesPerMinuteHundredth;
   if (strHemisphere.Find(chNegative) >= 0) dDegreesDecimal = -dDegreesDecimal;
   dValue = dDegreesDecimal;
@@ -92,8 +94,9 @@ int CDataFileHsLogHYTEM::ParseTimeOfDay(const CString& strTime, std::int64_t& nT
   const int nHours = IntValueOfPair(pszFull[0], pszFull[1]);
   const int nMinutes = IntValueOfPair(pszFull[3], pszFull[4]);
   const char* pszSeconds = pszFull + 6;
-  const int nWholeSeconds = std::atoi(pszSeconds);
-  const std::int64_t nMilliseconds = hytem::TruncToInt64((std::atof(pszSeconds) - nWholeSeconds) * 1000.0);
+  const int nWholeSeconds = NameValueReadInt(pszSeconds);
+  const std::int64_t nMilliseconds =
+      hytem::TruncToInt64((NameValueReadDouble(pszSeconds) - nWholeSeconds) * 1000.0);
   const std::int64_t nWholeMs =
       (static_cast<std::int64_t>(nHours) * 3600 + static_cast<std::int64_t>(nMinutes) * 60 + nWholeSeconds) * 1000;
   const std::int64_t nTime = hytem::SaturatingAdd(nWholeMs, nMilliseconds);

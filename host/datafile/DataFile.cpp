@@ -1,13 +1,11 @@
 #include "DataFile.h"
 
 std::atomic<long> VyrLifetimeMonitoring::CLifetimeDetector::s_nLive{0};
-HRESULT CDataFile::s_hrNextFinalConstruct = S_OK;
+std::atomic<HRESULT> CDataFile::s_hrNextFinalConstruct{S_OK};
 
-HRESULT CDataFile::FinalConstruct() {
-  HRESULT hr = s_hrNextFinalConstruct;
-  s_hrNextFinalConstruct = S_OK;
-  return hr;
-}
+// Readers are created on whatever threads the host loads on: the planned
+// failure is taken and reset in one step.
+HRESULT CDataFile::FinalConstruct() { return s_hrNextFinalConstruct.exchange(S_OK); }
 
 const _ATL_INTMAP_ENTRY* CDataFile::_GetEntries() {
   static const _ATL_INTMAP_ENTRY entries[] = {

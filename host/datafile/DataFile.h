@@ -119,5 +119,5 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   CString m_strPathName;
   CString m_strOptions;
   IDataFileMessageSink* m_pSink = nullptr;
-  static HRESULT s_hrNextFinalConstruct;
+  static std::atomic<HRESULT> s_hrNextFinalConstruct;
 };

@@ -9,21 +9,64 @@ std::uint64_t ColumnKey(int nAttrId, int nScope) {
   return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nAttrId)) << 32) |
          static_cast<std::uint32_t>(nScope);
 }
+
+// Neighbouring attribute ids, and the two scopes (0 and 2147483647, which
+// differ in their lowest bit), land in different entries.
+size_t CacheIndex(std::uint64_t nKey, size_t nSize) {
+  return static_cast<size_t>(((nKey >> 32) * 2 + (nKey & 1)) & (nSize - 1));
+}
 }  // namespace
 
+CVyrMemoryDataState::Column& CVyrMemoryDataState::ColumnForWrite(std::uint64_t nKey) {
+  CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
+  if (cached.pColumn && cached.nKey == nKey) return *cached.pColumn;
+  Column& col = m_columns[nKey];
+  cached = CachedColumn{nKey, &col, col.dense.data(), col.dense.size()};
+  return col;
+}
+
+CVyrMemoryDataState::Column* CVyrMemoryDataState::ColumnForRead(std::uint64_t nKey) const {
+  CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
+  if (cached.pColumn && cached.nKey == nKey) return cached.pColumn;
+  auto it = m_columns.find(nKey);
+  if (it == m_columns.end()) return nullptr;
+  // The map hands out const columns here; the cache serves writes too.
+  Column* pColumn = const_cast<Column*>(&it->second);
+  cached = CachedColumn{nKey, pColumn, pColumn->dense.data(), pColumn->dense.size()};
+  return pColumn;
+}
+
+// The slot of an element already held in a cached column's dense array, or
+// null: the common case of a write or read, kept small enough to inline.
+inline CVyrMemoryDataState::Slot* CVyrMemoryDataState::CachedDenseSlot(int nAttrId, int nIndex, int nScope) const {
+  const std::uint64_t nKey = ColumnKey(nAttrId, nScope);
+  const CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
+  if (!cached.pColumn || cached.nKey != nKey) return nullptr;
+  if (nIndex < 0 || static_cast<size_t>(nIndex) >= cached.nDense) return nullptr;
+  return cached.pDense + nIndex;
+}
+
 CVyrMemoryDataState::Slot* CVyrMemoryDataState::SlotForWrite(int nAttrId, int nIndex, int nScope) {
-  Column& col = m_columns[ColumnKey(nAttrId, nScope)];
+  const std::uint64_t nKey = ColumnKey(nAttrId, nScope);
+  Column& col = ColumnForWrite(nKey);
   if (nIndex >= 0 && nIndex < kDenseLimit) {
-    if (static_cast<size_t>(nIndex) >= col.dense.size()) col.dense.resize(static_cast<size_t>(nIndex) + 1);
+    if (static_cast<size_t>(nIndex) >= col.dense.size()) {
+      col.dense.resize(static_cast<size_t>(nIndex) + 1);
+      // The cache holds the dense array's place and size: the column is the
+      // one just cached by ColumnForWrite.
+      CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
+      cached.pDense = col.dense.data();
+      cached.nDense = col.dense.size();
+    }
     return &col.dense[static_cast<size_t>(nIndex)];
   }
   return &col.sparse[nIndex];
 }
 
 const CVyrMemoryDataState::Slot* CVyrMemoryDataState::SlotForRead(int nAttrId, int nIndex, int nScope) const {
-  auto it = m_columns.find(ColumnKey(nAttrId, nScope));
-  if (it == m_columns.end()) return nullptr;
-  const Column& col = it->second;
+  const Column* pColumn = ColumnForRead(ColumnKey(nAttrId, nScope));
+  if (!pColumn) return nullptr;
+  const Column& col = *pColumn;
   if (nIndex >= 0 && nIndex < kDenseLimit) {
     if (static_cast<size_t>(nIndex) >= col.dense.size()) return nullptr;
     return &col.dense[static_cast<size_t>(nIndex)];
@@ -42,30 +85,36 @@ void CVyrMemoryDataState::StoreText(Slot& slot, const char* psz) {
   slot.nText = static_cast<std::int32_t>(m_texts.size() - 1);
 }
 
-void CVyrMemoryDataState::Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
+inline void CVyrMemoryDataState::Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
   ++m_nWriteCount;
-  if (!m_bRecord) return;
+  if (m_bRecord) AppendWrite(nAttrId, nIndex, nScope, op, slot);
+}
+
+void CVyrMemoryDataState::AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
   Write w{nAttrId, nIndex, nScope, op, slot.kind, slot.dValue, slot.nValue, {}};
   if (slot.kind == Kind::Text) w.strValue = m_texts[static_cast<size_t>(slot.nText)];
   m_writes.push_back(std::move(w));
 }
 
 void CVyrMemoryDataState::SetTextValue(int nAttrId, const char* pszValue, int nIndex, int nScope, int) {
-  Slot* s = SlotForWrite(nAttrId, nIndex, nScope);
+  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
+  if (!s) s = SlotForWrite(nAttrId, nIndex, nScope);
   StoreText(*s, pszValue);
   s->kind = Kind::Text;
   Record(nAttrId, nIndex, nScope, Op::Set, *s);
 }
 
 void CVyrMemoryDataState::SetIntValue(int nAttrId, std::int32_t nValue, int nIndex, int nScope, int) {
-  Slot* s = SlotForWrite(nAttrId, nIndex, nScope);
+  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
+  if (!s) s = SlotForWrite(nAttrId, nIndex, nScope);
   s->kind = Kind::Int;
   s->nValue = nValue;
   Record(nAttrId, nIndex, nScope, Op::Set, *s);
 }
 
 void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, int nScope, int) {
-  Slot* s = SlotForWrite(nAttrId, nIndex, nScope);
+  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
+  if (!s) s = SlotForWrite(nAttrId, nIndex, nScope);
   s->kind = Kind::Real;
   s->dValue = dValue;
   Record(nAttrId, nIndex, nScope, Op::Set, *s);
@@ -73,12 +122,15 @@ void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, i
 
 void CVyrMemoryDataState::ClearValue(int nAttrId, int nIndex, int nScope, int) {
   // The text entry stays with the slot for reuse; the kind says "no value".
-  if (Slot* s = const_cast<Slot*>(SlotForRead(nAttrId, nIndex, nScope))) s->kind = Kind::None;
+  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
+  if (!s) s = const_cast<Slot*>(SlotForRead(nAttrId, nIndex, nScope));
+  if (s) s->kind = Kind::None;
   Record(nAttrId, nIndex, nScope, Op::Clear, Slot());
 }
 
 VyrRetVal CVyrMemoryDataState::GetValue(int nAttrId, int nIndex, int nScope) const {
-  const Slot* s = SlotForRead(nAttrId, nIndex, nScope);
+  const Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
+  if (!s) s = SlotForRead(nAttrId, nIndex, nScope);
   if (!s) return VyrRetVal::NoValue();
   switch (s->kind) {
     case Kind::Real: return VyrRetVal::Real(s->dValue);
@@ -90,6 +142,7 @@ VyrRetVal CVyrMemoryDataState::GetValue(int nAttrId, int nIndex, int nScope) con
 }
 
 void CVyrMemoryDataState::Clear() {
+  m_columnCache = ColumnCache();
   m_columns.clear();
   m_texts.clear();
   m_writes.clear();

@@ -5,6 +5,7 @@
 // one message did.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -57,12 +58,38 @@ class CVyrMemoryDataState final : public IVyrDataState {
     std::unordered_map<int, Slot> sparse;
   };
 
+  // The columns used last, by a hash of attribute and scope: decoding one
+  // message touches a handful of columns thousands of times. Column
+  // addresses stay valid until Clear, which empties the cache too; a copy
+  // of the data state starts with an empty cache of its own.
+  struct CachedColumn {
+    std::uint64_t nKey = 0;
+    Column* pColumn = nullptr;
+    Slot* pDense = nullptr;  // the column's dense array, as it stands
+    size_t nDense = 0;
+  };
+  struct ColumnCache {
+    static constexpr size_t kSize = 32;
+    ColumnCache() = default;
+    ColumnCache(const ColumnCache&) {}
+    ColumnCache& operator=(const ColumnCache&) {
+      entries.fill(CachedColumn{});
+      return *this;
+    }
+    std::array<CachedColumn, kSize> entries{};
+  };
+
+  Column& ColumnForWrite(std::uint64_t nKey);
+  Column* ColumnForRead(std::uint64_t nKey) const;
+  Slot* CachedDenseSlot(int nAttrId, int nIndex, int nScope) const;
   Slot* SlotForWrite(int nAttrId, int nIndex, int nScope);
   const Slot* SlotForRead(int nAttrId, int nIndex, int nScope) const;
   void Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
+  void AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void StoreText(Slot& slot, const char* psz);
 
   std::unordered_map<std::uint64_t, Column> m_columns;
+  mutable ColumnCache m_columnCache;
   std::vector<std::string> m_texts;
   std::vector<Write> m_writes;
   std::uint64_t m_nWriteCount = 0;

@@ -16,8 +16,6 @@ char* AllocText(const char* psz) {
 }
 }  // namespace
 
-VyrRetVal::~VyrRetVal() { FreeText(); }
-
 VyrRetVal::VyrRetVal(const VyrRetVal& other) { CopyFrom(other); }
 
 VyrRetVal& VyrRetVal::operator=(const VyrRetVal& other) {
@@ -38,24 +36,6 @@ void VyrRetVal::CopyFrom(const VyrRetVal& other) {
   m_nType = other.m_nType;
   if (m_nType == VYR_RV_TEXT) m_value.psz = other.m_value.psz ? AllocText(other.m_value.psz) : nullptr;
   else m_value = other.m_value;
-}
-
-VyrRetVal VyrRetVal::NoValue() { return VyrRetVal(); }
-
-VyrRetVal VyrRetVal::Real(double d) {
-  VyrRetVal r;
-  r.m_nStatus = VYR_RV_STATUS_OK;
-  r.m_nType = VYR_RV_DOUBLE;
-  r.m_value.d = d;
-  return r;
-}
-
-VyrRetVal VyrRetVal::Int(std::int32_t n) {
-  VyrRetVal r;
-  r.m_nStatus = VYR_RV_STATUS_OK;
-  r.m_nType = VYR_RV_INT32;
-  r.m_value.i32 = n;
-  return r;
 }
 
 VyrRetVal VyrRetVal::Text(const char* psz) {

@@ -25,13 +25,29 @@ constexpr std::int32_t VYR_RV_STATUS_NO_VALUE = 1;
 
 struct VyrRetVal {
   VyrRetVal() = default;
-  ~VyrRetVal();
+  // Only a text needs releasing; numbers, read millions of times per log,
+  // are made and dropped in place.
+  ~VyrRetVal() {
+    if (m_nType == VYR_RV_TEXT) FreeText();
+  }
   VyrRetVal(const VyrRetVal& other);
   VyrRetVal& operator=(const VyrRetVal& other);
 
-  static VyrRetVal NoValue();
-  static VyrRetVal Real(double d);
-  static VyrRetVal Int(std::int32_t n);
+  static VyrRetVal NoValue() { return VyrRetVal(); }
+  static VyrRetVal Real(double d) {
+    VyrRetVal r;
+    r.m_nStatus = VYR_RV_STATUS_OK;
+    r.m_nType = VYR_RV_DOUBLE;
+    r.m_value.d = d;
+    return r;
+  }
+  static VyrRetVal Int(std::int32_t n) {
+    VyrRetVal r;
+    r.m_nStatus = VYR_RV_STATUS_OK;
+    r.m_nType = VYR_RV_INT32;
+    r.m_value.i32 = n;
+    return r;
+  }
   static VyrRetVal Text(const char* psz);
 
   std::int32_t m_nStatus = VYR_RV_STATUS_NO_VALUE;

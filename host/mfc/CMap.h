@@ -69,6 +69,15 @@ class CMap {
     return e ? &e->value : nullptr;
   }
 
+  // The same for a map with text keys, by the bytes of a key that need not
+  // end in NUL: finds what PLookup finds for a terminated copy of it.
+  const VALUE* PLookupText(std::string_view key) const {
+    if (m_buckets.empty()) return nullptr;
+    for (const Entry& e : m_buckets[HashBytes(key) % m_nHashSize])
+      if (e.key.view() == key) return &e.value;
+    return nullptr;
+  }
+
   void RemoveAll() {
     m_buckets.clear();
     m_nCount = 0;

@@ -231,11 +231,15 @@ TEST_F(NameValueDecoderTest, NothingToDecode) {
   EXPECT_EQ(expanded.m_strDetailText, "");
 }
 
-TEST_F(NameValueDecoderTest, RepeatedNameIsDecodedEachTime) {
+// Routines read their fields by name, which finds the first occurrence: a
+// repetition (which the format does not allow) is not decoded again.
+TEST_F(NameValueDecoderTest, RepeatedNameIsDecodedAtItsFirstOccurrenceOnly) {
   Define("a", 7, "A", 11, 0, 0, RecordCall);
+  Define("b", 7, "B", 12, 0, 0, RecordCall);
   Decode("a^b^a^1;2;3;");
-  EXPECT_EQ(Writes(), (std::vector<std::string>{At(11, 0, Real(1)), At(11, 0, Real(3))}));
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"a", "a"}));
+  EXPECT_EQ(Writes(), (std::vector<std::string>{At(11, 0, Real(1)), At(12, 0, Real(2))}));
+  EXPECT_EQ(expanded.m_strDetailText, " A=1 B=2");
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(NameValueDecoderTest, PayloadFromTheBuilderDecodesEveryField) {

@@ -1,0 +1,97 @@
+#include "HytemPlainPayload.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <set>
+
+namespace {
+constexpr char kFieldSeparator = '\t';
+constexpr char kNameEnd = '^';
+constexpr char kValueEnd = ';';
+constexpr char kElementJoin = ',';
+
+bool HasNoPayloadDelimiter(std::string_view text) {
+  return text.find(kNameEnd) == std::string_view::npos && text.find(kValueEnd) == std::string_view::npos &&
+         text.find('\0') == std::string_view::npos;
+}
+
+// 0x80 in every byte of x that holds a tab, 0 in every other byte.
+std::uint64_t TabBytes(std::uint64_t x) {
+  constexpr std::uint64_t kTabs = 0x0909090909090909ULL;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  const std::uint64_t t = x ^ kTabs;  // a zero byte where x has a tab
+  return ~(((t & kLow7) + kLow7) | t | kLow7);
+}
+
+// Where the trailing values end: at the first empty field. The result is the
+// length of the text before the tab that opens the empty field, 0 when the
+// first field is empty, and the whole length when no field is empty. Eight
+// bytes at a time: a scan line carries thousands of trailing values.
+size_t TrailingLength(std::string_view s) {
+  if (s.empty() || s[0] == kFieldSeparator) return 0;
+  size_t i = 0;
+  bool bPrevTab = false;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= s.size(); i += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, s.data() + i, sizeof x);
+      const std::uint64_t tabs = TabBytes(x);
+      if (bPrevTab && (tabs & 0x80) != 0) return i - 1;
+      const std::uint64_t pairs = tabs & (tabs >> 8);  // a tab followed by a tab
+      if (pairs != 0) return i + static_cast<size_t>(std::countr_zero(pairs) >> 3);
+      bPrevTab = (tabs >> 63) != 0;
+    }
+  }
+  for (; i < s.size(); ++i) {
+    const bool bTab = s[i] == kFieldSeparator;
+    if (bTab && bPrevTab) return i - 1;
+    bPrevTab = bTab;
+  }
+  return bPrevTab ? s.size() - 1 : s.size();  // a tab at the end opens an empty field
+}
+
+// Appends "," and each trailing value, which are joined by tabs in the line.
+void AppendTrailingValues(std::string_view rest, std::string& text) {
+  const size_t n = TrailingLength(rest);
+  if (n == 0) return;
+  const size_t base = text.size();
+  text.resize(base + 1 + n);
+  char* out = text.data() + base;
+  *out++ = kElementJoin;
+  const char* in = rest.data();
+  for (size_t k = 0; k < n; ++k) out[k] = in[k] == kFieldSeparator ? kElementJoin : in[k];
+}
+}  // namespace
+
+void CHytemPlainPayload::SetColumns(const CStringArray& columns) {
+  m_nColumns = columns.GetSize();
+  m_strNames.clear();
+  m_bPlainColumns = m_nColumns > 0;
+  std::set<std::string_view> seen;
+  for (int i = 0; i < m_nColumns; ++i) {
+    const std::string_view name = columns[i].view();
+    if (!HasNoPayloadDelimiter(name) || !seen.insert(name).second) m_bPlainColumns = false;
+    m_strNames.append(name).push_back(kNameEnd);
+  }
+}
+
+bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
+  if (!m_bPlainColumns || !HasNoPayloadDelimiter(line)) return false;
+  text.assign(m_strNames);
+  // Field i of the line is column i's value; a field beyond the end of the
+  // line is empty.
+  std::string_view rest = line;
+  bool bFieldsLeft = true;
+  for (int i = 0; i < m_nColumns; ++i) {
+    if (i > 0) text.push_back(kValueEnd);
+    if (!bFieldsLeft) continue;
+    const size_t tab = rest.find(kFieldSeparator);
+    text.append(rest.substr(0, tab));
+    if (tab == std::string_view::npos) bFieldsLeft = false;
+    else rest.remove_prefix(tab + 1);
+  }
+  if (bFieldsLeft) AppendTrailingValues(rest, text);
+  text.push_back(kValueEnd);
+  return true;
+}

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# End-to-end speed of `vyrhost decode --format summary` against reading the
+# same file: `wc -l` (reading and counting lines) and awk counting the
+# tab-separated fields. Generates 100 MB logs with hytemgen (a scan with 400
+# levels per line, one with 4,000, and a four-channel log) into
+# build/bench-data/, times the three commands in turn, round after round,
+# prints medians, ratios and the peak resident memory of vyrhost, then does
+# the same memory check on a 1 GB log (generated, measured, deleted).
+#
+#   tools/bench-e2e.sh [BIN_DIR]     BIN_DIR: vyrhost and hytemgen (default build/bench/bin)
+#
+# Environment: KEL_BENCH_ROUNDS (default 9), KEL_BENCH_SIZE_MB (default 100),
+# KEL_BENCH_SKIP_1G=1 to leave out the 1 GB log.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=$(cd "${1:-$root/build/bench/bin}" && pwd)
+data=$root/build/bench-data
+rounds=${KEL_BENCH_ROUNDS:-9}
+size_mb=${KEL_BENCH_SIZE_MB:-100}
+mkdir -p "$data"
+
+for tool in vyrhost hytemgen; do
+  [ -x "$bin/$tool" ] || { echo "bench-e2e: $bin/$tool is missing; build the bench preset first" >&2; exit 2; }
+done
+command -v python3 >/dev/null || { echo "bench-e2e: python3 is needed to time the runs" >&2; exit 2; }
+# Peak resident memory comes from GNU time (Debian's package "time").
+if [ ! -x /usr/bin/time ]; then
+  echo "Installing Debian's time package for /usr/bin/time"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq time
+fi
+
+# Peak resident memory of one decode, in KiB.
+peak_rss_kib() {
+  /usr/bin/time -f %M -o "$work/rss" "$bin/vyrhost" decode --format summary "$1" >/dev/null
+  cat "$work/rss"
+}
+
+# The logs: deterministic, so they are made once and kept.
+gen() {
+  local file=$1
+  shift
+  [ -s "$data/$file" ] || "$bin/hytemgen" "$@" --size "$size_mb" -o "$data/$file"
+}
+gen scan400.h2m --kind scan --bins 400
+gen scan4000.h2m --kind scan --bins 4000
+gen channels.h1m --kind channels
+
+# Times commands on one file, alternating them in every round, and prints one
+# line per command: median, fastest and slowest wall time, median CPU time.
+# Commands start with posix_spawn, and each run's CPU time comes from wait4.
+time_commands() {
+  python3 - "$rounds" "$@" <<'PY'
+import os, statistics, sys, time
+
+rounds = int(sys.argv[1])
+file = sys.argv[2]
+commands = {
+    "vyrhost": [sys.argv[3], "decode", "--format", "summary", file],
+    "wc -l": ["wc", "-l", file],
+    "awk": ["awk", "-F\t", "{n+=NF} END{print n}", file],
+}
+runs = {name: [] for name in commands}
+for r in range(rounds):
+    for name, argv in commands.items():
+        start = time.perf_counter()
+        pid = os.posix_spawnp(argv[0], argv, os.environ,
+                              file_actions=[(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)])
+        _, status, usage = os.wait4(pid, 0)
+        wall = time.perf_counter() - start
+        if status != 0:
+            sys.exit(f"bench-e2e: {' '.join(argv)} failed")
+        runs[name].append((wall, usage.ru_utime + usage.ru_stime))
+for name, values in runs.items():
+    walls = [v[0] for v in values]
+    cpus = [v[1] for v in values]
+    print(f"{name}\t{statistics.median(walls):.4f}\t{min(walls):.4f}\t{max(walls):.4f}\t"
+          f"{statistics.median(cpus):.4f}")
+PY
+}
+
+work=$(mktemp -d)
+big=$data/scan400-1g.h2m
+trap 'rm -rf "$work"; rm -f "$big"' EXIT
+echo "vyrhost decode --format summary against wc -l and awk; $rounds rounds, median wall times"
+echo "(spread: fastest..slowest run; the machine may be shared, so compare medians)"
+echo
+for f in scan400.h2m scan4000.h2m channels.h1m; do
+  time_commands "$data/$f" "$bin/vyrhost" >"$work/runs"
+  python3 - "$f" "$(stat -c %s "$data/$f")" "$work/runs" "$work/summary" "$(peak_rss_kib "$data/$f")" <<'PY'
+import sys
+name, size, path, summary, rss = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], int(sys.argv[5])
+rows = {}
+for line in open(path):
+    cmd, med, lo, hi, cpu = line.rstrip("\n").split("\t")
+    rows[cmd] = (float(med), float(lo), float(hi), float(cpu))
+mb = size / 1048576
+print(f"{name} ({mb:.1f} MiB)")
+for cmd, (med, lo, hi, cpu) in rows.items():
+    print(f"  {cmd:8s} {med * 1000:8.1f} ms  ({lo * 1000:.1f}..{hi * 1000:.1f})  {mb / med:8.1f} MiB/s"
+          f"  cpu {cpu * 1000:.1f} ms")
+v, w, a = rows["vyrhost"][0], rows["wc -l"][0], rows["awk"][0]
+print(f"  vyrhost / wc -l = {v / w:.1f}x   vyrhost / awk = {v / a:.2f}x   "
+      f"vyrhost {v / mb * 1000:.2f} ms per MiB, peak RSS {rss / 1024:.1f} MiB")
+print()
+with open(summary, "a") as out:
+    out.write(f"{name}\t{v / w}\t{v / mb}\t{rss}\n")
+PY
+done
+
+python3 - "$work/summary" <<'PY'
+import sys
+rows = {}
+for line in open(sys.argv[1]):
+    name, ratio, per_mb, rss = line.split("\t")
+    rows[name] = (float(ratio), float(per_mb), int(rss))
+def verdict(ok):
+    return "met" if ok else "NOT met"
+s400, s4000, ch = rows["scan400.h2m"], rows["scan4000.h2m"], rows["channels.h1m"]
+print("Targets")
+print(f"  400-level scan within 20x wc -l:          {s400[0]:.1f}x  {verdict(s400[0] <= 20)}")
+print(f"  4,000 levels per MiB within 1.2x of 400:  {s4000[1] / s400[1]:.2f}x  {verdict(s4000[1] / s400[1] <= 1.2)}")
+print(f"  four-channel log within 25x wc -l:        {ch[0]:.1f}x  {verdict(ch[0] <= 25)}")
+peak = max(r[2] for r in rows.values()) / 1024
+print(f"  peak RSS under 64 MiB (100 MiB logs):     {peak:.1f} MiB  {verdict(peak < 64)}")
+PY
+
+if [ "${KEL_BENCH_SKIP_1G:-0}" != 1 ]; then
+  "$bin/hytemgen" --kind scan --bins 400 --size 1024 -o "$big"
+  start=$(date +%s.%N)
+  rss=$(peak_rss_kib "$big")
+  python3 - "$start" "$(date +%s.%N)" "$rss" "$(stat -c %s "$big")" <<'PY'
+import sys
+wall = float(sys.argv[2]) - float(sys.argv[1])
+rss, size = int(sys.argv[3]) / 1024, int(sys.argv[4]) / 1048576
+print(f"  peak RSS under 64 MiB (a {size:.0f} MiB scan log, decoded in {wall:.1f} s): "
+      f"{rss:.1f} MiB  {'met' if rss < 64 else 'NOT met'}")
+PY
+  rm -f "$big"
+fi
