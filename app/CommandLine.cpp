@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 namespace {
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& arg, std::string& inlineValue,
+const OptionDefn* FindOption(const std::vector<OptionDefn>& options, const std::string& arg, std::string& inlineValue,
                            bool& hasInline) {
   hasInline = false;
-  for (const OptionSpec& s : specs) {
+  for (const OptionDefn& s : options) {
     std::string name = s.pszName;
     if (arg == name || (s.pszShort && arg == s.pszShort)) return &s;
     if (s.bTakesValue && arg.rfind(name + "=", 0) == 0) {
@@ -27,7 +27,7 @@ std::string ParsedCommandLine::Get(const std::string& name, const std::string& f
 }
 
 bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& args,
-                      const std::vector<OptionSpec>& specs, ParsedCommandLine& out) {
+                      const std::vector<OptionDefn>& options, ParsedCommandLine& out) {
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -41,19 +41,19 @@ bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& ar
     }
     std::string value;
     bool hasInline = false;
-    const OptionSpec* spec = FindSpec(specs, a, value, hasInline);
-    if (!spec) {
+    const OptionDefn* option = FindOption(options, a, value, hasInline);
+    if (!option) {
       std::fprintf(stderr, "vyrhost %s: unknown option '%s'\n", pszCommand, a.c_str());
       return false;
     }
-    if (spec->bTakesValue && !hasInline) {
+    if (option->bTakesValue && !hasInline) {
       if (i + 1 >= args.size()) {
         std::fprintf(stderr, "vyrhost %s: the option '%s' needs a value\n", pszCommand, a.c_str());
         return false;
       }
       value = args[++i];
     }
-    out.options[spec->pszName] = value;
+    out.options[option->pszName] = value;
   }
   return true;
 }

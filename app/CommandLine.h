@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionDefn {
   const char* pszName;   // "--format"
   const char* pszShort;  // "-o", or null
   bool bTakesValue;
@@ -23,7 +23,7 @@ struct ParsedCommandLine {
 
 // False after printing what is wrong, prefixed with "vyrhost COMMAND: ".
 bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& args,
-                      const std::vector<OptionSpec>& specs, ParsedCommandLine& out);
+                      const std::vector<OptionDefn>& options, ParsedCommandLine& out);
 
 // Reads a whole decimal number; false when the text is not one.
 bool ParseNumber(const std::string& s, double& d);

@@ -55,10 +55,10 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
 }
 
 bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ExportFormat& format) {
-  static const std::vector<OptionSpec> specs = {
+  static const std::vector<OptionDefn> options = {
       {"--csv", nullptr, false}, {"--jsonl", nullptr, false}, {"--output", "-o", true},
       {"--level-threshold", nullptr, true}};
-  if (!ParseCommandLine("export", args, specs, cl)) return false;
+  if (!ParseCommandLine("export", args, options, cl)) return false;
   if (cl.Has("--csv") == cl.Has("--jsonl")) {
     std::fprintf(stderr, "vyrhost export: give one of --csv and --jsonl\n");
     return false;

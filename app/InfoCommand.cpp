@@ -41,9 +41,9 @@ bool SummarizeFile(const std::string& path, LogSummary& summary) {
 }  // namespace
 
 int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
-  static const std::vector<OptionSpec> specs = {{"--format", nullptr, true}};
+  static const std::vector<OptionDefn> options = {{"--format", nullptr, true}};
   ParsedCommandLine cl;
-  bool ok = ParseCommandLine("info", args, specs, cl);
+  bool ok = ParseCommandLine("info", args, options, cl);
   std::string format = cl.Get("--format", "text");
   if (ok && format != "text" && format != "json") {
     std::fprintf(stderr, "vyrhost info: unknown format '%s' (text or json)\n", format.c_str());

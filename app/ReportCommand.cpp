@@ -40,9 +40,9 @@ std::string DefaultOutput(const std::string& log) {
 }
 
 bool ParseReportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ReportSettings& settings) {
-  static const std::vector<OptionSpec> specs = {
+  static const std::vector<OptionDefn> options = {
       {"--output", "-o", true}, {"--threshold", nullptr, true}, {"--level-threshold", nullptr, true}};
-  if (!ParseCommandLine("report", args, specs, cl)) return false;
+  if (!ParseCommandLine("report", args, options, cl)) return false;
   for (const char* name : {"--threshold", "--level-threshold"}) {
     double d = 0;
     if (!cl.Has(name)) continue;

@@ -296,10 +296,10 @@ TEST(SplitPayload, NamesThenValues) {
 }
 
 TEST(ParseCommandLine, OptionsValuesAndFiles) {
-  std::vector<OptionSpec> specs = {{"--csv", nullptr, false}, {"--output", "-o", true}, {"--format", nullptr, true}};
+  std::vector<OptionDefn> options = {{"--csv", nullptr, false}, {"--output", "-o", true}, {"--format", nullptr, true}};
   ParsedCommandLine cl;
   ASSERT_TRUE(ParseCommandLine("t", {"--csv", "-o", "out.csv", "a.h2m", "--format=json", "--", "-b.h2m", "-"},
-                               specs, cl));
+                               options, cl));
   EXPECT_TRUE(cl.Has("--csv"));
   EXPECT_EQ(cl.Get("--output"), "out.csv");
   EXPECT_EQ(cl.Get("--format"), "json");
@@ -309,7 +309,7 @@ TEST(ParseCommandLine, OptionsValuesAndFiles) {
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--bogus"}, {"-o"}, {"--csv=1"}}) {
     ParsedCommandLine c;
-    EXPECT_FALSE(ParseCommandLine("t", bad, specs, c)) << bad[0];
+    EXPECT_FALSE(ParseCommandLine("t", bad, options, c)) << bad[0];
   }
 }
 
