@@ -55,7 +55,7 @@ run_target() {
     -max_total_time="$SECONDS_PER_TARGET" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$ARTIFACTS/$target-" >"$ARTIFACTS/$target.log" 2>&1 || rc=$?
   rm -rf "$work"
-  grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)" "$ARTIFACTS/$target.log" || true
+  grep -E "^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb)" "$ARTIFACTS/$target.log" || true
   if [ "$rc" -ne 0 ]; then
     tail -n 60 "$ARTIFACTS/$target.log" >&2
     fail "fuzz_$target failed (exit $rc); inputs kept in $ARTIFACTS"
