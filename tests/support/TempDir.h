@@ -11,7 +11,7 @@
 
 class TempDir {
  public:
-  TempDir() : m_path((std::filesystem::temp_directory_path() / "kelhost.XXXXXX").string()) {
+  TempDir() : m_path((std::filesystem::temp_directory_path() / "keltest.XXXXXX").string()) {
     if (!::mkdtemp(m_path.data())) ADD_FAILURE() << "no temporary folder: " << m_path;
   }
   ~TempDir() {
@@ -25,8 +25,10 @@ class TempDir {
 
   // Writes the bytes exactly as given and returns the file's path.
   std::string Write(const std::string& name, const std::string& bytes) const {
-    std::string path = m_path + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
+    const std::string path = m_path + "/" + name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(out.good()) << path;
     return path;
   }
 
