@@ -15,6 +15,7 @@
 #include <stdlib.h>
 
 #include "DataFileHsLogHYTEM.h"
+#include "TempDir.h"
 
 // The reader with trivial COM methods (the object lives on the stack) and its
 // protected state opened up for the tests.
@@ -54,37 +55,6 @@ class CTestableHytemReader : public CDataFileHsLogHYTEM {
     return names;
   }
 };
-
-// A private temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelreader.XXXXXX").string();
-    if (::mkdtemp(pattern.data())) m_path = pattern;
-    EXPECT_FALSE(m_path.empty()) << "no temporary folder";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& Path() const { return m_path; }
-
-  // Writes the bytes as given and returns the file's path.
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string path = m_path + "/" + name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    EXPECT_TRUE(out.good()) << path;
-    return path;
-  }
-
- private:
-  std::string m_path;
-};
-
 // One message as the host's sink saw it.
 struct RecordedMessage {
   std::int32_t nClass = 0;
