@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "Json.h"
+#include "vyr/Json.h"
 #include "VyrSchema.h"
 
 namespace {

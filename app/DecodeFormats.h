@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "LogDecoder.h"
+#include "vyr/LogDecoder.h"
 
 enum class DecodeFormat { Text, Jsonl, Summary };
 

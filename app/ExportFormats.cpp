@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "Json.h"
+#include "vyr/Json.h"
 
 namespace {
 const char kColumns[] = "file,message,time,time_ms,lat,lon,quality,band,bin,frequency_mhz,level_dbm";

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "LevelRows.h"
+#include "vyr/LevelRows.h"
 
 enum class ExportFormat { Csv, Jsonl };
 

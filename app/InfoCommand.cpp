@@ -5,7 +5,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
-#include "LogSummary.h"
+#include "vyr/LogSummary.h"
 #include "OutputWriter.h"
 #include "Progress.h"
 

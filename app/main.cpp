@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Commands.h"
-#include "PluginHost.h"
+#include "vyr/PluginHost.h"
 
 namespace {
 const char kUsage[] =

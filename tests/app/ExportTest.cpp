@@ -10,9 +10,9 @@
 
 #include "CommandLine.h"
 #include "ExportFormats.h"
-#include "FrequencyPlan.h"
-#include "LevelRows.h"
-#include "PayloadFields.h"
+#include "vyr/FrequencyPlan.h"
+#include "vyr/LevelRows.h"
+#include "vyr/PayloadFields.h"
 #include "VyrSchema.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ScanAttributes.h"
+#include "vyr/ScanAttributes.h"
 
 #include "VyrSchema.h"
 

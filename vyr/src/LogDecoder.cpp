@@ -1,4 +1,4 @@
-#include "LogDecoder.h"
+#include "vyr/LogDecoder.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "LevelRows.h"
+#include "vyr/LevelRows.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "MemoryDataState.h"
-#include "ScanAttributes.h"
+#include "vyr/ScanAttributes.h"
 
 struct PlanBand {
   int nBand = 0;       // from 1

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "LogSummary.h"
+#include "vyr/LogSummary.h"
 #include "ReportPanel.h"
 
 struct ReportSettings {

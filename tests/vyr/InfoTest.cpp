@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "LogSummary.h"
+#include "vyr/LogSummary.h"
 #include "VyrSchema.h"
 
 namespace {

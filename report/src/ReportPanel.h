@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "LevelRows.h"
+#include "vyr/LevelRows.h"
 #include "SweepReducer.h"
 
 struct BinStatistics {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FrequencyPlan.h"
-#include "LogDecoder.h"
+#include "vyr/FrequencyPlan.h"
+#include "vyr/LogDecoder.h"
 
 struct LevelRow {
   int nBin = 0;           // element index

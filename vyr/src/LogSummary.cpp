@@ -1,9 +1,9 @@
-#include "LogSummary.h"
+#include "vyr/LogSummary.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "PayloadFields.h"
+#include "vyr/PayloadFields.h"
 #include "VyrDecodeDevice.h"
 
 const char* LogSummary::Kind() const {

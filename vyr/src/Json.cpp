@@ -1,4 +1,4 @@
-#include "Json.h"
+#include "vyr/Json.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "FrequencyPlan.h"
+#include "vyr/FrequencyPlan.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "PluginHost.h"
+#include "vyr/PluginHost.h"
 
 #include <algorithm>
 #include <filesystem>

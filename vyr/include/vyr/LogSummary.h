@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "FrequencyPlan.h"
-#include "LogDecoder.h"
+#include "vyr/FrequencyPlan.h"
+#include "vyr/LogDecoder.h"
 
 struct MessageClassCount {
   int nClass = 0;
@@ -74,6 +74,6 @@ class CLogSummaryCollector {
   bool m_bNeedColumns = false;
 };
 
-// `vyrhost info` as text and as one JSON line.
+// The summary as a readable listing and as one JSON line (`vyrhost info`, the report).
 void AppendSummaryText(std::string& out, const LogSummary& s);
 void AppendSummaryJson(std::string& out, const LogSummary& s);

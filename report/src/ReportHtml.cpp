@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Json.h"
+#include "vyr/Json.h"
 #include "ReportAssets.h"
 
 #ifndef KEL_ECHARTS_VERSION

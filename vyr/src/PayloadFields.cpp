@@ -1,4 +1,4 @@
-#include "PayloadFields.h"
+#include "vyr/PayloadFields.h"
 
 std::vector<PayloadField> SplitPayload(std::string_view payload) {
   std::vector<PayloadField> fields;

@@ -1,9 +1,9 @@
-// The two forms of `vyrhost info`: a readable listing and one JSON line.
+// The two forms of a log summary (`vyrhost info`): a readable listing and one JSON line.
 #include <cmath>
 #include <cstdio>
 
-#include "Json.h"
-#include "LogSummary.h"
+#include "vyr/Json.h"
+#include "vyr/LogSummary.h"
 
 namespace {
 // d with at most maxDecimals decimals, trailing zeros dropped down to
