@@ -202,9 +202,10 @@ TEST(ReportCollector, GroupsRowsByBandAndRanksSignals) {
   CReportCollector collector(settings);
   MessageFacts facts;
   facts.nTimeMs = 500;
-  facts.bHasPosition = true;
-  facts.dLatitude = 48.5;
-  facts.dLongitude = 2.25;
+  facts.position.bHasLatitude = true;
+  facts.position.bHasLongitude = true;
+  facts.position.dLatitude = 48.5;
+  facts.position.dLongitude = 2.25;
   collector.AddMeasurement(facts, {Row(0, -70, 1), Row(1, -60, 1), Row(2, -50, 2), Row(7, -40, 0)}, plan, true);
   ReportData d = collector.Finish();
   ASSERT_EQ(d.panels.size(), 2u);
