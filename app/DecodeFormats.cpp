@@ -6,11 +6,28 @@
 #include <cstdio>
 
 #include "vyr/Json.h"
+#include "vyr/LevelRows.h"
 #include "VyrSchema.h"
 
 namespace {
-bool HasPosition(const CVyrGenericHsMessage& msg) {
-  return msg.m_dLatitude != kVyrNoPosition && msg.m_dLongitude != kVyrNoPosition;
+// "position LAT, LON"; a coordinate on its own as "latitude LAT, no
+// longitude" or "no latitude, longitude LON"; "no position" for neither.
+void AppendPositionText(std::string& out, const MessagePosition& p) {
+  char line[128];
+  if (!p.bHasLatitude && !p.bHasLongitude) {
+    out += "no position";
+  } else if (p.HasBoth()) {
+    std::snprintf(line, sizeof line, "position %.6f, %.6f", p.dLatitude, p.dLongitude);
+    out += line;
+  } else if (p.bHasLatitude) {
+    std::snprintf(line, sizeof line, "latitude %.6f, no longitude", p.dLatitude);
+    out += line;
+  } else {
+    std::snprintf(line, sizeof line, "no latitude, longitude %.6f", p.dLongitude);
+    out += line;
+  }
+  std::snprintf(line, sizeof line, " (quality %d)\n", p.nQuality);
+  out += line;
 }
 
 const char* OpName(CVyrMemoryDataState::Op op) { return op == CVyrMemoryDataState::Op::Set ? "set" : "clear"; }
@@ -86,13 +103,7 @@ void WriteMessageText(std::string& out, const DecodedMessage& m) {
   std::snprintf(line, sizeof line, "\n#%" PRIu64 "  class %d  time %+.3f s  ", m.nIndex, m.msg.m_nMsgClass,
                 static_cast<double>(m.msg.m_msgTime.GetMs()) / 1000.0);
   out += line;
-  if (HasPosition(m.msg)) {
-    std::snprintf(line, sizeof line, "position %.6f, %.6f (quality %u)\n", m.msg.m_dLatitude, m.msg.m_dLongitude,
-                  m.msg.m_byPosQuality);
-  } else {
-    std::snprintf(line, sizeof line, "no position (quality %u)\n", m.msg.m_byPosQuality);
-  }
-  out += line;
+  AppendPositionText(out, GetMessagePosition(m.msg));
   out += "  name:    ";
   out += m.expanded.m_strMsgName.view();
   out += "\n  detail:\n";
@@ -127,7 +138,7 @@ void WriteFileStartJsonl(std::string& out, const DecodedFileInfo& info) {
 }
 
 void WriteMessageJsonl(std::string& out, const DecodedMessage& m) {
-  bool has = HasPosition(m.msg);
+  MessagePosition position = GetMessagePosition(m.msg);
   const char* payload = m.msg.GetMsgBuf();
   out += "{\"index\": ";
   AppendJsonInt(out, static_cast<long long>(m.nIndex));
@@ -136,11 +147,11 @@ void WriteMessageJsonl(std::string& out, const DecodedMessage& m) {
   out += ", \"time_ms\": ";
   AppendJsonInt(out, m.msg.m_msgTime.GetMs());
   out += ", \"lat\": ";
-  AppendCoordinateJson(out, m.msg.m_dLatitude, has);
+  AppendCoordinateJson(out, position.dLatitude, position.bHasLatitude);
   out += ", \"lon\": ";
-  AppendCoordinateJson(out, m.msg.m_dLongitude, has);
+  AppendCoordinateJson(out, position.dLongitude, position.bHasLongitude);
   out += ", \"quality\": ";
-  AppendJsonInt(out, m.msg.m_byPosQuality);
+  AppendJsonInt(out, position.nQuality);
   out += ", \"payload\": ";
   AppendJsonString(out, payload ? std::string_view(payload, static_cast<size_t>(m.msg.GetMsgBufLen())) : "");
   out += ", \"name\": ";

@@ -43,7 +43,8 @@ void CReportCollector::AddMeasurement(const MessageFacts& facts, const std::vect
   m_data.bScan = m_data.bScan || bScan;
   float strongest = std::numeric_limits<float>::quiet_NaN();
   for (const LevelRow& r : rows) strongest = MaxLevel(strongest, static_cast<float>(r.dLevel));
-  if (facts.bHasPosition) m_track.Add({facts.nTimeMs, facts.dLatitude, facts.dLongitude, strongest});
+  const MessagePosition& p = facts.position;
+  if (p.HasBoth()) m_track.Add({facts.nTimeMs, p.dLatitude, p.dLongitude, strongest});
   if (rows.empty()) return;
   if (!bScan) {
     PanelFor(0, plan).AddSweep(facts.nTimeMs, rows.data(), rows.size());

@@ -220,15 +220,16 @@ TEST(ShortestDouble, ReadsBackExactly) {
   EXPECT_EQ(nan, "nan");
 }
 
-MessageFacts Facts(bool withPosition) {
+MessageFacts Facts(bool withLatitude, bool withLongitude) {
   MessageFacts m;
   m.nIndex = 3;
   m.nTimeMs = 1000;
   m.strTime = "2005-03-15T09:15:31.000";
-  m.bHasPosition = withPosition;
-  m.dLatitude = 48.5;
-  m.dLongitude = -2.25;
-  m.nQuality = withPosition ? 90 : 50;
+  m.position.bHasLatitude = withLatitude;
+  m.position.bHasLongitude = withLongitude;
+  m.position.dLatitude = 48.5;
+  m.position.dLongitude = -2.25;
+  m.position.nQuality = withLatitude || withLongitude ? 90 : 50;
   return m;
 }
 
@@ -244,15 +245,22 @@ TEST(ExportRows, CsvRowsInColumnOrder) {
   scan.bHasFrequency = true;
   scan.dFrequencyMHz = 1805.2;
   out.clear();
-  AppendCsvRow(out, "a,b.h2m", Facts(true), scan);
+  AppendCsvRow(out, "a,b.h2m", Facts(true, true), scan);
   EXPECT_EQ(out, "\"a,b.h2m\",3,2005-03-15T09:15:31.000,1000,48.5,-2.25,90,2,6,1805.2,-74.5\n");
 
   LevelRow channel;  // no band, no frequency, no position
   channel.nBin = 1;
   channel.dLevel = -61;
   out.clear();
-  AppendCsvRow(out, "c.h1m", Facts(false), channel);
+  AppendCsvRow(out, "c.h1m", Facts(false, false), channel);
   EXPECT_EQ(out, "c.h1m,3,2005-03-15T09:15:31.000,1000,,,50,,1,,-61\n");
+  // Each coordinate on its own: a latitude without a longitude, and back.
+  out.clear();
+  AppendCsvRow(out, "c.h1m", Facts(true, false), channel);
+  AppendCsvRow(out, "c.h1m", Facts(false, true), channel);
+  EXPECT_EQ(out,
+            "c.h1m,3,2005-03-15T09:15:31.000,1000,48.5,,90,,1,,-61\n"
+            "c.h1m,3,2005-03-15T09:15:31.000,1000,,-2.25,90,,1,,-61\n");
 }
 
 TEST(ExportRows, JsonlRowsWithNulls) {
@@ -260,7 +268,7 @@ TEST(ExportRows, JsonlRowsWithNulls) {
   channel.nBin = 1;
   channel.dLevel = -61;
   std::string out;
-  AppendJsonlRow(out, "c.h1m", Facts(false), channel);
+  AppendJsonlRow(out, "c.h1m", Facts(false, false), channel);
   EXPECT_EQ(out,
             "{\"file\": \"c.h1m\", \"message\": 3, \"time\": \"2005-03-15T09:15:31.000\", \"time_ms\": 1000, "
             "\"lat\": null, \"lon\": null, \"quality\": 50, \"band\": null, \"bin\": 1, \"frequency_mhz\": null, "
@@ -272,11 +280,14 @@ TEST(ExportRows, JsonlRowsWithNulls) {
   scan.bHasFrequency = true;
   scan.dFrequencyMHz = 100.025;
   out.clear();
-  AppendJsonlRow(out, "s.h2m", Facts(true), scan);
+  AppendJsonlRow(out, "s.h2m", Facts(true, true), scan);
   EXPECT_NE(out.find("\"lat\": 48.5, \"lon\": -2.25, \"quality\": 90, \"band\": 1, \"bin\": 0, "
                      "\"frequency_mhz\": 100.025, \"level_dbm\": -70}"),
             std::string::npos)
       << out;
+  out.clear();
+  AppendJsonlRow(out, "s.h2m", Facts(false, true), scan);
+  EXPECT_NE(out.find("\"lat\": null, \"lon\": -2.25, \"quality\": 90,"), std::string::npos) << out;
 }
 
 TEST(SplitPayload, NamesThenValues) {

@@ -103,6 +103,19 @@ class JsonlContractTest(VyrhostTestCase):
         self.assertEqual([m["quality"] for m in msgs[1:]], [100, 90])
         self.assertEqual([m["name"] for m in msgs], ["Header Info", "Scanner message", "Scanner message"])
 
+    def test_each_coordinate_on_its_own(self):
+        # An unreadable longitude, then an unreadable latitude: the other
+        # coordinate stays in every output.
+        lines = ("12:00:01\t03/15/05\t48.3000\tN\tabc\tE\t1\t1\t-70\n"
+                 "12:00:02\t03/15/05\tx\tN\t2.1500\tE\t1\t1\t-70\n")
+        path, objs = self.decode(text=HEADER + lines)
+        self.assertEqual([(m["lat"], m["lon"]) for m in objs[2:]], [(48.5, None), (None, 2.25)])
+        text = run("decode", path).stdout
+        self.assertIn("latitude 48.500000, no longitude (quality 100)", text)
+        self.assertIn("no latitude, longitude 2.250000 (quality 100)", text)
+        csv = run("export", "--csv", path).stdout.splitlines()
+        self.assertEqual([row.split(",")[4:6] for row in csv[1:]], [["48.5", ""], ["", "2.25"]])
+
     def test_payload_summary_and_detail(self):
         _, objs = self.decode()
         header, first = objs[1], objs[2]

@@ -2,6 +2,16 @@
 
 #include <algorithm>
 
+MessagePosition GetMessagePosition(const CVyrGenericHsMessage& msg) {
+  MessagePosition p;
+  p.bHasLatitude = msg.m_dLatitude != kVyrNoPosition;
+  p.bHasLongitude = msg.m_dLongitude != kVyrNoPosition;
+  p.dLatitude = msg.m_dLatitude;
+  p.dLongitude = msg.m_dLongitude;
+  p.nQuality = msg.m_byPosQuality;
+  return p;
+}
+
 MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime& fileStart) {
   MessageFacts f;
   f.nIndex = m.nIndex;
@@ -9,10 +19,7 @@ MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime&
   CVyrMilliSecAbsTime t;
   t.SetMs(fileStart.GetMs() + f.nTimeMs);
   f.strTime = t.FormatIso8601();
-  f.bHasPosition = m.msg.m_dLatitude != kVyrNoPosition && m.msg.m_dLongitude != kVyrNoPosition;
-  f.dLatitude = m.msg.m_dLatitude;
-  f.dLongitude = m.msg.m_dLongitude;
-  f.nQuality = m.msg.m_byPosQuality;
+  f.position = GetMessagePosition(m.msg);
   return f;
 }
 

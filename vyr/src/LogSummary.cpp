@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "vyr/LevelRows.h"
 #include "vyr/PayloadFields.h"
 #include "VyrDecodeDevice.h"
 
@@ -45,7 +46,7 @@ void CLogSummaryCollector::OnMessage(const DecodedMessage& m, const CFrequencyPl
   if (m.msg.m_nMsgClass == kHeaderMessageClass) TakeHeader(m, plan);
   if (m.msg.m_nMsgClass != kMeasurementMessageClass) return;
   ++m_summary.nMeasurementMessages;
-  if (m.msg.m_dLatitude != kVyrNoPosition && m.msg.m_dLongitude != kVyrNoPosition) ++m_summary.nPositions;
+  if (GetMessagePosition(m.msg).HasBoth()) ++m_summary.nPositions;
   if (m_bNeedColumns) {
     m_bNeedColumns = false;
     const char* payload = m.msg.GetMsgBuf();

@@ -19,15 +19,27 @@ struct LevelRow {
   double dFrequencyMHz = 0;
 };
 
+// The position a message holds, each coordinate on its own: a message keeps
+// its latitude when only the longitude text was refused, and the other way
+// round. A coordinate equal to kVyrNoPosition is absent.
+struct MessagePosition {
+  bool bHasLatitude = false;
+  bool bHasLongitude = false;
+  double dLatitude = 0;
+  double dLongitude = 0;
+  int nQuality = 0;
+  // A point on a map needs both coordinates.
+  bool HasBoth() const { return bHasLatitude && bHasLongitude; }
+};
+
+MessagePosition GetMessagePosition(const CVyrGenericHsMessage& msg);
+
 // What a row says about its message.
 struct MessageFacts {
   std::uint64_t nIndex = 0;
   std::int64_t nTimeMs = 0;  // from the file start
   std::string strTime;       // absolute, ISO 8601 with milliseconds
-  bool bHasPosition = false;
-  double dLatitude = 0;
-  double dLongitude = 0;
-  int nQuality = 0;
+  MessagePosition position;
 };
 
 MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime& fileStart);
