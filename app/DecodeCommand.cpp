@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "DecodeFormats.h"
+#include "OutputFile.h"
 #include "OutputWriter.h"
 #include "ParallelFiles.h"
 #include "Progress.h"
@@ -114,17 +115,21 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
     if (format == DecodeFormat::Text) WriteMessageText(out.Buffer(), m);
     else if (format == DecodeFormat::Jsonl) WriteMessageJsonl(out.Buffer(), m);
     out.MaybeFlush();
+    if (out.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
+  if (rc == ROL_OK && format == DecodeFormat::Summary) WriteSummaryJson(out.Buffer(), path, counts);
+  out.Flush();
+  if (out.Failed()) {
+    err = DescribeSystemError(stream == stdout ? "standard output" : "temporary spool of " + path, out.Errno()) + "\n";
+    return false;
+  }
   if (rc != ROL_OK) {
-    out.Flush();
     if (rc == -1) err = "vyrhost: " + path + ": " + error + "\n";
     else err = "vyrhost: " + path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc) + "\n";
     return false;
   }
-  if (format == DecodeFormat::Summary) WriteSummaryJson(out.Buffer(), path, counts);
-  out.Flush();
   return true;
 }
 }  // namespace

@@ -1,12 +1,12 @@
 // vyrhost export: the bin levels of logs as CSV or JSON Lines rows.
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ExportFormats.h"
+#include "OutputFile.h"
 #include "OutputWriter.h"
 #include "Progress.h"
 #include "VyrDecodeDevice.h"
@@ -15,12 +15,6 @@ namespace {
 const char kExportUsage[] =
     "usage: vyrhost export (--csv | --jsonl) [-o OUT] [--level-threshold DBM] FILE...\n"
     "Try 'vyrhost --help' for more.\n";
-
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f) std::fclose(f);
-  }
-};
 
 // Exports one log. Returns false when the log failed.
 bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& out) {
@@ -43,11 +37,12 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
       else AppendJsonlRow(out.Buffer(), path, facts, r);
     }
     out.MaybeFlush();
+    if (out.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   out.Flush();
-  if (rc == ROL_OK) return true;
+  if (rc == ROL_OK || out.Failed()) return rc == ROL_OK;
   if (rc == -1) std::fprintf(stderr, "vyrhost: %s: %s\n", path.c_str(), error.c_str());
   else std::fprintf(stderr, "vyrhost: %s: refused with code %d: %s\n", path.c_str(), rc,
                     DescribeReaderResult(rc).c_str());
@@ -73,6 +68,10 @@ bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl
     }
     CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
   }
+  if (cl.Has("--output") && cl.Get("--output").empty()) {
+    std::fprintf(stderr, "vyrhost export: the output name is empty (use - for standard output)\n");
+    return false;
+  }
   if (cl.files.empty()) {
     std::fprintf(stderr, "vyrhost export: no log file given\n");
     return false;
@@ -89,22 +88,39 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
     return kExitUsage;
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
-  std::unique_ptr<std::FILE, FileCloser> file;
-  if (cl.Has("--output") && cl.Get("--output") != "-") {
-    file.reset(std::fopen(cl.Get("--output").c_str(), "wb"));
-    if (!file) {
-      std::fprintf(stderr, "vyrhost export: cannot write %s\n", cl.Get("--output").c_str());
-      return kExitFileFailed;
-    }
+  std::string outputName = cl.Get("--output", "-");
+  COutputFile output;
+  std::string error;
+  if (!output.Open(outputName, cl.files, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFileFailed;
   }
   bool allOk = true;
+  int nWriteErrno = 0;
   {
-    COutputWriter out(file ? file.get() : stdout);
+    COutputWriter out(output.Stream());
     if (format == ExportFormat::Csv) AppendCsvHeader(out.Buffer());
-    for (const std::string& path : cl.files) allOk = ExportOneFile(path, format, out) && allOk;
+    for (const std::string& path : cl.files) {
+      allOk = ExportOneFile(path, format, out) && allOk;
+      if (out.Failed()) break;
+    }
+    out.Flush();
+    nWriteErrno = out.Errno();
   }
-  if (file && std::ferror(file.get())) {
-    std::fprintf(stderr, "vyrhost export: writing %s failed\n", cl.Get("--output").c_str());
+  // A failed write keeps what was at the target: the temporary file goes.
+  if (nWriteErrno != 0) {
+    output.Abandon();
+    std::fprintf(stderr, "%s\n", DescribeSystemError(outputName == "-" ? "standard output" : outputName, nWriteErrno).c_str());
+    return kExitFileFailed;
+  }
+  // A named output holds every log or stays as it was.
+  if (!allOk && outputName != "-") {
+    output.Abandon();
+    std::fprintf(stderr, "vyrhost export: %s left unchanged, as a log failed\n", outputName.c_str());
+    return kExitFileFailed;
+  }
+  if (!output.Commit(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return kExitFileFailed;
   }
   return allOk ? kExitOk : kExitFileFailed;

@@ -1,6 +1,9 @@
 // Buffered output to a stdio stream: the host writes a lot of small pieces.
+// Every write is checked; after the first failure nothing more is written and
+// Failed() tells, with the system's error number.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -17,12 +20,16 @@ class COutputWriter {
     if (m_buf.size() >= (1 << 16)) Flush();
   }
   void Flush() {
-    if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), m_file);
+    if (m_nErrno == 0 && !m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size())
+      m_nErrno = errno ? errno : EIO;
+    if (m_nErrno == 0 && std::fflush(m_file) != 0) m_nErrno = errno ? errno : EIO;
     m_buf.clear();
-    std::fflush(m_file);
   }
+  bool Failed() const { return m_nErrno != 0; }
+  int Errno() const { return m_nErrno; }
 
  private:
   std::FILE* m_file;
   std::string m_buf;
+  int m_nErrno = 0;
 };

@@ -1,4 +1,5 @@
 // vyrhost report: one self-contained HTML page about a log.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "OutputFile.h"
 #include "Progress.h"
 #include "ReportHtml.h"
 #include "VyrDecodeDevice.h"
@@ -14,23 +16,6 @@ namespace {
 const char kReportUsage[] =
     "usage: vyrhost report [-o OUT.html] [--threshold DBM] [--level-threshold DBM] FILE\n"
     "Try 'vyrhost --help' for more.\n";
-
-// The page goes to a temporary file beside the target first, so that a
-// failed run never leaves half a report under the target's name.
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-  std::string tmp = path + ".part";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  ok = std::fclose(f) == 0 && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(tmp, path, ec);
-  if (!ok || ec) {
-    std::filesystem::remove(tmp, ec);
-    return false;
-  }
-  return true;
-}
 
 // The log's file name with the extension ".html", in the current folder.
 std::string DefaultOutput(const std::string& log) {
@@ -53,6 +38,10 @@ bool ParseReportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl
     if (std::string(name) == "--threshold") settings.dSignalThresholdDbm = d;
     else CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
   }
+  if (cl.Has("--output") && cl.Get("--output").empty()) {
+    std::fprintf(stderr, "vyrhost report: the output name is empty (use - for standard output)\n");
+    return false;
+  }
   if (cl.files.size() != 1) {
     std::fprintf(stderr, "vyrhost report: give exactly one log file\n");
     return false;
@@ -70,7 +59,13 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
   const std::string& path = cl.files[0];
-  std::string output = cl.Get("--output", DefaultOutput(path));
+  std::string outputName = cl.Get("--output", DefaultOutput(path));
+  COutputFile output;
+  std::string openError;
+  if (!output.Open(outputName, cl.files, openError)) {
+    std::fprintf(stderr, "%s\n", openError.c_str());
+    return kExitFileFailed;
+  }
 
   DecodeOptions options;
   options.bWantTexts = false;
@@ -94,10 +89,18 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
   }
   std::string html;
   AppendReportHtml(html, collector.Finish());
-  if (!WriteFileAtomically(output, html)) {
-    std::fprintf(stderr, "vyrhost report: cannot write %s\n", output.c_str());
+  bool written = std::fwrite(html.data(), 1, html.size(), output.Stream()) == html.size();
+  int nErrno = errno;
+  if (!written) {
+    output.Abandon();
+    std::fprintf(stderr, "%s\n", DescribeSystemError(outputName == "-" ? "standard output" : outputName, nErrno).c_str());
     return kExitFileFailed;
   }
-  std::fprintf(stderr, "vyrhost report: wrote %s (%.1f MB)\n", output.c_str(), static_cast<double>(html.size()) / 1e6);
+  if (!output.Commit(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFileFailed;
+  }
+  if (outputName != "-")
+    std::fprintf(stderr, "vyrhost report: wrote %s (%.1f MB)\n", outputName.c_str(), static_cast<double>(html.size()) / 1e6);
   return kExitOk;
 }

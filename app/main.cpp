@@ -1,11 +1,13 @@
 // vyrhost: a command-line host for log-format plug-ins. It loads the plug-in
 // modules, then reads, decodes and shows logs through them.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "OutputFile.h"
 #include "vyr/PluginHost.h"
 
 namespace {
@@ -66,7 +68,8 @@ bool LoadPlugins(const GlobalOptions& global) {
   return true;
 }
 
-int main(int argc, char** argv) {
+namespace {
+int RunCommand(int argc, char** argv) {
   GlobalOptions global;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -101,4 +104,19 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr, "vyrhost: unknown command '%s'\n\n%s", command.c_str(), kUsage);
   return kExitUsage;
+}
+}  // namespace
+
+// Whatever a command wrote to standard output must have arrived: a failed
+// write (a full disk, a closed descriptor) is an error, never a silent loss.
+// A closed pipe ends the program quietly through SIGPIPE.
+int main(int argc, char** argv) {
+  COutputFile::InstallInterruptCleanup();
+  int rc = RunCommand(argc, argv);
+  bool failedBefore = std::ferror(stdout) != 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (!failedBefore || rc == kExitOk) std::fprintf(stderr, "%s\n", DescribeSystemError("standard output", errno).c_str());
+    return rc == kExitOk ? kExitFileFailed : rc;
+  }
+  return rc;
 }

@@ -21,9 +21,9 @@ struct ReleaseDataFile {
 class CDecodingSink final : public IDataFileMessageSink {
  public:
   CDecodingSink(const DecodeOptions& options, const std::string& path, const std::string& typeName,
-                const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
+                const bool& bStop, const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
                 const CLogDecoder::ProgressFn& onProgress, DecodeCounts& counts)
-      : m_options(options), m_onFile(onFile), m_onMessage(onMessage), m_onProgress(onProgress), m_counts(counts) {
+      : m_options(options), m_bStop(bStop), m_onFile(onFile), m_onMessage(onMessage), m_onProgress(onProgress), m_counts(counts) {
     m_info.strPath = path;
     m_info.strTypeName = typeName;
     m_dataState.SetRecordWrites(options.bRecordWrites);
@@ -47,7 +47,7 @@ class CDecodingSink final : public IDataFileMessageSink {
     m_counts.nAttributeWrites += m_dataState.GetWriteCount() - before;
     if (m_onMessage) m_onMessage({m_counts.nMessages - 1, msg, m_expanded, m_dataState.GetWrites(), m_dataState});
     if (m_onProgress && (m_counts.nMessages & 1023) == 0) m_onProgress(file.GetBytesRead(), file.GetFileSize());
-    return ROL_OK;
+    return m_bStop ? kDecodeStopped : ROL_OK;
   }
 
   // Called at the end for a file that gave no message at all.
@@ -75,6 +75,7 @@ class CDecodingSink final : public IDataFileMessageSink {
   }
 
   const DecodeOptions& m_options;
+  const bool& m_bStop;
   const CLogDecoder::FileFn& m_onFile;
   const CLogDecoder::MessageFn& m_onMessage;
   const CLogDecoder::ProgressFn& m_onProgress;
@@ -104,7 +105,8 @@ RolRetc CLogDecoder::Decode(const std::string& path, const FileFn& onFile, const
     return -1;
   }
   file->GetControllingUnknown()->AddRef();
-  CDecodingSink sink(m_options, path, reg.strTypeName.str(), onFile, onMessage, onProgress, counts);
+  m_bStop = false;
+  CDecodingSink sink(m_options, path, reg.strTypeName.str(), m_bStop, onFile, onMessage, onProgress, counts);
   file->SetMessageSink(&sink);
   RolRetc rc = file->LoadDataFile(path.c_str(), "");
   file->SetMessageSink(nullptr);

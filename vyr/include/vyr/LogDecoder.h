@@ -50,15 +50,24 @@ class CLogDecoder {
 
   explicit CLogDecoder(DecodeOptions options) : m_options(options) {}
 
+  // Asks a decode in progress to stop after the current message (from the
+  // message callback, for example when its output cannot be written). Decode
+  // then returns kDecodeStopped.
+  void Stop() { m_bStop = true; }
+
   // Decodes the file. onFile runs once, before the first message. Returns 0,
   // the reader's result code, or -1 with strError set when the host cannot
-  // handle the file at all (unknown type, no decode device).
+  // handle the file at all (unknown type, no decode device), or
+  // kDecodeStopped after Stop.
   RolRetc Decode(const std::string& path, const FileFn& onFile, const MessageFn& onMessage, DecodeCounts& counts,
                  std::string& strError, const ProgressFn& onProgress = nullptr);
 
  private:
   DecodeOptions m_options;
+  bool m_bStop = false;
 };
+
+constexpr RolRetc kDecodeStopped = -2;
 
 // What a reader's result code means, in words.
 std::string DescribeReaderResult(RolRetc rc);

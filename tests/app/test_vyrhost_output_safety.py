@@ -1,0 +1,95 @@
+"""Output safety of vyrhost: an input is never overwritten, a named output is
+replaced whole or not at all, every write to standard output is checked."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+VYRHOST = os.environ.get("VYRHOST", "build/bin/vyrhost")
+HYTEMGEN = os.environ.get("HYTEMGEN", "build/bin/hytemgen")
+SAMPLES = os.environ.get("KEL_SAMPLES", "samples")
+
+
+def run(*args, stdout=subprocess.PIPE):
+    return subprocess.run([VYRHOST, *args], stdout=stdout, stderr=subprocess.PIPE, timeout=300)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class OutputSafetyTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.dir)
+        self.log = self.path("in.h2m")
+        shutil.copy(os.path.join(SAMPLES, "scan_two_bands.h2m"), self.log)
+        self.original = read(self.log)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def test_an_input_is_never_an_output(self):
+        os.symlink(self.log, self.path("link.h2m"))
+        os.link(self.log, self.path("hard.h2m"))
+        for out in ("in.h2m", "link.h2m", "hard.h2m"):
+            for command in (["export", "--csv"], ["export", "--jsonl"], ["report"]):
+                with self.subTest(out=out, command=command):
+                    r = run(*command, "-o", self.path(out), self.log)
+                    self.assertEqual(r.returncode, 1)
+                    self.assertIn(b"is the input", r.stderr)
+                    self.assertEqual(read(self.log), self.original)
+
+    def test_named_outputs_are_replaced_whole_or_kept(self):
+        results = self.path("results.csv")
+        with open(results, "w") as f:
+            f.write("keep\n")
+        with open(results + ".part", "w") as f:
+            f.write("mine\n")
+        r = run("export", "--csv", "-o", results, self.path("typo.h2m"))
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(read(results), b"keep\n")
+        self.assertEqual(read(results + ".part"), b"mine\n")
+        # A link keeps pointing at the file it names, which gets the output.
+        os.symlink("target.csv", self.path("out.csv"))
+        self.assertEqual(run("export", "--csv", "-o", self.path("out.csv"), self.log).returncode, 0)
+        self.assertTrue(os.path.islink(self.path("out.csv")))
+        self.assertTrue(read(self.path("target.csv")).startswith(b"file,message,"))
+        self.assertEqual(sorted(os.listdir(self.dir)), ["in.h2m", "out.csv", "results.csv", "results.csv.part", "target.csv"])
+
+    def test_failed_writes_are_errors(self):
+        cases = [
+            ["info", self.log], ["formats"], ["decode", self.log], ["decode", "--jobs", "2", self.log, self.log],
+            ["export", "--csv", self.log], ["report", "-o", "-", self.log],
+        ]
+        for args in cases:
+            with self.subTest(args=args), open("/dev/full", "wb") as full:
+                r = run(*args, stdout=full)
+                self.assertEqual(r.returncode, 1)
+                self.assertIn(b"standard output: No space left on device", r.stderr)
+        r = run("export", "--csv", "-o", "/dev/full", self.log)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"/dev/full: No space left on device", r.stderr)
+
+    def test_an_interrupted_export_leaves_nothing(self):
+        big = self.path("big.h2m")
+        subprocess.run([HYTEMGEN, "--kind", "scan", "--bins", "400", "--size", "20", "-o", big], check=True)
+        out = self.path("x.csv")
+        with open(out, "w") as f:
+            f.write("before\n")
+        p = subprocess.Popen([VYRHOST, "export", "--csv", "-o", out, big], stderr=subprocess.PIPE)
+        time.sleep(0.5)
+        p.send_signal(signal.SIGINT)
+        p.communicate(timeout=60)
+        self.assertEqual(p.returncode, -signal.SIGINT)
+        self.assertEqual(read(out), b"before\n")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["big.h2m", "in.h2m", "x.csv"])
+
+
+if __name__ == "__main__":
+    unittest.main()
