@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,8 +61,13 @@ bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& ar
 }
 
 bool ParseNumber(const std::string& s, double& d) {
-  if (s.empty()) return false;
+  // Hexadecimal texts and leading blanks are not decimal numbers.
+  if (s.empty() || std::isspace(static_cast<unsigned char>(s[0])) || s.find_first_of("xX") != std::string::npos)
+    return false;
+  errno = 0;
   char* end = nullptr;
   d = std::strtod(s.c_str(), &end);
-  return end && *end == '\0' && !std::isnan(d);
+  if (!end || *end != '\0' || std::isnan(d)) return false;
+  // "inf" and "-inf" are meant; a finite text too large for a double is not.
+  return !(errno == ERANGE && std::isinf(d));
 }

@@ -25,5 +25,7 @@ struct ParsedCommandLine {
 bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& args,
                       const std::vector<OptionDefn>& options, ParsedCommandLine& out);
 
-// Reads a whole decimal number; false when the text is not one.
+// Reads a whole decimal number, as every numeric option of every command
+// takes it: "inf" and "-inf" are accepted, NaN, hexadecimal texts, leading
+// blanks, trailing text and finite texts beyond the range of a double are not.
 bool ParseNumber(const std::string& s, double& d);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "DecodeFormats.h"
 #include "OutputFile.h"
@@ -26,13 +27,6 @@ bool ParseFormat(const std::string& s, DecodeFormat& f) {
   return true;
 }
 
-bool ParseDouble(const std::string& s, double& d) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  d = std::strtod(s.c_str(), &end);
-  return end && *end == '\0';
-}
-
 // Returns false after printing what is wrong.
 bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
   bool optionsEnded = false;
@@ -52,6 +46,11 @@ bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
         v = a.substr(prefix.size());
         return true;
       }
+      // Short options take their value attached too: "-j3".
+      if (name[1] != '-' && a.size() > 2 && a.rfind(name, 0) == 0) {
+        v = a.substr(2);
+        return true;
+      }
       if (a == name && i + 1 < args.size()) {
         v = args[++i];
         return true;
@@ -66,7 +65,7 @@ bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
       }
     } else if (a.rfind("--level-threshold", 0) == 0 && value("--level-threshold", v)) {
       double d;
-      if (!ParseDouble(v, d)) {
+      if (!ParseNumber(v, d)) {
         std::fprintf(stderr, "vyrhost decode: the level threshold '%s' is not a number\n", v.c_str());
         return false;
       }
@@ -126,8 +125,7 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
     return false;
   }
   if (rc != ROL_OK) {
-    if (rc == -1) err = "vyrhost: " + path + ": " + error + "\n";
-    else err = "vyrhost: " + path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc) + "\n";
+    err = DescribeDecodeFailure(path, rc, error) + "\n";
     return false;
   }
   return true;

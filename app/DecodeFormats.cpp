@@ -93,7 +93,7 @@ std::string AttributeName(int nAttrId) {
 
 void WriteFileStartText(std::string& out, const DecodedFileInfo& info) {
   out += "== ";
-  out += info.strPath;
+  out += EscapeFileName(info.strPath);
   out += " (" + info.strTypeName + ", start " + info.startTime.FormatIso8601() + ", device type " +
          std::to_string(info.nDeviceType) + ")\n";
 }

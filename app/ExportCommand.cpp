@@ -43,9 +43,7 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   out.Flush();
   if (rc == ROL_OK || out.Failed()) return rc == ROL_OK;
-  if (rc == -1) std::fprintf(stderr, "vyrhost: %s: %s\n", path.c_str(), error.c_str());
-  else std::fprintf(stderr, "vyrhost: %s: refused with code %d: %s\n", path.c_str(), rc,
-                    DescribeReaderResult(rc).c_str());
+  std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
   return false;
 }
 

@@ -33,9 +33,7 @@ bool SummarizeFile(const std::string& path, LogSummary& summary) {
     summary = collector.Finish();
     return true;
   }
-  if (rc == -1) std::fprintf(stderr, "vyrhost: %s: %s\n", path.c_str(), error.c_str());
-  else std::fprintf(stderr, "vyrhost: %s: refused with code %d: %s\n", path.c_str(), rc,
-                    DescribeReaderResult(rc).c_str());
+  std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
   return false;
 }
 }  // namespace

@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "vyr/LogDecoder.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,7 +63,7 @@ std::string FollowLinks(const std::string& name) {
 }  // namespace
 
 std::string DescribeSystemError(const std::string& name, int nErrno) {
-  return "vyrhost: " + name + ": " + std::strerror(nErrno);
+  return "vyrhost: " + EscapeFileName(name) + ": " + std::strerror(nErrno);
 }
 
 void COutputFile::InstallInterruptCleanup() {
@@ -82,7 +84,7 @@ bool COutputFile::Open(const std::string& name, const std::vector<std::string>& 
     for (const std::string& in : inputs) {
       struct stat input {};
       if (::stat(in.c_str(), &input) == 0 && SameFile(input, target)) {
-        err = "vyrhost: " + name + ": the output is the input " + in + "; refusing to overwrite it";
+        err = "vyrhost: " + EscapeFileName(name) + ": the output is the input " + EscapeFileName(in) + "; refusing to overwrite it";
         return false;
       }
     }

@@ -82,9 +82,7 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
     rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   }
   if (rc != ROL_OK) {
-    if (rc == -1) std::fprintf(stderr, "vyrhost: %s: %s\n", path.c_str(), error.c_str());
-    else std::fprintf(stderr, "vyrhost: %s: refused with code %d: %s\n", path.c_str(), rc,
-                      DescribeReaderResult(rc).c_str());
+    std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
     return kExitFileFailed;
   }
   std::string html;

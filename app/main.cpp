@@ -26,8 +26,8 @@ const char kUsage[] =
     "      --level-threshold DBM\n"
     "                          the weakest scan level kept, in dBm (default: -inf,\n"
     "                          which keeps every level the scanner reports)\n"
-    "      --jobs N, -j N      decode N files at a time; the output is the same as\n"
-    "                          with one job, in the order the files were given\n"
+    "      --jobs N, -jN       decode N files at a time (1 to 256); the output is the\n"
+    "                          same as with one job, in the order the files were given\n"
     "  info FILE...            what each log holds: type, software version, times,\n"
     "                          message counts, header fields, columns, bands or channels\n"
     "      --format text|json  a readable listing (the default) or one JSON line per file\n"
@@ -45,10 +45,21 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  --plugins DIR           load plug-ins from DIR\n"
-    "  -h, --help              show this help\n"
+    "  -h, --help              show this help (also after a command)\n"
+    "\n"
+    "Numbers (DBM): decimal, such as -95 or -92.5; inf and -inf are accepted, NaN,\n"
+    "hexadecimal and values beyond the range of a double are not. OUT '-' is\n"
+    "standard output.\n"
     "\n"
     "Exit status: 0 when every file was decoded, 1 when a file was refused or\n"
     "could not be read (the other files are still processed), 2 on a usage error.\n";
+
+bool HasPluginOption(int argc, char** argv) {
+  for (int k = 1; k < argc && argv[k][0] == '-'; ++k) {
+    if (std::strcmp(argv[k], "--plugins") == 0 || std::strncmp(argv[k], "--plugins=", 10) == 0) return true;
+  }
+  return false;
+}
 
 CPluginHost& Host() {
   static CPluginHost host;
@@ -82,6 +93,9 @@ int RunCommand(int argc, char** argv) {
       global.strPluginFolder = argv[++i];
     } else if (a.rfind("--plugins=", 0) == 0) {
       global.strPluginFolder = a.substr(std::strlen("--plugins="));
+    } else if (a == "--plugins") {
+      std::fprintf(stderr, "vyrhost: the option '--plugins' needs a folder\n\n%s", kUsage);
+      return kExitUsage;
     } else {
       std::fprintf(stderr, "vyrhost: unknown option '%s'\n\n%s", a.c_str(), kUsage);
       return kExitUsage;
@@ -91,8 +105,20 @@ int RunCommand(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
+  if (global.strPluginFolder.empty() && HasPluginOption(argc, argv)) {
+    std::fprintf(stderr, "vyrhost: the plug-in folder name is empty\n\n%s", kUsage);
+    return kExitUsage;
+  }
   std::string command = argv[i++];
   std::vector<std::string> args(argv + i, argv + argc);
+  // "vyrhost COMMAND --help" is the help, whatever else is given.
+  for (const std::string& a : args) {
+    if (a == "--") break;
+    if (a == "-h" || a == "--help") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    }
+  }
   if (command == "formats") return RunFormats(global, args);
   if (command == "decode") return RunDecode(global, args);
   if (command == "info") return RunInfo(global, args);

@@ -93,3 +93,40 @@ class OutputSafetyTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class CommandLineRulesTest(unittest.TestCase):
+    """One number rule for every threshold, help after a command, short forms,
+    and inputs that are not logs refused with the system's reason."""
+
+    def test_rules(self):
+        log = os.path.join(SAMPLES, "scan_two_bands.h2m")
+        d = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, d)
+        fifo = os.path.join(d, "f.h2m")
+        os.mkfifo(fifo)
+        odd = os.path.join(d, "a\x1b[31mb\nc.h2m")
+        shutil.copy(log, odd)
+        cases = [
+            (["decode", "-j2", log, log], 0, b""),
+            (["decode", "--help"], 0, b""),
+            (["report", "-h"], 0, b""),
+            (["--plugins", "", "formats"], 2, b"plug-in folder name is empty"),
+            (["export", "--csv", "-o", "", log], 2, b"output name is empty"),
+            (["decode", fifo], 1, b"not a regular file but a FIFO"),
+            (["decode", d], 1, b"is a folder"),
+            (["info", os.path.join(d, "none.h2m")], 1, b"(No such file or directory)"),
+            (["decode", odd], 0, b""),
+        ]
+        for value, ok in [("nan", False), ("1e400", False), ("0x10", False), (" -5", False), ("-inf", True), ("-92.5", True)]:
+            for command in (["decode"], ["export", "--csv"], ["report", "-o", "-"]):
+                cases.append((command + ["--level-threshold", value, log], 0 if ok else 2, b""))
+        cases.append((["report", "-o", "-", "--threshold", "nan", log], 2, b"not a number"))
+        for args, code, message in cases:
+            with self.subTest(args=args):
+                r = run(*args)
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertIn(message, r.stderr)
+        listing = run("decode", odd).stdout
+        self.assertIn(b"a\\x1B[31mb\\x0Ac.h2m", listing)
+        self.assertNotIn(b"\x1b", listing)

@@ -1,5 +1,12 @@
 #include "vyr/LogDecoder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -87,11 +94,34 @@ class CDecodingSink final : public IDataFileMessageSink {
   bool m_bStarted = false;
   std::string m_strError;
 };
+// Refuses what is not a regular, readable file before the reader sees it: a
+// FIFO would block the reader, and a device such as /dev/zero never ends.
+// Gives 1001 (cannot be opened) with the system's reason, or -1.
+RolRetc CheckReadable(const std::string& path, std::string& strError) {
+  constexpr RolRetc kCannotOpen = 1001;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    strError = std::strerror(errno);
+    return kCannotOpen;
+  }
+  if (S_ISDIR(st.st_mode)) strError = "is a folder";
+  else if (S_ISFIFO(st.st_mode)) strError = "not a regular file but a FIFO";
+  else if (!S_ISREG(st.st_mode)) strError = "not a regular file but a device or socket";
+  if (!strError.empty()) return -1;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fd < 0) {
+    strError = std::strerror(errno);
+    return kCannotOpen;
+  }
+  ::close(fd);
+  return ROL_OK;
+}
 }  // namespace
 
 RolRetc CLogDecoder::Decode(const std::string& path, const FileFn& onFile, const MessageFn& onMessage,
                             DecodeCounts& counts, std::string& strError, const ProgressFn& onProgress) {
   counts = DecodeCounts();
+  if (RolRetc rc = CheckReadable(path, strError); rc != ROL_OK) return rc;
   std::string ext = std::filesystem::path(path).extension().string();
   CDataFileFactoryHelper::Registration reg;
   if (!CDataFileFactoryHelper::FindByExtension(ext.c_str(), reg) || !reg.pfnCreate) {
@@ -126,4 +156,27 @@ std::string DescribeReaderResult(RolRetc rc) {
     case ROL_INVALID_ARG: return "the file name is not usable";
     default: return "the reader failed";
   }
+}
+
+std::string DescribeDecodeFailure(const std::string& path, RolRetc rc, const std::string& strError) {
+  std::string line = "vyrhost: " + EscapeFileName(path) + ": ";
+  if (rc == -1) return line + strError;
+  line += "refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc);
+  if (!strError.empty()) line += " (" + strError + ")";
+  return line;
+}
+
+std::string EscapeFileName(const std::string& name) {
+  std::string out;
+  out.reserve(name.size());
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7f || c == '\\') {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, c == '\\' ? "\\\\" : "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }

@@ -143,7 +143,7 @@ void AppendSectionJson(std::string& out, const HeaderSection& h) {
 void AppendSummaryText(std::string& out, const LogSummary& s) {
   static const HeaderSection kNone;
   const HeaderSection& first = s.headers.empty() ? kNone : s.headers.front();
-  AppendLine(out, "File: ", s.file.strPath);
+  AppendLine(out, "File: ", EscapeFileName(s.file.strPath));
   AppendLine(out, "Type: ", s.file.strTypeName + " (decode device \"" + s.strDecodeDevice + "\", device type " +
                                 std::to_string(s.file.nDeviceType) + ")");
   AppendLine(out, "Kind: ", s.Kind());

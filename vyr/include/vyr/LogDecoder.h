@@ -55,7 +55,10 @@ class CLogDecoder {
   // then returns kDecodeStopped.
   void Stop() { m_bStop = true; }
 
-  // Decodes the file. onFile runs once, before the first message. Returns 0,
+  // Decodes the file. onFile runs once, before the first message. Only
+  // regular files are read: a folder, FIFO or device is refused at once
+  // (-1), and a file that cannot be opened gives 1001 with the system's
+  // reason in strError. Returns 0,
   // the reader's result code, or -1 with strError set when the host cannot
   // handle the file at all (unknown type, no decode device), or
   // kDecodeStopped after Stop.
@@ -71,3 +74,12 @@ constexpr RolRetc kDecodeStopped = -2;
 
 // What a reader's result code means, in words.
 std::string DescribeReaderResult(RolRetc rc);
+
+// One line (without its end) telling why Decode failed for a file:
+// "vyrhost: PATH: refused with code N: MEANING (REASON)" or "vyrhost: PATH: ERROR".
+std::string DescribeDecodeFailure(const std::string& path, RolRetc rc, const std::string& strError);
+
+// A file name as it may be shown on a terminal or in a listing: control
+// characters and DEL are written as \xHH (and a backslash as \\), so that a
+// name cannot move the cursor or forge a line.
+std::string EscapeFileName(const std::string& name);
