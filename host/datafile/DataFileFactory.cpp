@@ -38,6 +38,16 @@ std::vector<CDataFileFactoryHelper::Registration> CDataFileFactoryHelper::GetReg
   return Factories();
 }
 
+size_t CDataFileFactoryHelper::GetRegistrationCount() {
+  std::lock_guard<std::mutex> lock(FactoryLock());
+  return Factories().size();
+}
+
+void CDataFileFactoryHelper::WithdrawFrom(size_t nFirst) {
+  std::lock_guard<std::mutex> lock(FactoryLock());
+  if (nFirst < Factories().size()) Factories().resize(nFirst);
+}
+
 bool CDataFileFactoryHelper::FindByTypeName(const char* pszTypeName, Registration& out) {
   std::lock_guard<std::mutex> lock(FactoryLock());
   for (auto it = Factories().rbegin(); it != Factories().rend(); ++it)

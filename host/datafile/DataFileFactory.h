@@ -27,6 +27,12 @@ class CDataFileFactoryHelper {
     int nPriority;
   };
   static std::vector<Registration> GetRegistrations();
+  // How many registrations there are, and the withdrawal of every one made
+  // from the nFirst-th on: a host that unloads a module it refused withdraws
+  // what the module's start-up registered, so that nothing points into code
+  // that is gone.
+  static size_t GetRegistrationCount();
+  static void WithdrawFrom(size_t nFirst);
   // Lookups answer the newest matching registration.
   static bool FindByTypeName(const char* pszTypeName, Registration& out);
   // Extensions compare without the dot and without regard to ASCII case.

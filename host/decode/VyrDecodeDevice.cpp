@@ -59,6 +59,16 @@ std::vector<CVyrDecodeDeviceFactoryHelper::Registration> CVyrDecodeDeviceFactory
   return Factories();
 }
 
+size_t CVyrDecodeDeviceFactoryHelper::GetRegistrationCount() {
+  std::lock_guard<std::mutex> lock(FactoryLock());
+  return Factories().size();
+}
+
+void CVyrDecodeDeviceFactoryHelper::WithdrawFrom(size_t nFirst) {
+  std::lock_guard<std::mutex> lock(FactoryLock());
+  if (nFirst < Factories().size()) Factories().resize(nFirst);
+}
+
 bool CVyrDecodeDeviceFactoryHelper::FindByDeviceType(int nDeviceType, Registration& out) {
   std::lock_guard<std::mutex> lock(FactoryLock());
   for (auto it = Factories().rbegin(); it != Factories().rend(); ++it)

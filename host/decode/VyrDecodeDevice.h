@@ -119,6 +119,10 @@ class CVyrDecodeDeviceFactoryHelper {
   };
   // A snapshot of every registration, in registration order.
   static std::vector<Registration> GetRegistrations();
+  // The count of registrations, and the withdrawal of those from the
+  // nFirst-th on (for a host that unloads a module it refused).
+  static size_t GetRegistrationCount();
+  static void WithdrawFrom(size_t nFirst);
   // The newest registration of a device type, or false.
   static bool FindByDeviceType(int nDeviceType, Registration& out);
 };

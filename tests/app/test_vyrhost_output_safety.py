@@ -130,3 +130,19 @@ class CommandLineRulesTest(unittest.TestCase):
         listing = run("decode", odd).stdout
         self.assertIn(b"a\\x1B[31mb\\x0Ac.h2m", listing)
         self.assertNotIn(b"\x1b", listing)
+
+
+class PluginFolderTest(unittest.TestCase):
+    def test_a_copy_of_a_module_is_refused_and_the_rest_works(self):
+        d = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, d)
+        module = os.path.join(os.path.dirname(VYRHOST), "plugins", "Kel4HYTEM.so")
+        for name in ("Kel4HYTEM.so", "A_copy.so", "Z_copy.so"):
+            shutil.copy(module, os.path.join(d, name))
+        formats = run("--plugins", d, "formats")
+        self.assertEqual(formats.returncode, 0)
+        self.assertEqual(formats.stdout.count(b"HYTEM "), 1)
+        self.assertIn(b"A_copy.so", formats.stderr)
+        decoded = run("--plugins", d, "decode", "--format", "summary", os.path.join(SAMPLES, "scan_two_bands.h2m"))
+        self.assertEqual(decoded.returncode, 0, decoded.stderr)
+        self.assertIn(b'"messages": 13', decoded.stdout)

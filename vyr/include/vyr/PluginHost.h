@@ -14,7 +14,8 @@ class CPluginHost {
   CPluginHost& operator=(const CPluginHost&) = delete;
 
   // Loads every "*.so" in the folder, in name order. Modules that fail to
-  // load, or whose start-up refuses, are reported in errors and skipped.
+  // load, whose start-up refuses, or that register a data-file type or decode
+  // device already registered, are reported in errors and skipped.
   // Returns the number of modules loaded.
   int LoadFolder(const std::string& folder, std::vector<std::string>& errors);
 
@@ -22,5 +23,10 @@ class CPluginHost {
   static std::string DefaultFolder();
 
  private:
+  // Loads one module; an empty text when it is kept, else why it is not. A
+  // module that is refused, or that registers a data-file type or decode
+  // device already registered, is unloaded with its registrations withdrawn.
+  std::string LoadModule(const std::string& path, const std::string& name);
+
   std::vector<void*> m_handles;  // kept open for the life of the process
 };
