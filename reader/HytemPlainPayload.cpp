@@ -5,6 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "NameValueFields.h"
+
 namespace {
 constexpr char kFieldSeparator = '\t';
 constexpr char kNameEnd = '^';
@@ -86,10 +88,11 @@ bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
   for (int i = 0; i < m_nColumns; ++i) {
     if (i > 0) text.push_back(kValueEnd);
     if (!bFieldsLeft) continue;
-    const size_t tab = rest.find(kFieldSeparator);
-    text.append(rest.substr(0, tab));
-    if (tab == std::string_view::npos) bFieldsLeft = false;
-    else rest.remove_prefix(tab + 1);
+    const char* const end = rest.data() + rest.size();
+    const char* tab = NameValueFindSeparator(rest.data(), end, kFieldSeparator);
+    text.append(rest.data(), static_cast<size_t>(tab - rest.data()));
+    if (tab == end) bFieldsLeft = false;
+    else rest.remove_prefix(static_cast<size_t>(tab - rest.data()) + 1);
   }
   if (bFieldsLeft) AppendTrailingValues(rest, text);
   text.push_back(kValueEnd);

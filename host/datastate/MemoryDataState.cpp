@@ -1,5 +1,7 @@
 #include "MemoryDataState.h"
 
+#include <algorithm>
+
 namespace {
 // Indexes below this live in a column's dense array (24 bytes a slot, so at
 // most about 25 MB per attribute and scope); it holds a capped frequency plan.
@@ -147,4 +149,87 @@ void CVyrMemoryDataState::Clear() {
   m_texts.clear();
   m_writes.clear();
   m_nWriteCount = 0;
+}
+
+// The slots of elements [nFirst, nFirst + nCount) of a column, contiguous in
+// its dense array (grown to hold them), or null when they do not all fit there.
+CVyrMemoryDataState::Slot* CVyrMemoryDataState::DenseRunForWrite(int nAttrId, int nFirst, int nCount, int nScope) {
+  if (nCount <= 0 || nFirst < 0 || nFirst > kDenseLimit - nCount) return nullptr;
+  SlotForWrite(nAttrId, nFirst + nCount - 1, nScope);  // grows the array and refreshes the cache
+  return CachedDenseSlot(nAttrId, nFirst, nScope);
+}
+
+// Without recording, a run is stored attribute by attribute straight into the
+// dense arrays: the final values are those of the single calls, since each
+// element's runs still apply in order. With recording, or outside the dense
+// range, the single calls of this final class are made (bound directly), so
+// that the recorded list is theirs, element by element.
+void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
+                                       int nFlags) {
+  if (!m_bRecord) {
+    bool bStored = true;
+    for (int r = 0; r < nRuns && bStored; ++r) bStored = StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
+    if (bStored) {
+      m_nWriteCount += static_cast<std::uint64_t>(nRuns) * static_cast<std::uint64_t>(std::max(nCount, 0));
+      return;
+    }
+    // A run that did not fit stored nothing; the runs before it are stored
+    // again below, to the same values.
+    for (int r = 0; r < nRuns; ++r) {
+      if (StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope)) {
+        m_nWriteCount += static_cast<std::uint64_t>(std::max(nCount, 0));
+        continue;
+      }
+      StoreRunOneByOne(pRuns[r], nFirstIndex, nCount, nScope, nFlags);
+    }
+    return;
+  }
+  for (int k = 0; k < nCount; ++k)
+    for (int r = 0; r < nRuns; ++r) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
+}
+
+bool CVyrMemoryDataState::StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
+  if (nCount <= 0) return true;
+  Slot* pSlots = DenseRunForWrite(run.nAttrId, nFirstIndex, nCount, nScope);
+  if (!pSlots) return false;
+  for (int k = 0; k < nCount; ++k) {
+    Slot& slot = pSlots[k];
+    if (!run.pReals) {
+      slot.kind = Kind::Int;
+      slot.nValue = run.pInts[k];
+    } else if (run.pReals[k] < run.dClearBelow) {
+      slot.kind = Kind::None;
+    } else {
+      slot.kind = Kind::Real;
+      slot.dValue = run.pReals[k];
+    }
+  }
+  return true;
+}
+
+void CVyrMemoryDataState::StoreRunOneByOne(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope,
+                                           int nFlags) {
+  for (int k = 0; k < nCount; ++k) StoreRunElement(run, k, nFirstIndex + k, nScope, nFlags);
+}
+
+inline void CVyrMemoryDataState::StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags) {
+  if (!run.pReals) SetIntValue(run.nAttrId, run.pInts[k], nIndex, nScope, nFlags);
+  else if (run.pReals[k] < run.dClearBelow) ClearValue(run.nAttrId, nIndex, nScope, nFlags);
+  else SetRealValue(run.nAttrId, run.pReals[k], nIndex, nScope, nFlags);
+}
+
+// Numbers are filled in place; a text goes through the record's assignment.
+void CVyrMemoryDataState::GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const {
+  for (int k = 0; k < nCount; ++k) {
+    VyrRetVal& out = pOut[k];
+    const Slot* s = CachedDenseSlot(nAttrId, nFirstIndex + k, nScope);
+    if (!s || out.m_nType == VYR_RV_TEXT || s->kind == Kind::Text) {
+      out = GetValue(nAttrId, nFirstIndex + k, nScope);
+      continue;
+    }
+    out.m_nStatus = s->kind == Kind::None ? VYR_RV_STATUS_NO_VALUE : VYR_RV_STATUS_OK;
+    out.m_nType = s->kind == Kind::Int ? VYR_RV_INT32 : VYR_RV_DOUBLE;
+    if (s->kind == Kind::Int) out.m_value.i32 = s->nValue;
+    else out.m_value.d = s->kind == Kind::Real ? s->dValue : 0.0;
+  }
 }
