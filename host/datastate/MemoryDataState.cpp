@@ -151,47 +151,27 @@ void CVyrMemoryDataState::Clear() {
   m_nWriteCount = 0;
 }
 
-// The slots of elements [nFirst, nFirst + nCount) of a column, contiguous in
-// its dense array (grown to hold them), or null when they do not all fit there.
-CVyrMemoryDataState::Slot* CVyrMemoryDataState::DenseRunForWrite(int nAttrId, int nFirst, int nCount, int nScope) {
-  if (nCount <= 0 || nFirst < 0 || nFirst > kDenseLimit - nCount) return nullptr;
-  SlotForWrite(nAttrId, nFirst + nCount - 1, nScope);  // grows the array and refreshes the cache
-  return CachedDenseSlot(nAttrId, nFirst, nScope);
-}
-
-// Without recording, a run is stored attribute by attribute straight into the
-// dense arrays: the final values are those of the single calls, since each
-// element's runs still apply in order. With recording, or outside the dense
-// range, the single calls of this final class are made (bound directly), so
-// that the recorded list is theirs, element by element.
+// Without recording, a run that lies in the dense range is stored attribute
+// by attribute straight into the dense arrays: the final values are those of
+// the single calls, since each element's runs still apply in their order.
+// Otherwise the single calls of this final class are made (bound directly),
+// element by element, so that a recorded list is theirs.
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
-  if (!m_bRecord) {
-    bool bStored = true;
-    for (int r = 0; r < nRuns && bStored; ++r) bStored = StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
-    if (bStored) {
-      m_nWriteCount += static_cast<std::uint64_t>(nRuns) * static_cast<std::uint64_t>(std::max(nCount, 0));
-      return;
-    }
-    // A run that did not fit stored nothing; the runs before it are stored
-    // again below, to the same values.
-    for (int r = 0; r < nRuns; ++r) {
-      if (StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope)) {
-        m_nWriteCount += static_cast<std::uint64_t>(std::max(nCount, 0));
-        continue;
-      }
-      StoreRunOneByOne(pRuns[r], nFirstIndex, nCount, nScope, nFlags);
-    }
+  if (nCount <= 0) return;
+  if (!m_bRecord && nFirstIndex >= 0 && nFirstIndex <= kDenseLimit - nCount) {
+    for (int r = 0; r < nRuns; ++r) StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
+    m_nWriteCount += static_cast<std::uint64_t>(std::max(nRuns, 0)) * static_cast<std::uint64_t>(nCount);
     return;
   }
   for (int k = 0; k < nCount; ++k)
     for (int r = 0; r < nRuns; ++r) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
 }
 
-bool CVyrMemoryDataState::StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
-  if (nCount <= 0) return true;
-  Slot* pSlots = DenseRunForWrite(run.nAttrId, nFirstIndex, nCount, nScope);
-  if (!pSlots) return false;
+// Elements [nFirstIndex, nFirstIndex + nCount) of the dense range.
+void CVyrMemoryDataState::StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
+  SlotForWrite(run.nAttrId, nFirstIndex + nCount - 1, nScope);  // grows the array and refreshes the cache
+  Slot* const pSlots = CachedDenseSlot(run.nAttrId, nFirstIndex, nScope);
   for (int k = 0; k < nCount; ++k) {
     Slot& slot = pSlots[k];
     if (!run.pReals) {
@@ -204,12 +184,6 @@ bool CVyrMemoryDataState::StoreDenseRun(const VyrValueRun& run, int nFirstIndex,
       slot.dValue = run.pReals[k];
     }
   }
-  return true;
-}
-
-void CVyrMemoryDataState::StoreRunOneByOne(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope,
-                                           int nFlags) {
-  for (int k = 0; k < nCount; ++k) StoreRunElement(run, k, nFirstIndex + k, nScope, nFlags);
 }
 
 inline void CVyrMemoryDataState::StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags) {

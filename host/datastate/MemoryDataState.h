@@ -91,9 +91,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   void Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void StoreText(Slot& slot, const char* psz);
-  Slot* DenseRunForWrite(int nAttrId, int nFirst, int nCount, int nScope);
-  bool StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope);
-  void StoreRunOneByOne(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope, int nFlags);
+  void StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope);
   void StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags);
 
   std::unordered_map<std::uint64_t, Column> m_columns;
