@@ -120,6 +120,9 @@ void WriteRankedLevels(IVyrDataState* pDataState, const std::vector<CWScanMeasur
   std::vector<double> levels;
   std::vector<std::int32_t> places;
   std::vector<double> freqsMHz;
+  levels.reserve(records.size());
+  places.reserve(records.size());
+  freqsMHz.reserve(records.size());
   for (const CWScanMeasurementStruct& record : records) {
     const double dLevel = record.nRxLev * 0.001;
     if (dLevel < dThreshold) break;  // every later record is weaker

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <set>
 
-#include "NameValueFields.h"
-
 namespace {
 constexpr char kFieldSeparator = '\t';
 constexpr char kNameEnd = '^';
@@ -79,22 +77,35 @@ void CHytemPlainPayload::SetColumns(const CStringArray& columns) {
 }
 
 bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
-  if (!m_bPlainColumns || !HasNoPayloadDelimiter(line)) return false;
-  text.assign(m_strNames);
-  // Field i of the line is column i's value; a field beyond the end of the
-  // line is empty.
-  std::string_view rest = line;
-  bool bFieldsLeft = true;
-  for (int i = 0; i < m_nColumns; ++i) {
-    if (i > 0) text.push_back(kValueEnd);
-    if (!bFieldsLeft) continue;
-    const char* const end = rest.data() + rest.size();
-    const char* tab = NameValueFindSeparator(rest.data(), end, kFieldSeparator);
-    text.append(rest.data(), static_cast<size_t>(tab - rest.data()));
-    if (tab == end) bFieldsLeft = false;
-    else rest.remove_prefix(static_cast<size_t>(tab - rest.data()) + 1);
+  if (!m_bPlainColumns) return false;
+  // One pass over the columns' fields: each byte is copied, a tab becomes
+  // the ";" that ends a column's value, and a payload delimiter refuses the
+  // line. Fields beyond the end of the line are empty.
+  const size_t nNames = m_strNames.size();
+  text.resize(nNames + line.size() + static_cast<size_t>(m_nColumns) + 1);
+  char* const out = text.data();
+  std::memcpy(out, m_strNames.data(), nNames);
+  size_t o = nNames;
+  size_t i = 0;
+  int nTabs = 0;
+  for (; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (ch == kFieldSeparator) {
+      if (++nTabs == m_nColumns) break;  // the trailing values start after this tab
+      out[o++] = kValueEnd;
+    } else if (ch == kNameEnd || ch == kValueEnd || ch == '\0') {
+      return false;
+    } else {
+      out[o++] = ch;
+    }
   }
-  if (bFieldsLeft) AppendTrailingValues(rest, text);
+  for (; nTabs < m_nColumns - 1; ++nTabs) out[o++] = kValueEnd;
+  text.resize(o);
+  if (i < line.size()) {
+    const std::string_view rest = line.substr(i + 1);
+    if (!HasNoPayloadDelimiter(rest)) return false;
+    AppendTrailingValues(rest, text);
+  }
   text.push_back(kValueEnd);
   return true;
 }

@@ -192,11 +192,15 @@ inline void CVyrMemoryDataState::StoreRunElement(const VyrValueRun& run, int k, 
   else SetRealValue(run.nAttrId, run.pReals[k], nIndex, nScope, nFlags);
 }
 
-// Numbers are filled in place; a text goes through the record's assignment.
+// Numbers are filled in place from the dense array when the run lies in it;
+// anything else goes through GetValue and the record's assignment.
 void CVyrMemoryDataState::GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const {
+  if (nCount <= 0) return;
+  const Slot* pSlots = CachedDenseSlot(nAttrId, nFirstIndex, nScope);
+  if (!pSlots || !CachedDenseSlot(nAttrId, nFirstIndex + nCount - 1, nScope)) pSlots = nullptr;
   for (int k = 0; k < nCount; ++k) {
     VyrRetVal& out = pOut[k];
-    const Slot* s = CachedDenseSlot(nAttrId, nFirstIndex + k, nScope);
+    const Slot* s = pSlots ? pSlots + k : nullptr;
     if (!s || out.m_nType == VYR_RV_TEXT || s->kind == Kind::Text) {
       out = GetValue(nAttrId, nFirstIndex + k, nScope);
       continue;
