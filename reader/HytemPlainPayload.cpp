@@ -16,6 +16,15 @@ bool HasNoPayloadDelimiter(std::string_view text) {
          text.find('\0') == std::string_view::npos;
 }
 
+// 0x80 in every zero byte of x, 0 in every other byte.
+std::uint64_t ZeroBytes(std::uint64_t x) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// ch in every byte.
+constexpr std::uint64_t Bytes(char ch) { return 0x0101010101010101ULL * static_cast<unsigned char>(ch); }
+
 // 0x80 in every byte of x that holds a tab, 0 in every other byte.
 std::uint64_t TabBytes(std::uint64_t x) {
   constexpr std::uint64_t kTabs = 0x0909090909090909ULL;
@@ -88,13 +97,42 @@ bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
   size_t o = nNames;
   size_t i = 0;
   int nTabs = 0;
-  for (; i < line.size(); ++i) {
-    const char ch = line[i];
-    if (ch == kFieldSeparator) {
-      if (++nTabs == m_nColumns) break;  // the trailing values start after this tab
-      out[o++] = kValueEnd;
-    } else if (ch == kNameEnd || ch == kValueEnd || ch == '\0') {
+  // A tab or a delimiter at line[i]: false when it refuses the line, else
+  // whether the columns go on.
+  bool bRefused = false;
+  auto special = [&](char ch) {
+    if (ch != kFieldSeparator) {
+      bRefused = true;
       return false;
+    }
+    if (++nTabs == m_nColumns) return false;  // the trailing values start after this tab
+    out[o++] = kValueEnd;
+    return true;
+  };
+  bool bColumnsGoOn = true;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes at a time while none is special.
+    for (; bColumnsGoOn && i + 8 <= line.size();) {
+      std::uint64_t x;
+      std::memcpy(&x, line.data() + i, sizeof x);
+      const std::uint64_t marks = ZeroBytes(x ^ Bytes(kFieldSeparator)) | ZeroBytes(x ^ Bytes(kNameEnd)) |
+                                  ZeroBytes(x ^ Bytes(kValueEnd)) | ZeroBytes(x);
+      const size_t n = marks == 0 ? 8 : static_cast<size_t>(std::countr_zero(marks) >> 3);
+      std::memcpy(out + o, line.data() + i, 8);  // room: o + 8 <= nNames + line.size()
+      o += n;
+      i += n;
+      if (marks == 0) continue;
+      bColumnsGoOn = special(line[i]);
+      if (bRefused) return false;
+      if (bColumnsGoOn) ++i;
+    }
+  }
+  for (; bColumnsGoOn && i < line.size(); ++i) {
+    const char ch = line[i];
+    if (ch == kFieldSeparator || ch == kNameEnd || ch == kValueEnd || ch == '\0') {
+      bColumnsGoOn = special(ch);
+      if (bRefused) return false;
+      if (!bColumnsGoOn) break;
     } else {
       out[o++] = ch;
     }
