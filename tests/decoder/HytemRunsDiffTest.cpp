@@ -8,6 +8,7 @@
 
 #include "DataFileHsLogHYTEM.h"
 #include "HytemDecoderFixture.h"
+#include "SingleCallDataState.h"
 #include "TempDir.h"
 
 namespace hytem_test {
@@ -21,23 +22,6 @@ class CStackHytemReader : public CDataFileHsLogHYTEM {
   HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
-};
-
-// A data state of the host that predates the run operations: every call
-// goes to a memory data state, and QueryRuns answers "no".
-class CSingleCallDataState final : public IVyrDataState {
- public:
-  explicit CSingleCallDataState(CVyrMemoryDataState& inner) : m_inner(inner) {}
-  void SetTextValue(int a, const char* v, int i, int s, int f) override { m_inner.SetTextValue(a, v, i, s, f); }
-  void SetIntValue(int a, std::int32_t v, int i, int s, int f) override { m_inner.SetIntValue(a, v, i, s, f); }
-  void SetRealValue(int a, double v, int i, int s, int f) override { m_inner.SetRealValue(a, v, i, s, f); }
-  void ClearValue(int a, int i, int s, int f) override { m_inner.ClearValue(a, i, s, f); }
-  bool IsSortOutputSuppressed() const override { return m_inner.IsSortOutputSuppressed(); }
-  VyrRetVal GetValue(int a, int i, int s) const override { return m_inner.GetValue(a, i, s); }
-  VyrRetVal GetValueAlt(int a, int i, int s) const override { return m_inner.GetValueAlt(a, i, s); }
-
- private:
-  CVyrMemoryDataState& m_inner;
 };
 
 // Each message's writes and detail text, as one comparable text.
@@ -92,7 +76,7 @@ class RunsDiffTest : public HytemDecoderTest {
     CVyrMemoryDataState state;
     state.SetRecordWrites(true);
     state.SetSortOutputSuppressed(bSuppressSort);
-    CSingleCallDataState singles(state);
+    CVyrSingleCallDataState singles(state);
     std::unique_ptr<CVyrDecodeDevice> device(CreateHytemDecodeDevice(HytemDeviceInfo()));
     CRecordingSink sink(*device, bRuns ? static_cast<IVyrDataState*>(&state) : &singles, state);
     CStackHytemReader reader;
@@ -103,7 +87,7 @@ class RunsDiffTest : public HytemDecoderTest {
 };
 
 TEST_F(RunsDiffTest, LogsDecodeAlikeWithAndWithoutRunOperations) {
-  ASSERT_EQ(CSingleCallDataState(ds).QueryRuns(), nullptr);
+  ASSERT_EQ(CVyrSingleCallDataState(ds).QueryRuns(), nullptr);
   ASSERT_NE(ds.QueryRuns(), nullptr);
   TempDir dir;
   const std::vector<std::string> logs = {
