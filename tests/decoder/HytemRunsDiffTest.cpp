@@ -2,6 +2,8 @@
 // by the HYTEM reader and decoded into a data state that offers the runs and
 // into one that hides them must leave the same writes, in the same order, and
 // the same texts, message by message.
+#include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
