@@ -46,6 +46,18 @@ CVyrGenericHsMessage ScanMessage(int nLevels) {
   return msg;
 }
 
+CVyrGenericHsMessage ChannelMessage() {
+  CVyrGenericHsMessage msg;
+  msg.AllocMsgBuf(0);
+  const char* const fields[][2] = {{"Time", "08:00:00.250"}, {"Date", "03/15/05"}, {"Latitude", "48.5109"},
+                                   {"NS", "N"},              {"Longitude", "2.2109"}, {"WE", "E"},
+                                   {"Validity", "1"},        {"Level1", "-55.1"},    {"Level2", "-96.8"},
+                                   {"Level3", "-90.3"},      {"Level4", "-90.4"}};
+  for (const auto& field : fields) NameValueSetField(msg, field[0], field[1]);
+  msg.m_nMsgClass = kHytemMsgClassMeasurement;
+  return msg;
+}
+
 CVyrGenericHsMessage ScanHeaderMessage(int nLevels) {
   CVyrGenericHsMessage msg;
   msg.AllocMsgBuf(0);

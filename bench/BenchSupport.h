@@ -20,6 +20,9 @@ std::string ScanLine(int nLevels);
 // A measurement message of that line, built as the reader builds it.
 CVyrGenericHsMessage ScanMessage(int nLevels);
 
+// A measurement message of a four-channel log, built as the reader builds it.
+CVyrGenericHsMessage ChannelMessage();
+
 // The fields of a scan header with two bands of nLevels / 2 bins each.
 CVyrGenericHsMessage ScanHeaderMessage(int nLevels);
 

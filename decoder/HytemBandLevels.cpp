@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,30 @@ void ReadLevels(std::string_view levelsText, std::int64_t nMax, std::vector<doub
 }
 
 // Stores each level at its plan element (clearing those below the threshold)
+// and reads the element's plan frequency, one element after the other.
+void StoreLevelsOneByOne(IVyrDataState* pDataState, const std::vector<double>& levels, std::int32_t nStart,
+                         double dThreshold, std::vector<std::int64_t>& freqs) {
+  for (size_t k = 0; k < levels.size(); ++k) {
+    const int e = static_cast<int>(nStart + static_cast<std::int64_t>(k));
+    if (levels[k] < dThreshold) pDataState->ClearValue(g_nAttrScanBinDbMean, e, kVyrScopeMessage, 0);
+    else pDataState->SetRealValue(g_nAttrScanBinDbMean, levels[k], e, kVyrScopeMessage, 0);
+    freqs[k] = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
+  }
+}
+
+// The same through the data state's run operations: the reads of the plan
+// follow the writes of the levels, which do not touch the plan's scope.
+void StoreLevelsAsRun(IVyrDataStateRuns* pRuns, const std::vector<double>& levels, std::int32_t nStart,
+                      double dThreshold, std::vector<std::int64_t>& freqs) {
+  const int nCount = static_cast<int>(levels.size());
+  const VyrValueRun run{g_nAttrScanBinDbMean, levels.data(), nullptr, dThreshold};
+  pRuns->SetValueRuns(&run, 1, nStart, nCount, kVyrScopeMessage, 0);
+  std::vector<VyrRetVal> plan(levels.size());
+  pRuns->GetValueRun(g_nAttrScanLogFreq, nStart, nCount, kVyrScopeFrequencyPlan, plan.data());
+  for (size_t k = 0; k < plan.size(); ++k) freqs[k] = FrequencyHz(plan[k]);
+}
+
+// Stores each level at its plan element (clearing those below the threshold)
 // and returns its ranking record.
 std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, std::string_view levelsText,
                                                     std::int32_t nStart, double dThreshold) {
@@ -75,32 +100,51 @@ std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, s
   const std::int64_t nRoom = std::min<std::int64_t>(static_cast<std::int64_t>(INT_MAX) - nStart + 1, INT_MAX);
   std::vector<double> levels;
   ReadLevels(levelsText, nRoom, levels);
+  std::vector<std::int64_t> freqs(levels.size());
+  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) StoreLevelsAsRun(pRuns, levels, nStart, dThreshold, freqs);
+  else StoreLevelsOneByOne(pDataState, levels, nStart, dThreshold, freqs);
   std::vector<CWScanMeasurementStruct> records(levels.size());
   for (size_t k = 0; k < levels.size(); ++k) {
-    const int e = static_cast<int>(nStart + static_cast<std::int64_t>(k));
-    if (levels[k] < dThreshold) pDataState->ClearValue(g_nAttrScanBinDbMean, e, kVyrScopeMessage, 0);
-    else pDataState->SetRealValue(g_nAttrScanBinDbMean, levels[k], e, kVyrScopeMessage, 0);
-
-    VyrRetVal freq = pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan);
     records[k].nIndex = static_cast<std::int32_t>(k);
-    records[k].llFreqHz = FrequencyHz(freq);
+    records[k].llFreqHz = freqs[k];
     records[k].nRxLev = RankLevel(levels[k]);
   }
   return records;
 }
 
-// The ranked lists, strongest first, down to the threshold.
+// The ranked lists, strongest first, down to the threshold: per rank, the
+// level, the element's place in the band and its frequency in MHz.
 void WriteRankedLevels(IVyrDataState* pDataState, const std::vector<CWScanMeasurementStruct>& records,
                        double dThreshold) {
   if (pDataState->IsSortOutputSuppressed()) return;
-  for (size_t r = 0; r < records.size(); ++r) {
-    const double dLevel = records[r].nRxLev * 0.001;
+  std::vector<double> levels;
+  std::vector<std::int32_t> places;
+  std::vector<double> freqsMHz;
+  levels.reserve(records.size());
+  places.reserve(records.size());
+  freqsMHz.reserve(records.size());
+  for (const CWScanMeasurementStruct& record : records) {
+    const double dLevel = record.nRxLev * 0.001;
     if (dLevel < dThreshold) break;  // every later record is weaker
-    const int nRank = static_cast<int>(r);
-    pDataState->SetRealValue(g_nAttrScanSortSigLevelBySigLev, dLevel, nRank, kVyrScopeMessage, 0);
-    pDataState->SetIntValue(g_nAttrScanSortIndexBySigLev, records[r].nIndex, nRank, kVyrScopeMessage, 0);
-    pDataState->SetRealValue(g_nAttrScanSortFreqBySigLev, static_cast<double>(records[r].llFreqHz) * 0.000001, nRank,
-                             kVyrScopeMessage, 0);
+    levels.push_back(dLevel);
+    places.push_back(record.nIndex);
+    freqsMHz.push_back(static_cast<double>(record.llFreqHz) * 0.000001);
+  }
+  const int nRanks = static_cast<int>(levels.size());
+  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) {
+    constexpr double kStoreAll = -std::numeric_limits<double>::infinity();
+    const VyrValueRun runs[] = {
+        {g_nAttrScanSortSigLevelBySigLev, levels.data(), nullptr, kStoreAll},
+        {g_nAttrScanSortIndexBySigLev, nullptr, places.data(), kStoreAll},
+        {g_nAttrScanSortFreqBySigLev, freqsMHz.data(), nullptr, kStoreAll},
+    };
+    pRuns->SetValueRuns(runs, 3, 0, nRanks, kVyrScopeMessage, 0);
+    return;
+  }
+  for (int r = 0; r < nRanks; ++r) {
+    pDataState->SetRealValue(g_nAttrScanSortSigLevelBySigLev, levels[r], r, kVyrScopeMessage, 0);
+    pDataState->SetIntValue(g_nAttrScanSortIndexBySigLev, places[r], r, kVyrScopeMessage, 0);
+    pDataState->SetRealValue(g_nAttrScanSortFreqBySigLev, freqsMHz[r], r, kVyrScopeMessage, 0);
   }
 }
 

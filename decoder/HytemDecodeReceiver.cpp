@@ -41,7 +41,7 @@ RolRetc CVyrDecodeReceiverHytem::DecodeMessage(const CVyrGenericHsMessage& msg, 
   }
 
   NameValueDecoder decoder{pDataState, &expanded, this, pSearch};
-  decoder.Decode(msg, *m_pDefnMap);
+  decoder.Decode(msg, *m_pDefnMap, &m_layout);
 
   expanded.m_nMsgType = static_cast<std::int16_t>(nMsgClass);
   if (expanded.m_bWantMsgName) expanded.m_strMsgName = MessageName(nMsgClass);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "NameValueDefn.h"
+#include "NameValueLayout.h"
 #include "VyrDecodeReceiver.h"
 
 constexpr int kHytemMsgClassHeader = 306;
@@ -24,6 +25,9 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
 
  private:
   std::unique_ptr<NameValueDefnMap> m_pDefnMap;
+  // The fields of the last payloads' names: a device decodes one file's
+  // messages, one at a time.
+  CNameValueLayout m_layout;
 };
 
 // The factory's creation function; null when the receiver cannot be built.

@@ -2,6 +2,9 @@
 // frequency texts, the level floor and the channel level list.
 #include "HytemScanDecoding.h"
 
+#include <bit>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "CString.h"
@@ -60,6 +63,34 @@ void ApplyLevelFloor(const CVyrGenericHsMessage&, const NameValueDefn* pDefn, IV
     pDataState->ClearValue(pDefn->nAttrId, pDefn->nIndex, kVyrScopeMessage, 0);
 }
 
+namespace {
+// The frequency texts of the channels last listed: a channel log repeats the
+// same four frequencies on every line, so each is formatted once.
+struct ChannelFreqTexts {
+  static constexpr int kChannels = 4;
+  std::uint64_t bits[kChannels] = {};
+  std::string texts[kChannels];
+};
+
+// Appends "%f" of the frequency of channel nChannel.
+void AppendChannelFreq(CString& strOut, int nChannel, double dFreqMHz) {
+  thread_local ChannelFreqTexts t_texts;
+  if (nChannel < 0 || nChannel >= ChannelFreqTexts::kChannels) {
+    NameValueAppendFixed(strOut, dFreqMHz, 6);
+    return;
+  }
+  const auto bits = std::bit_cast<std::uint64_t>(dFreqMHz);
+  std::string& text = t_texts.texts[nChannel];
+  if (text.empty() || t_texts.bits[nChannel] != bits) {
+    CString strText;
+    NameValueAppendFixed(strText, dFreqMHz, 6);
+    text = strText.str();
+    t_texts.bits[nChannel] = bits;
+  }
+  strOut.str() += text;
+}
+}  // namespace
+
 void DecodeChannelLevel(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
                         CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver,
                         IKelCellRefs_Search* pSearch) {
@@ -77,7 +108,7 @@ void DecodeChannelLevel(const CVyrGenericHsMessage& msg, const NameValueDefn* pD
   if (NameValueFindValue(msg, pDefn->pszName ? pDefn->pszName : "", level) != 0) return;
   // "%f\t%s\n"
   CString& strDetail = pExpandedMsg->m_strDetailText;
-  NameValueAppendFixed(strDetail, dFreqMHz, 6);
+  AppendChannelFreq(strDetail, pDefn->nIndex, dFreqMHz);
   strDetail += '\t';
   strDetail.Append(level.data(), static_cast<int>(level.size()));
   strDetail += '\n';

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "NameValueFields.h"
+#include "NameValueLayout.h"
 #include "NameValueNumbers.h"
 #include "VyrDataState.h"
 #include "VyrExpandedMessage.h"
@@ -74,22 +75,21 @@ bool UsesValueText(const NameValueDefn& defn) {
 }
 }  // namespace
 
-void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map) {
+void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map, CNameValueLayout* pLayout) {
   // The message is read only, for the routines too, so its payload stays as
   // it is for the whole walk and is read in place.
   const char* buf = msg.GetMsgBuf();
   const std::string_view payload = buf ? buf : "";
+  if (pLayout && pLayout->Split(payload, map)) {
+    DecodeSplit(msg, *pLayout);
+    return;
+  }
   CNameValueFieldCursor names(payload, kNameEnd);
   CNameValueFieldCursor values(payload, kValueEnd);
   std::string_view nameView;
   std::string_view valueView;
   if (!FirstPair(payload, names, values, nameView, valueView)) return;
 
-  // The conversions take NUL-terminated texts; the value is copied only for
-  // the definitions that read it (a list of levels that only a routine reads
-  // is not copied). The payload holds no NUL, so a name is looked up by its
-  // bytes as its terminated copy would be.
-  //
   // A name met again is skipped: the format gives each name one field, and
   // routines read their fields by name, so they see its first occurrence
   // whichever occurrence runs them. Decoding every repetition would repeat
@@ -99,19 +99,39 @@ void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDe
   CAppliedDefinitions applied;
   for (;;) {
     const NameValueDefn* pFound = map.PLookupText(nameView);
-    if (pFound && applied.Add(pFound)) {
-      const NameValueDefn defn = *pFound;  // the routine gets the call's own copy
-      if (UsesValueText(defn)) value.assign(valueView);
-      else value.clear();
-      ConvertValue(defn.nAttrId, defn.nIndex, value.c_str(), defn.nType, defn.nUnit);
-      AppendText(defn.pszLabel, value.c_str(), defn.nUnit, defn.nFormat, defn.nType);
-      if (defn.pfnCallback && !RunCallback(defn, msg, *this)) return;
-    }
+    if (pFound && applied.Add(pFound) && !Apply(*pFound, valueView, msg, value)) return;
     nameView = names.Next();
     if (nameView.empty()) return;
     valueView = values.Next();
     if (valueView.empty()) return;
   }
+}
+
+void NameValueDecoder::DecodeSplit(const CVyrGenericHsMessage& msg, const CNameValueLayout& layout) {
+  // The routines' lookups in this payload are answered from the split.
+  const CNameValueLayoutScope scope(msg, layout);
+  std::string value;
+  for (size_t k = 0; k < layout.PairCount(); ++k) {
+    const NameValueDefn* pDefn = layout.Definition(k);
+    // A field that stores nothing, shows nothing and runs nothing is passed by.
+    if (!pDefn || (!UsesValueText(*pDefn) && !pDefn->pfnCallback)) continue;
+    layout.SetHint(k);
+    if (!Apply(*pDefn, layout.Value(k), msg, value)) return;
+  }
+}
+
+bool NameValueDecoder::Apply(const NameValueDefn& found, std::string_view valueView, const CVyrGenericHsMessage& msg,
+                             std::string& value) {
+  // The conversions take NUL-terminated texts; the value is copied only for
+  // the definitions that read it (a list of levels that only a routine reads
+  // is not copied). The payload holds no NUL, so a name is looked up by its
+  // bytes as its terminated copy would be.
+  const NameValueDefn defn = found;  // the routine gets the call's own copy
+  if (UsesValueText(defn)) value.assign(valueView);
+  else value.clear();
+  ConvertValue(defn.nAttrId, defn.nIndex, value.c_str(), defn.nType, defn.nUnit);
+  AppendText(defn.pszLabel, value.c_str(), defn.nUnit, defn.nFormat, defn.nType);
+  return !defn.pfnCallback || RunCallback(defn, msg, *this);
 }
 
 void NameValueDecoder::ConvertValue(int attrId, int index, const char* text, int type, int unit) {

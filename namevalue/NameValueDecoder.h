@@ -4,7 +4,12 @@
 // runs.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "NameValueDefn.h"
+
+class CNameValueLayout;
 
 // The context of one decode call; nothing here is owned.
 struct NameValueDecoder {
@@ -17,7 +22,17 @@ struct NameValueDecoder {
   // first value is decoded even when empty). A name is decoded at its first
   // occurrence only. A routine that throws ends the walk; what was delivered
   // before stays.
-  void Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map);
+  //
+  // With a layout, a payload that the layout can split is decoded from the
+  // split (the same pairs, in the same order, with the same results) and the
+  // routines' lookups in it are answered from there; the layout keeps what it
+  // learnt for the next payload with the same names.
+  void Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map, CNameValueLayout* pLayout = nullptr);
+
+  // The generic steps and the routine of one field; false when the routine threw.
+  bool Apply(const NameValueDefn& defn, std::string_view valueView, const CVyrGenericHsMessage& msg,
+             std::string& value);
+  void DecodeSplit(const CVyrGenericHsMessage& msg, const CNameValueLayout& layout);
 
   // Delivers one value text by its type code, at scope 2147483647. Nothing
   // when attrId or type is 0.

@@ -37,8 +37,8 @@ double NameValueReadDouble(std::string_view text);
 // the caller reads with NameValueReadDouble. Inline: lists of levels hold
 // thousands of these.
 inline const char* NameValueReadPlainDecimal(const char* p, const char* end, char chStop, double& d) {
-  constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+  static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                           1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
   auto isDigit = [](char ch) { return static_cast<unsigned char>(ch - '0') < 10; };
   const bool bNegative = p != end && *p == '-';
   if (bNegative) ++p;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "NameValueFields.h"
+#include "NameValueLayout.h"
 #include "VyrGenericHsMessage.h"
 
 namespace {
@@ -81,6 +82,8 @@ int NameValueSetField(CVyrGenericHsMessage& msg, const char* pszName, const char
 }
 
 int NameValueFindValue(const CVyrGenericHsMessage& msg, std::string_view sought, std::string_view& value) {
+  // A payload being decoded through a layout was split already.
+  if (const CNameValueLayout* pLayout = CNameValueLayoutScope::For(msg)) return pLayout->Find(sought, value) ? 0 : 1;
   const char* buf = msg.GetMsgBuf();
   const std::string_view s = buf ? buf : "";
   const char* const begin = s.data();

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
 #include "DataFileInfo.h"
 #include "HytemArithmetic.h"
@@ -28,6 +30,23 @@ std::uint8_t PositionQuality(std::int32_t nValidity) {
     case 2: return 90;
     case 3: return 80;
     default: return 50;
+  }
+}
+
+// The fields of a line at the given columns, found in one pass: what
+// zuCStringGetFieldIterate gives for each, a column of -1 or one beyond the
+// end of the line reading as empty.
+template <size_t N>
+void ReadColumns(std::string_view line, const std::int32_t (&columns)[N], std::string_view (&fields)[N]) {
+  const std::int32_t nLast = *std::max_element(columns, columns + N);
+  const char* const end = line.data() + line.size();
+  const char* start = line.data();
+  for (std::int32_t i = 0; i <= nLast; ++i) {
+    const char* stop = NameValueFindSeparator(start, end, kFieldSeparator);
+    for (size_t c = 0; c < N; ++c)
+      if (columns[c] == i) fields[c] = std::string_view(start, static_cast<size_t>(stop - start));
+    if (stop == end) break;
+    start = stop + 1;
   }
 }
 
@@ -216,24 +235,18 @@ void CDataFileHsLogHYTEM::BuildMeasurementMessage(CVyrGenericHsMessage& msg, con
 
 int CDataFileHsLogHYTEM::ParseMeasurementLine(const CString& strLine, std::int64_t& nTimeWithinDay,
                                               double& dLongitude, double& dLatitude, std::int32_t& nValidity) {
-  CString strTime(kNoTimeText);
-  if (m_nTimeCol != -1) zuCStringGetFieldIterate(strLine, m_nTimeCol, kFieldSeparator, strTime);
+  const std::int32_t columns[] = {m_nTimeCol, m_nValidityCol, m_nLatitudeCol, m_nNSCol, m_nLongitudeCol, m_nWECol};
+  std::string_view fields[std::size(columns)];
+  ReadColumns(strLine.view(), columns, fields);
+  const CString strTime = m_nTimeCol != -1 ? CString(fields[0]) : CString(kNoTimeText);
 
   if (m_nValidityCol != -1) {
-    CString strField;
-    zuCStringGetFieldIterate(strLine, m_nValidityCol, kFieldSeparator, strField);
-    nValidity = NameValueReadInt(strField);
+    nValidity = NameValueReadInt(CString(fields[1]));
     if (nValidity > 0) {
       // A missing column is field -1, which reads as empty: no coordinate,
       // no hemisphere.
-      CString strCoord;
-      CString strHemisphere;
-      zuCStringGetFieldIterate(strLine, m_nLatitudeCol, kFieldSeparator, strCoord);
-      zuCStringGetFieldIterate(strLine, m_nNSCol, kFieldSeparator, strHemisphere);
-      ParseLatitude(strCoord, strHemisphere, dLatitude);
-      zuCStringGetFieldIterate(strLine, m_nLongitudeCol, kFieldSeparator, strCoord);
-      zuCStringGetFieldIterate(strLine, m_nWECol, kFieldSeparator, strHemisphere);
-      ParseLongitude(strCoord, strHemisphere, dLongitude);
+      ParseLatitude(CString(fields[2]), CString(fields[3]), dLatitude);
+      ParseLongitude(CString(fields[4]), CString(fields[5]), dLongitude);
     }
   }
   // The position is read first: only lines with an accepted time move the

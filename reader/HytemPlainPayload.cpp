@@ -16,6 +16,15 @@ bool HasNoPayloadDelimiter(std::string_view text) {
          text.find('\0') == std::string_view::npos;
 }
 
+// 0x80 in every zero byte of x, 0 in every other byte.
+std::uint64_t ZeroBytes(std::uint64_t x) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// ch in every byte.
+constexpr std::uint64_t Bytes(char ch) { return 0x0101010101010101ULL * static_cast<unsigned char>(ch); }
+
 // 0x80 in every byte of x that holds a tab, 0 in every other byte.
 std::uint64_t TabBytes(std::uint64_t x) {
   constexpr std::uint64_t kTabs = 0x0909090909090909ULL;
@@ -77,21 +86,64 @@ void CHytemPlainPayload::SetColumns(const CStringArray& columns) {
 }
 
 bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
-  if (!m_bPlainColumns || !HasNoPayloadDelimiter(line)) return false;
-  text.assign(m_strNames);
-  // Field i of the line is column i's value; a field beyond the end of the
-  // line is empty.
-  std::string_view rest = line;
-  bool bFieldsLeft = true;
-  for (int i = 0; i < m_nColumns; ++i) {
-    if (i > 0) text.push_back(kValueEnd);
-    if (!bFieldsLeft) continue;
-    const size_t tab = rest.find(kFieldSeparator);
-    text.append(rest.substr(0, tab));
-    if (tab == std::string_view::npos) bFieldsLeft = false;
-    else rest.remove_prefix(tab + 1);
+  if (!m_bPlainColumns) return false;
+  // One pass over the columns' fields: each byte is copied, a tab becomes
+  // the ";" that ends a column's value, and a payload delimiter refuses the
+  // line. Fields beyond the end of the line are empty.
+  const size_t nNames = m_strNames.size();
+  text.resize(nNames + line.size() + static_cast<size_t>(m_nColumns) + 1);
+  char* const out = text.data();
+  std::memcpy(out, m_strNames.data(), nNames);
+  size_t o = nNames;
+  size_t i = 0;
+  int nTabs = 0;
+  // A tab or a delimiter at line[i]: false when it refuses the line, else
+  // whether the columns go on.
+  bool bRefused = false;
+  auto special = [&](char ch) {
+    if (ch != kFieldSeparator) {
+      bRefused = true;
+      return false;
+    }
+    if (++nTabs == m_nColumns) return false;  // the trailing values start after this tab
+    out[o++] = kValueEnd;
+    return true;
+  };
+  bool bColumnsGoOn = true;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes at a time while none is special.
+    for (; bColumnsGoOn && i + 8 <= line.size();) {
+      std::uint64_t x;
+      std::memcpy(&x, line.data() + i, sizeof x);
+      const std::uint64_t marks = ZeroBytes(x ^ Bytes(kFieldSeparator)) | ZeroBytes(x ^ Bytes(kNameEnd)) |
+                                  ZeroBytes(x ^ Bytes(kValueEnd)) | ZeroBytes(x);
+      const size_t n = marks == 0 ? 8 : static_cast<size_t>(std::countr_zero(marks) >> 3);
+      std::memcpy(out + o, line.data() + i, 8);  // room: o + 8 <= nNames + line.size()
+      o += n;
+      i += n;
+      if (marks == 0) continue;
+      bColumnsGoOn = special(line[i]);
+      if (bRefused) return false;
+      if (bColumnsGoOn) ++i;
+    }
   }
-  if (bFieldsLeft) AppendTrailingValues(rest, text);
+  for (; bColumnsGoOn && i < line.size(); ++i) {
+    const char ch = line[i];
+    if (ch == kFieldSeparator || ch == kNameEnd || ch == kValueEnd || ch == '\0') {
+      bColumnsGoOn = special(ch);
+      if (bRefused) return false;
+      if (!bColumnsGoOn) break;
+    } else {
+      out[o++] = ch;
+    }
+  }
+  for (; nTabs < m_nColumns - 1; ++nTabs) out[o++] = kValueEnd;
+  text.resize(o);
+  if (i < line.size()) {
+    const std::string_view rest = line.substr(i + 1);
+    if (!HasNoPayloadDelimiter(rest)) return false;
+    AppendTrailingValues(rest, text);
+  }
   text.push_back(kValueEnd);
   return true;
 }

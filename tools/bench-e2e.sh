@@ -1,28 +1,37 @@
 #!/usr/bin/env bash
 # End-to-end speed of `vyrhost decode --format summary` against reading the
-# same file: `wc -l` (reading and counting lines) and awk counting the
-# tab-separated fields. Generates 100 MB logs with hytemgen (a scan with 400
-# levels per line, one with 4,000, and a four-channel log) into
-# build/bench-data/, times the three commands in turn, round after round,
-# prints medians, ratios and the peak resident memory of vyrhost, then does
-# the same memory check on a 1 GB log (generated, measured, deleted).
+# same file: `wc -l` (reading and counting lines), awk and mawk splitting the
+# lines into tab-separated fields. Generates 100 MB logs with hytemgen (a scan
+# with 400 levels per line, one with 4,000, and a four-channel log) into
+# build/bench-data/, times the commands in turn, round after round, prints
+# medians, ratios and the peak resident memory of vyrhost, then the table of
+# goals against mawk (with `export --csv` and `report` of the 400-level scan
+# against its decode), then does the memory check on a 1 GB log (generated,
+# measured, deleted).
 #
 #   tools/bench-e2e.sh [BIN_DIR]     BIN_DIR: vyrhost and hytemgen (default build/bench/bin)
 #
-# Environment: KEL_BENCH_ROUNDS (default 9), KEL_BENCH_SIZE_MB (default 100),
-# KEL_BENCH_SKIP_1G=1 to leave out the 1 GB log.
+# Environment: KEL_BENCH_ROUNDS (default 9), KEL_BENCH_SLOW_ROUNDS (rounds of
+# export and report, default 3), KEL_BENCH_SIZE_MB (default 100),
+# KEL_BENCH_SKIP_1G=1 to leave out the 1 GB log, KEL_BENCH_BASELINE=DIR to
+# time the vyrhost of another build (an earlier release, say) beside this one
+# and print both figures in the table.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(cd "${1:-$root/build/bench/bin}" && pwd)
 data=$root/build/bench-data
 rounds=${KEL_BENCH_ROUNDS:-9}
+slow_rounds=${KEL_BENCH_SLOW_ROUNDS:-3}
+baseline=${KEL_BENCH_BASELINE:+$(cd "$KEL_BENCH_BASELINE" && pwd)}
 size_mb=${KEL_BENCH_SIZE_MB:-100}
 mkdir -p "$data"
 
 for tool in vyrhost hytemgen; do
   [ -x "$bin/$tool" ] || { echo "bench-e2e: $bin/$tool is missing; build the bench preset first" >&2; exit 2; }
 done
+[ -z "$baseline" ] || [ -x "$baseline/vyrhost" ] || { echo "bench-e2e: $baseline/vyrhost is missing" >&2; exit 2; }
+command -v mawk >/dev/null || { echo "bench-e2e: mawk is needed (Debian's package mawk)" >&2; exit 2; }
 command -v python3 >/dev/null || { echo "bench-e2e: python3 is needed to time the runs" >&2; exit 2; }
 # Peak resident memory comes from GNU time (Debian's package "time").
 if [ ! -x /usr/bin/time ]; then
@@ -50,18 +59,19 @@ gen channels.h1m --kind channels
 
 # Times commands on one file, alternating them in every round, and prints one
 # line per command: median, fastest and slowest wall time, median CPU time.
-# Commands start with posix_spawn, and each run's CPU time comes from wait4.
+# Commands start with posix_spawn (standard output to /dev/null), and each
+# run's CPU time comes from wait4. Arguments: rounds, file, then NAME=ARGV
+# pairs where ARGV is the command with @ for the file, words split at "|".
 time_commands() {
-  python3 - "$rounds" "$@" <<'PY'
+  python3 - "$@" <<'PY'
 import os, statistics, sys, time
 
 rounds = int(sys.argv[1])
 file = sys.argv[2]
-commands = {
-    "vyrhost": [sys.argv[3], "decode", "--format", "summary", file],
-    "wc -l": ["wc", "-l", file],
-    "awk": ["awk", "-F\t", "{n+=NF} END{print n}", file],
-}
+commands = {}
+for spec in sys.argv[3:]:
+    name, argv = spec.split("=", 1)
+    commands[name] = [file if word == "@" else word for word in argv.split("|")]
 runs = {name: [] for name in commands}
 for r in range(rounds):
     for name, argv in commands.items():
@@ -81,14 +91,22 @@ for name, values in runs.items():
 PY
 }
 
+decode_cmds() {  # the decode of this build, and of the baseline build when given
+  echo "vyrhost=$bin/vyrhost|decode|--format|summary|@"
+  [ -z "$baseline" ] || echo "baseline vyrhost=$baseline/vyrhost|decode|--format|summary|@"
+}
+
 work=$(mktemp -d)
 big=$data/scan400-1g.h2m
 trap 'rm -rf "$work"; rm -f "$big"' EXIT
-echo "vyrhost decode --format summary against wc -l and awk; $rounds rounds, median wall times"
+echo "vyrhost decode --format summary against wc -l, awk and mawk; $rounds rounds, median wall times"
 echo "(spread: fastest..slowest run; the machine may be shared, so compare medians)"
 echo
 for f in scan400.h2m scan4000.h2m channels.h1m; do
-  time_commands "$data/$f" "$bin/vyrhost" >"$work/runs"
+  mapfile -t cmds < <(decode_cmds)
+  time_commands "$rounds" "$data/$f" "${cmds[@]}" "wc -l=wc|-l|@" "awk=awk|-F\t|{n+=NF} END{print n}|@" \
+    "mawk=mawk|-F\t|{n+=NF} END{print n}|@" >"$work/runs"
+  sed "s/^/$f\t/" "$work/runs" >>"$work/all"
   python3 - "$f" "$(stat -c %s "$data/$f")" "$work/runs" "$work/summary" "$(peak_rss_kib "$data/$f")" <<'PY'
 import sys
 name, size, path, summary, rss = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], int(sys.argv[5])
@@ -99,7 +117,7 @@ for line in open(path):
 mb = size / 1048576
 print(f"{name} ({mb:.1f} MiB)")
 for cmd, (med, lo, hi, cpu) in rows.items():
-    print(f"  {cmd:8s} {med * 1000:8.1f} ms  ({lo * 1000:.1f}..{hi * 1000:.1f})  {mb / med:8.1f} MiB/s"
+    print(f"  {cmd:9s} {med * 1000:8.1f} ms  ({lo * 1000:.1f}..{hi * 1000:.1f})  {mb / med:8.1f} MiB/s"
           f"  cpu {cpu * 1000:.1f} ms")
 v, w, a = rows["vyrhost"][0], rows["wc -l"][0], rows["awk"][0]
 print(f"  vyrhost / wc -l = {v / w:.1f}x   vyrhost / awk = {v / a:.2f}x   "
@@ -126,6 +144,49 @@ print(f"  four-channel log within 25x wc -l:        {ch[0]:.1f}x  {verdict(ch[0]
 peak = max(r[2] for r in rows.values()) / 1024
 print(f"  peak RSS under 64 MiB (100 MiB logs):     {peak:.1f} MiB  {verdict(peak < 64)}")
 PY
+
+# export --csv and report of the 400-level scan, each against the decode of
+# the same build, timed together.
+slow_cmds() {  # $1: the vyrhost, $2: a name prefix
+  echo "${2}decode=$1|decode|--format|summary|@"
+  echo "${2}export=$1|export|--csv|@"
+  echo "${2}report=$1|report|-o|$work/${2}report.html|@"
+}
+mapfile -t cmds < <(slow_cmds "$bin/vyrhost" ""; [ -z "$baseline" ] || slow_cmds "$baseline/vyrhost" "baseline ")
+time_commands "$slow_rounds" "$data/scan400.h2m" "${cmds[@]}" | sed "s/^/scan400.h2m\t/" >>"$work/all"
+
+echo
+python3 - "$work/all" "$(date -u +%Y-%m-%d)" "$(nproc)" "$rounds" "$slow_rounds" <<'PY'
+import sys
+path, day, cores, rounds, slow_rounds = sys.argv[1:]
+med = {}
+for line in open(path):
+    f, cmd, m, lo, hi, cpu = line.rstrip("\n").split("\t")
+    med[(f, cmd)] = float(m)
+base = any(cmd.startswith("baseline") for _, cmd in med)
+print(f"Goals, {day}, {cores} cores; medians of {rounds} rounds (export and report: {slow_rounds});")
+print("mawk: mawk -F'\\t' '{n+=NF} END{print n}' over the same log")
+print()
+head = "| 100 MB log | vyrhost | " + ("baseline | " if base else "") + "this build | goal |"
+print(head)
+print("|" + "---|" * (head.count("|") - 1))
+def row(label, command, f, cmd, ref, ref_name, goal):
+    def cell(prefix):
+        v, r = med.get((f, prefix + cmd)), med.get((f, prefix + ref) if ref != "mawk" else (f, "mawk"))
+        return (v, v / r) if v is not None and r else (None, None)
+    cells = []
+    for prefix in (["baseline "] if base else []) + [""]:
+        v, x = cell(prefix)
+        cells.append(f"{v:.2f} s = {x:.2f}x {ref_name}" if v is not None else "-")
+    _, x = cell("")
+    verdict = "met" if x is not None and x <= goal else "NOT met"
+    print(f"| {label} | `{command}` | " + " | ".join(cells) + f" | <= {goal}x: {verdict} |")
+row("scan, 400 levels per line", "decode --format summary", "scan400.h2m", "vyrhost", "mawk", "mawk", 1.5)
+row("four channels, 11 columns", "decode --format summary", "channels.h1m", "vyrhost", "mawk", "mawk", 2.5)
+row("scan, 400 levels per line", "export --csv", "scan400.h2m", "export", "decode", "decode", 4)
+row("scan, 400 levels per line", "report", "scan400.h2m", "report", "decode", "decode", 1.3)
+PY
+echo
 
 if [ "${KEL_BENCH_SKIP_1G:-0}" != 1 ]; then
   "$bin/hytemgen" --kind scan --bins 400 --size 1024 -o "$big"

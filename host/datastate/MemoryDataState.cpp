@@ -1,5 +1,7 @@
 #include "MemoryDataState.h"
 
+#include <algorithm>
+
 namespace {
 // Indexes below this live in a column's dense array (24 bytes a slot, so at
 // most about 25 MB per attribute and scope); it holds a capped frequency plan.
@@ -147,4 +149,65 @@ void CVyrMemoryDataState::Clear() {
   m_texts.clear();
   m_writes.clear();
   m_nWriteCount = 0;
+}
+
+// Without recording, a run that lies in the dense range is stored attribute
+// by attribute straight into the dense arrays: the final values are those of
+// the single calls, since each element's runs still apply in their order.
+// Otherwise the single calls of this final class are made (bound directly),
+// element by element, so that a recorded list is theirs.
+void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
+                                       int nFlags) {
+  if (nCount <= 0) return;
+  if (!m_bRecord && nFirstIndex >= 0 && nFirstIndex <= kDenseLimit - nCount) {
+    for (int r = 0; r < nRuns; ++r) StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
+    m_nWriteCount += static_cast<std::uint64_t>(std::max(nRuns, 0)) * static_cast<std::uint64_t>(nCount);
+    return;
+  }
+  for (int k = 0; k < nCount; ++k)
+    for (int r = 0; r < nRuns; ++r) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
+}
+
+// Elements [nFirstIndex, nFirstIndex + nCount) of the dense range.
+void CVyrMemoryDataState::StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
+  SlotForWrite(run.nAttrId, nFirstIndex + nCount - 1, nScope);  // grows the array and refreshes the cache
+  Slot* const pSlots = CachedDenseSlot(run.nAttrId, nFirstIndex, nScope);
+  for (int k = 0; k < nCount; ++k) {
+    Slot& slot = pSlots[k];
+    if (!run.pReals) {
+      slot.kind = Kind::Int;
+      slot.nValue = run.pInts[k];
+    } else if (run.pReals[k] < run.dClearBelow) {
+      slot.kind = Kind::None;
+    } else {
+      slot.kind = Kind::Real;
+      slot.dValue = run.pReals[k];
+    }
+  }
+}
+
+inline void CVyrMemoryDataState::StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags) {
+  if (!run.pReals) SetIntValue(run.nAttrId, run.pInts[k], nIndex, nScope, nFlags);
+  else if (run.pReals[k] < run.dClearBelow) ClearValue(run.nAttrId, nIndex, nScope, nFlags);
+  else SetRealValue(run.nAttrId, run.pReals[k], nIndex, nScope, nFlags);
+}
+
+// Numbers are filled in place from the dense array when the run lies in it;
+// anything else goes through GetValue and the record's assignment.
+void CVyrMemoryDataState::GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const {
+  if (nCount <= 0) return;
+  const Slot* pSlots = CachedDenseSlot(nAttrId, nFirstIndex, nScope);
+  if (!pSlots || !CachedDenseSlot(nAttrId, nFirstIndex + nCount - 1, nScope)) pSlots = nullptr;
+  for (int k = 0; k < nCount; ++k) {
+    VyrRetVal& out = pOut[k];
+    const Slot* s = pSlots ? pSlots + k : nullptr;
+    if (!s || out.m_nType == VYR_RV_TEXT || s->kind == Kind::Text) {
+      out = GetValue(nAttrId, nFirstIndex + k, nScope);
+      continue;
+    }
+    out.m_nStatus = s->kind == Kind::None ? VYR_RV_STATUS_NO_VALUE : VYR_RV_STATUS_OK;
+    out.m_nType = s->kind == Kind::Int ? VYR_RV_INT32 : VYR_RV_DOUBLE;
+    if (s->kind == Kind::Int) out.m_value.i32 = s->nValue;
+    else out.m_value.d = s->kind == Kind::Real ? s->dValue : 0.0;
+  }
 }

@@ -13,7 +13,7 @@
 
 #include "VyrDataState.h"
 
-class CVyrMemoryDataState final : public IVyrDataState {
+class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns {
  public:
   enum class Op : std::uint8_t { Set, Clear };
   enum class Kind : std::uint8_t { None, Real, Int, Text };
@@ -36,6 +36,10 @@ class CVyrMemoryDataState final : public IVyrDataState {
   bool IsSortOutputSuppressed() const override { return m_bSortOutputSuppressed; }
   VyrRetVal GetValue(int nAttrId, int nIndex, int nScope) const override;
   VyrRetVal GetValueAlt(int nAttrId, int nIndex, int nScope) const override { return GetValue(nAttrId, nIndex, nScope); }
+  IVyrDataStateRuns* QueryRuns() override { return this; }
+  void SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
+                    int nFlags) override;
+  void GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const override;
 
   void SetSortOutputSuppressed(bool b) { m_bSortOutputSuppressed = b; }
   // Recording of writes: off by default. The count of writes and clears is
@@ -87,6 +91,8 @@ class CVyrMemoryDataState final : public IVyrDataState {
   void Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void StoreText(Slot& slot, const char* psz);
+  void StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope);
+  void StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags);
 
   std::unordered_map<std::uint64_t, Column> m_columns;
   mutable ColumnCache m_columnCache;

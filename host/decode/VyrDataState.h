@@ -8,6 +8,8 @@
 
 #include "VyrRetVal.h"
 
+class IVyrDataStateRuns;
+
 constexpr std::int32_t kVyrScopeFrequencyPlan = 0;
 constexpr std::int32_t kVyrScopeMessage = 2147483647;
 
@@ -22,6 +24,37 @@ class IVyrDataState {
   virtual VyrRetVal GetValue(int nAttrId, int nIndex, int nScope) const = 0;
   // The same value as GetValue; hosts may answer it from another store.
   virtual VyrRetVal GetValueAlt(int nAttrId, int nIndex, int nScope) const = 0;
+  // The run operations below, or null when this data state lacks them (the
+  // default): a caller then makes the single calls.
+  virtual IVyrDataStateRuns* QueryRuns() { return nullptr; }
+};
+
+// One attribute of a run write: its values for the run's elements, reals or
+// 32-bit integers. A real below dClearBelow clears its element instead of
+// being stored (-infinity: every real is stored; a NaN is always stored).
+struct VyrValueRun {
+  int nAttrId;
+  const double* pReals;       // nCount reals, or null for pInts
+  const std::int32_t* pInts;  // nCount integers, read when pReals is null
+  double dClearBelow;
+};
+
+// Optional operations that store or read a run of consecutive elements in one
+// call, for decoders that write hundreds of elements per message. Each has
+// exactly the effect of the single calls it stands for, in the same order, so
+// a host that records writes records the same list.
+class IVyrDataStateRuns {
+ public:
+  virtual ~IVyrDataStateRuns() = default;
+  // For each element k in [0, nCount) in turn, and for each of the nRuns runs
+  // in turn: SetRealValue or ClearValue (reals) or SetIntValue (integers) of
+  // the run's element k at index nFirstIndex + k. nFirstIndex + nCount - 1
+  // must not pass 2147483647.
+  virtual void SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
+                            int nFlags) = 0;
+  // pOut[k] = GetValue(nAttrId, nFirstIndex + k, nScope) for k in [0, nCount),
+  // under the same bound on the indexes.
+  virtual void GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const = 0;
 };
 
 // The host's cell-reference interfaces; this host has no cell data.

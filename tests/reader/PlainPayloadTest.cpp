@@ -86,6 +86,14 @@ TEST(HytemPlainPayload, RefusesDelimitersNulsAndRepeatedNames) {
     EXPECT_FALSE(plain.Build(line, text)) << line;
   EXPECT_TRUE(plain.Build("1\t2,3", text));
   EXPECT_EQ(text, "Time^Levels^1;2,3;");
+  // A delimiter anywhere in a longer line, in a column or a trailing value.
+  std::mt19937 rng(4);
+  for (int i = 0; i < 3000; ++i) {
+    std::string line = RandomText(rng, "-0123456789.\t\t", 60);
+    const char delimiters[] = {'^', ';', '\0'};
+    line.insert(rng() % (line.size() + 1), 1, delimiters[i % 3]);
+    EXPECT_FALSE(plain.Build(line, text)) << line;
+  }
 
   for (const auto& names : std::vector<std::vector<std::string>>{{"Time", "Time"}, {"Ti^me"}, {"Lev;els"}, {}}) {
     plain.SetColumns(Columns(names));

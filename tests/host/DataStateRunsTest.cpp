@@ -1,0 +1,108 @@
+// The run operations of the memory data state against the single calls they
+// stand for: random runs (shared attributes, clearing thresholds, NaNs,
+// elements that held texts, runs reaching past the dense range or starting
+// below 0) leave the same values and write count, and with recording on, the
+// same list of writes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "MemoryDataState.h"
+
+namespace {
+struct RunCase {
+  std::vector<VyrValueRun> runs;
+  std::vector<std::vector<double>> reals;
+  std::vector<std::vector<std::int32_t>> ints;
+  int nFirst;
+  int nCount;
+  int nScope;
+};
+
+RunCase RandomCase(std::mt19937& rng) {
+  RunCase c;
+  const int firsts[] = {0, 3, 1000, (1 << 20) - 4, -2, 2147483647 - 9};
+  c.nFirst = firsts[rng() % std::size(firsts)];
+  c.nCount = static_cast<int>(rng() % 10);
+  c.nScope = rng() % 2 ? 0 : 2147483647;
+  const int nRuns = 1 + static_cast<int>(rng() % 3);
+  c.reals.resize(static_cast<size_t>(nRuns));
+  c.ints.resize(static_cast<size_t>(nRuns));
+  for (int r = 0; r < nRuns; ++r) {
+    const bool bInts = rng() % 3 == 0;
+    for (int k = 0; k < c.nCount; ++k) {
+      const double d = rng() % 8 == 0 ? std::nan("") : -static_cast<double>(rng() % 200);
+      c.reals[r].push_back(d);
+      c.ints[r].push_back(static_cast<std::int32_t>(rng()));
+    }
+    const double clear = rng() % 2 ? -std::numeric_limits<double>::infinity() : -100.0;
+    // Attributes 1 and 2 only: runs of one call often share one.
+    c.runs.push_back({1 + static_cast<int>(rng() % 2), bInts ? nullptr : c.reals[r].data(),
+                      bInts ? c.ints[r].data() : nullptr, clear});
+  }
+  return c;
+}
+
+void ApplyOneByOne(CVyrMemoryDataState& ds, const RunCase& c) {
+  for (int k = 0; k < c.nCount; ++k)
+    for (const VyrValueRun& run : c.runs) {
+      if (!run.pReals) ds.SetIntValue(run.nAttrId, run.pInts[k], c.nFirst + k, c.nScope, 0);
+      else if (run.pReals[k] < run.dClearBelow) ds.ClearValue(run.nAttrId, c.nFirst + k, c.nScope, 0);
+      else ds.SetRealValue(run.nAttrId, run.pReals[k], c.nFirst + k, c.nScope, 0);
+    }
+}
+
+void ExpectSameValue(const VyrRetVal& a, const VyrRetVal& b, const char* what) {
+  ASSERT_EQ(a.m_nStatus, b.m_nStatus) << what;
+  if (a.m_nStatus != VYR_RV_STATUS_OK) return;
+  ASSERT_EQ(a.m_nType, b.m_nType) << what;
+  if (a.m_nType == VYR_RV_INT32) {
+    EXPECT_EQ(a.m_value.i32, b.m_value.i32) << what;
+  } else if (a.m_nType == VYR_RV_DOUBLE) {
+    EXPECT_TRUE(std::isnan(a.m_value.d) ? std::isnan(b.m_value.d) : a.m_value.d == b.m_value.d) << what;
+  } else if (a.m_nType == VYR_RV_TEXT) {
+    EXPECT_STREQ(a.m_value.psz, b.m_value.psz) << what;
+  }
+}
+
+TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
+  std::mt19937 rng(5);
+  for (bool bRecord : {false, true}) {
+    CVyrMemoryDataState runs, singles;
+    runs.SetRecordWrites(bRecord);
+    singles.SetRecordWrites(bRecord);
+    for (int i = 0; i < 400; ++i) {
+      // Now and then an element holds a text first.
+      if (i % 7 == 0) {
+        runs.SetTextValue(1, "text", 4, 0, 0);
+        singles.SetTextValue(1, "text", 4, 0, 0);
+      }
+      const RunCase c = RandomCase(rng);
+      runs.SetValueRuns(c.runs.data(), static_cast<int>(c.runs.size()), c.nFirst, c.nCount, c.nScope, 0);
+      ApplyOneByOne(singles, c);
+      ASSERT_EQ(runs.GetWriteCount(), singles.GetWriteCount()) << i;
+      for (int attr = 1; attr <= 2; ++attr) {
+        std::vector<VyrRetVal> read(static_cast<size_t>(c.nCount));
+        runs.GetValueRun(attr, c.nFirst, c.nCount, c.nScope, read.data());
+        for (int k = 0; k < c.nCount; ++k) {
+          ExpectSameValue(read[k], singles.GetValue(attr, c.nFirst + k, c.nScope), "run read");
+          ExpectSameValue(runs.GetValue(attr, c.nFirst + k, c.nScope), singles.GetValue(attr, c.nFirst + k, c.nScope),
+                          "single read");
+        }
+      }
+    }
+    ASSERT_EQ(runs.GetWrites().size(), singles.GetWrites().size());
+    for (size_t w = 0; w < runs.GetWrites().size(); ++w) {
+      const auto& a = runs.GetWrites()[w];
+      const auto& b = singles.GetWrites()[w];
+      EXPECT_TRUE(a.nAttrId == b.nAttrId && a.nIndex == b.nIndex && a.nScope == b.nScope && a.op == b.op &&
+                  a.kind == b.kind && a.nValue == b.nValue && a.strValue == b.strValue &&
+                  (a.dValue == b.dValue || (std::isnan(a.dValue) && std::isnan(b.dValue))))
+          << "write " << w;
+    }
+  }
+}
+}  // namespace
