@@ -141,7 +141,7 @@ class PluginFolderTest(unittest.TestCase):
             shutil.copy(module, os.path.join(d, name))
         formats = run("--plugins", d, "formats")
         self.assertEqual(formats.returncode, 0)
-        self.assertEqual(formats.stdout.count(b"HYTEM "), 1)
+        self.assertEqual(formats.stdout.count(b"\n  HYTEM "), 1)
         self.assertIn(b"A_copy.so", formats.stderr)
         decoded = run("--plugins", d, "decode", "--format", "summary", os.path.join(SAMPLES, "scan_two_bands.h2m"))
         self.assertEqual(decoded.returncode, 0, decoded.stderr)
