@@ -1,0 +1,63 @@
+#include "MessageStream.h"
+
+#include "DecodeFormats.h"
+#include "LogTables.h"
+
+CMessageStream::CMessageStream(std::string path, std::optional<double> threshold)
+    : m_worker([this, path = std::move(path), threshold] { Run(path, threshold); }) {}
+
+CMessageStream::~CMessageStream() {
+  Close();
+  if (m_worker.joinable()) m_worker.join();
+}
+
+void CMessageStream::Close() {
+  std::lock_guard lock(m_mutex);
+  m_bClosed = true;
+  m_slot.reset();
+  m_cv.notify_all();
+}
+
+// The decode loop cannot be suspended, so the worker waits in the message
+// callback until the consumer has taken the previous record.
+void CMessageStream::Run(const std::string& path, std::optional<double> threshold) {
+  std::string record;
+  try {
+    DecodeWithThreshold(path, threshold, DecodeOptions(), nullptr, [&](const DecodedMessage& m) {
+      {
+        std::lock_guard lock(m_mutex);
+        if (m_bClosed) return;
+      }
+      record.clear();
+      WriteMessageJsonl(record, m);
+      std::unique_lock lock(m_mutex);
+      m_cv.wait(lock, [&] { return !m_slot || m_bClosed; });
+      if (m_bClosed) return;
+      m_slot = std::move(record);
+      m_cv.notify_all();
+    });
+  } catch (...) {
+    std::lock_guard lock(m_mutex);
+    m_failure = std::current_exception();
+  }
+  std::lock_guard lock(m_mutex);
+  m_bDone = true;
+  m_cv.notify_all();
+}
+
+std::optional<std::string> CMessageStream::Next() {
+  std::unique_lock lock(m_mutex);
+  m_cv.wait(lock, [&] { return m_slot || m_bDone || m_bClosed; });
+  if (m_slot) {
+    std::optional<std::string> out = std::move(m_slot);
+    m_slot.reset();
+    m_cv.notify_all();
+    return out;
+  }
+  if (m_failure && !m_bClosed) {
+    std::exception_ptr failure = m_failure;
+    m_failure = nullptr;
+    std::rethrow_exception(failure);
+  }
+  return std::nullopt;
+}
