@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -31,7 +32,10 @@ py::array ToArray(std::vector<T>&& v, std::vector<py::ssize_t> shape = {}, const
 }
 
 // Loads each plug-in folder once; the modules stay loaded for the process.
-int LoadPlugins(const std::string& folder) {
+int LoadPlugins(const std::string& given) {
+  std::error_code ec;
+  std::string folder = std::filesystem::weakly_canonical(given, ec).string();
+  if (ec) folder = given;
   static std::mutex mutex;
   static CPluginHost host;
   static std::set<std::string> loaded;

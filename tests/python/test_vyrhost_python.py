@@ -116,15 +116,16 @@ def test_errors_name_the_file_and_the_reader_result(tmp_path):
 
 
 def test_a_thread_pool_gives_the_arrays_of_one_thread(logs):
-    paths = [logs[n] for n in logs] * 2
+    # Two thresholds in turn: the decodes of one must not see the other's.
+    jobs = [(logs[n], threshold) for n in logs for threshold in (None, -85.0)] * 2
 
-    def tables(path):
-        log = vyrhost.open(path)
+    def tables(job):
+        log = vyrhost.open(*job)
         return [t.level_dbm for t in (log.bands() or log.channels() or [])]
 
-    serial = [tables(p) for p in paths]
+    serial = [tables(job) for job in jobs]
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
-        parallel = list(pool.map(tables, paths))
+        parallel = list(pool.map(tables, jobs))
     for one, many in zip(serial, parallel):
         assert len(one) == len(many)
         for a, b in zip(one, many):
