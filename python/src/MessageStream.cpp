@@ -18,6 +18,12 @@ void CMessageStream::Close() {
   m_cv.notify_all();
 }
 
+namespace {
+// Unwinds the decode loop of a closed stream: the reader's loop has no other
+// way out, and every object on the way releases what it holds.
+struct StopDecode {};
+}  // namespace
+
 // The decode loop cannot be suspended, so the worker waits in the message
 // callback until the consumer has taken the previous record.
 void CMessageStream::Run(const std::string& path, std::optional<double> threshold) {
@@ -26,16 +32,17 @@ void CMessageStream::Run(const std::string& path, std::optional<double> threshol
     DecodeWithThreshold(path, threshold, DecodeOptions(), nullptr, [&](const DecodedMessage& m) {
       {
         std::lock_guard lock(m_mutex);
-        if (m_bClosed) return;
+        if (m_bClosed) throw StopDecode();
       }
       record.clear();
       WriteMessageJsonl(record, m);
       std::unique_lock lock(m_mutex);
       m_cv.wait(lock, [&] { return !m_slot || m_bClosed; });
-      if (m_bClosed) return;
+      if (m_bClosed) throw StopDecode();
       m_slot = std::move(record);
       m_cv.notify_all();
     });
+  } catch (const StopDecode&) {
   } catch (...) {
     std::lock_guard lock(m_mutex);
     m_failure = std::current_exception();

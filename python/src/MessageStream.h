@@ -19,7 +19,7 @@ class CMessageStream {
   // The next record, or nullopt at the end; rethrows the decode's failure.
   // Call without the Python interpreter lock: it waits for the worker.
   std::optional<std::string> Next();
-  // Lets the worker run the decode to its end without handing anything over.
+  // Stops the decode at its next message.
   void Close();
 
  private:
