@@ -6,6 +6,8 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <set>
+#include <thread>
 
 #include "VyrDecodeDevice.h"
 #include "vyr/LevelRows.h"
@@ -18,14 +20,22 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // another threshold wait until they are done.
 class ThresholdGate {
  public:
-  void Enter(double threshold) {
+  // owner: the thread the decode works for. A thread that would wait for a
+  // decode working for itself (an open message iterator) would wait forever.
+  void Enter(double threshold, std::thread::id owner) {
     std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [&] { return m_nActive == 0 || SameThreshold(threshold); });
+    auto canEnter = [&] { return m_nActive == 0 || SameThreshold(threshold); };
+    if (!canEnter() && m_owners.count(std::this_thread::get_id()))
+      throw std::runtime_error("an open messages() iterator of this thread decodes with another level threshold; "
+                               "exhaust or close it first");
+    m_cv.wait(lock, canEnter);
     CVyrDecodeDevice::m_prefs.dLevelThreshold = threshold;
     ++m_nActive;
+    m_owners.insert(owner);
   }
-  void Leave() {
+  void Leave(std::thread::id owner) {
     std::lock_guard lock(m_mutex);
+    m_owners.erase(m_owners.find(owner));
     if (--m_nActive == 0) m_cv.notify_all();
   }
 
@@ -37,6 +47,7 @@ class ThresholdGate {
   std::mutex m_mutex;
   std::condition_variable m_cv;
   int m_nActive = 0;
+  std::multiset<std::thread::id> m_owners;
 };
 
 ThresholdGate& Gate() {
@@ -45,8 +56,9 @@ ThresholdGate& Gate() {
 }
 
 struct GateLease {
-  explicit GateLease(double t) { Gate().Enter(t); }
-  ~GateLease() { Gate().Leave(); }
+  GateLease(double t, std::thread::id owner) : m_owner(owner) { Gate().Enter(t, owner); }
+  ~GateLease() { Gate().Leave(m_owner); }
+  std::thread::id m_owner;
   GateLease(const GateLease&) = delete;
   GateLease& operator=(const GateLease&) = delete;
 };
@@ -106,8 +118,9 @@ void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::
 }  // namespace
 
 void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
-                         const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage) {
-  GateLease lease(threshold.value_or(-std::numeric_limits<double>::infinity()));
+                         const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
+                         std::thread::id owner) {
+  GateLease lease(threshold.value_or(-std::numeric_limits<double>::infinity()), owner);
   CLogDecoder decoder(options);
   DecodeCounts counts;
   std::string error;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vyr/LogDecoder.h"
@@ -40,9 +41,12 @@ struct LevelColumns {
 
 // Runs one decode with the given level threshold (nullopt: every level).
 // Decodes with different thresholds wait for one another, because the decode
-// device reads the threshold from its process-wide preferences.
+// device reads the threshold from its process-wide preferences. owner is the
+// thread the decode works for; that thread gets an error rather than waiting
+// for its own decode.
 void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
-                         const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage);
+                         const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
+                         std::thread::id owner = std::this_thread::get_id());
 
 // The summary JSON of `vyrhost info --format json`.
 std::string SummaryJson(const std::string& path, std::optional<double> threshold);

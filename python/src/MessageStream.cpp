@@ -4,7 +4,9 @@
 #include "LogTables.h"
 
 CMessageStream::CMessageStream(std::string path, std::optional<double> threshold)
-    : m_worker([this, path = std::move(path), threshold] { Run(path, threshold); }) {}
+    : m_worker([this, path = std::move(path), threshold, owner = std::this_thread::get_id()] {
+        Run(path, threshold, owner);
+      }) {}
 
 CMessageStream::~CMessageStream() {
   Close();
@@ -26,7 +28,7 @@ struct StopDecode {};
 
 // The decode loop cannot be suspended, so the worker waits in the message
 // callback until the consumer has taken the previous record.
-void CMessageStream::Run(const std::string& path, std::optional<double> threshold) {
+void CMessageStream::Run(const std::string& path, std::optional<double> threshold, std::thread::id owner) {
   std::string record;
   try {
     DecodeWithThreshold(path, threshold, DecodeOptions(), nullptr, [&](const DecodedMessage& m) {
@@ -41,7 +43,7 @@ void CMessageStream::Run(const std::string& path, std::optional<double> threshol
       if (m_bClosed) throw StopDecode();
       m_slot = std::move(record);
       m_cv.notify_all();
-    });
+    }, owner);
   } catch (const StopDecode&) {
   } catch (...) {
     std::lock_guard lock(m_mutex);

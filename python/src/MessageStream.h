@@ -23,7 +23,7 @@ class CMessageStream {
   void Close();
 
  private:
-  void Run(const std::string& path, std::optional<double> threshold);
+  void Run(const std::string& path, std::optional<double> threshold, std::thread::id owner);
 
   std::mutex m_mutex;
   std::condition_variable m_cv;

@@ -132,10 +132,15 @@ def test_a_thread_pool_gives_the_arrays_of_one_thread(logs):
             np.testing.assert_array_equal(a, b)
 
 
-def test_an_abandoned_message_iterator_stops_cleanly(logs):
+def test_an_open_message_iterator_blocks_only_other_thresholds_and_closes_cleanly(logs):
     messages = vyrhost.open(logs["gen_scan.h2m"]).messages()
     assert next(messages)["index"] == 0
+    # Waiting for the iterator's own decode would never end.
+    with pytest.raises(RuntimeError, match="another level threshold"):
+        vyrhost.open(logs["gen_scan.h2m"], level_threshold=-85)
+    assert vyrhost.open(logs["gen_scan.h2m"]).bands()
     messages.close()
+    assert vyrhost.open(logs["gen_scan.h2m"], level_threshold=-85).bands()
     assert [f["kind"] for f in vyrhost.formats()] == ["data_file_type", "decode_device"]
 
 
