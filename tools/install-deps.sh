@@ -10,6 +10,13 @@ command -v g++ >/dev/null || need+=(g++)
 [ -e /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
 [ -e /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 command -v python3 >/dev/null || need+=(python3)
+# The Python package and its tests: Debian's interpreter and modules.
+[ -e /usr/include/pybind11/pybind11.h ] || need+=(pybind11-dev)
+for module in numpy pandas pytest matplotlib; do
+  /usr/bin/python3 -c "import $module" 2>/dev/null || need+=("python3-$module")
+done
+/usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.exists(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' 2>/dev/null ||
+  need+=(python3-dev)
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"

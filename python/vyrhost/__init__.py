@@ -1,0 +1,124 @@
+"""HYTEM scanner logs decoded by the Kel4HYTEM plug-in.
+
+    import vyrhost
+    log = vyrhost.open("samples/scan_two_bands.h2m")
+    log.info()["kind"]
+    for band in log.bands():
+        band.frequency_mhz, band.level_dbm   # NumPy arrays, rows x bins
+
+The plug-ins come from the ``plugins`` folder next to this package.
+"""
+
+import errno
+import json
+import os
+from dataclasses import dataclass
+
+import numpy as np
+
+from . import _vyrhost
+from ._errors import LogError
+
+__all__ = ["Band", "Log", "LogError", "formats", "open"]
+
+PLUGIN_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "plugins")
+_vyrhost.load_plugins(PLUGIN_FOLDER)
+
+_CSV_COLUMNS = ["file", "message", "time", "time_ms", "lat", "lon", "quality", "band", "bin",
+                "frequency_mhz", "level_dbm"]
+
+
+def formats():
+    """The data-file types and decode devices, as ``vyrhost formats`` lists them.
+
+    A list of dicts: ``{"kind": "data_file_type", "name", "extensions"}`` and
+    ``{"kind": "decode_device", "name", "device_type", "message_classes"}``.
+    """
+    f = _vyrhost.formats()
+    return ([dict(kind="data_file_type", **t) for t in f["data_file_types"]]
+            + [dict(kind="decode_device", **d) for d in f["decode_devices"]])
+
+
+@dataclass(frozen=True)
+class Band:
+    """The levels of one band of a frequency plan, or of a channel log's channels.
+
+    ``band`` counts from 1 (0 for channels), ``header`` is the index of the
+    header message that laid the plan down, ``bins`` the plan elements (or
+    channel indexes) of the columns. One row per measurement message that left
+    a level in the columns; ``level_dbm`` is rows x bins, NaN where no level.
+    """
+    band: int
+    header: int
+    bins: np.ndarray
+    frequency_mhz: np.ndarray
+    message: np.ndarray
+    time_ms: np.ndarray
+    time: np.ndarray
+    lat: np.ndarray
+    lon: np.ndarray
+    quality: np.ndarray
+    level_dbm: np.ndarray
+
+
+class Log:
+    """A log the reader accepted. Each method decodes the file anew."""
+
+    def __init__(self, path, level_threshold, info_json):
+        self.path = path
+        self.level_threshold = level_threshold
+        self._info = info_json
+
+    def __repr__(self):
+        return f"vyrhost.Log({self.path!r})"
+
+    def info(self):
+        """What ``vyrhost info --format json`` prints, as a dict."""
+        return json.loads(self._info)
+
+    def messages(self):
+        """The message records of ``vyrhost decode --format jsonl``, decoded as iterated."""
+        stream = _vyrhost.MessageStream(self.path, self.level_threshold)
+        try:
+            while (record := stream.next()) is not None:
+                yield json.loads(record)
+        finally:
+            stream.close()
+
+    def bands(self):
+        """One Band per band of each frequency plan the log lays down; [] for other logs."""
+        return [Band(**t) for t in _vyrhost.tables(self.path, self.level_threshold, False)]
+
+    def channels(self):
+        """One Band (band 0) per channel set of a channel log; None for a scan log."""
+        if self.info().get("kind") == "scan":
+            return None
+        return [Band(**t) for t in _vyrhost.tables(self.path, self.level_threshold, True)]
+
+    def levels(self):
+        """The rows of ``vyrhost export --csv``: a pandas DataFrame, or a dict of
+        NumPy arrays when pandas is not installed. NaN marks an absent value."""
+        columns = _vyrhost.columns(self.path, self.level_threshold)
+        columns["file"] = np.full(len(columns["message"]), self.path, dtype=object)
+        columns = {name: columns[name] for name in _CSV_COLUMNS}
+        try:
+            import pandas
+        except ImportError:
+            return columns
+        return pandas.DataFrame(columns, copy=False)
+
+
+def open(path, level_threshold=None, plugins=None):  # noqa: A001 - the package's entry point
+    """Opens a HYTEM log: decodes it once and returns a Log.
+
+    ``level_threshold`` drops bin levels below it in dBm (None keeps every
+    level); ``plugins`` names one more plug-in folder to load. Raises
+    FileNotFoundError for a missing file and LogError for a refused one.
+    """
+    path = os.fspath(path)
+    if not os.path.exists(path):
+        raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), path)
+    if plugins is not None:
+        _vyrhost.load_plugins(os.fspath(plugins))
+    threshold = None if level_threshold is None else float(level_threshold)
+    return Log(path, threshold, _vyrhost.summary_json(path, threshold))
