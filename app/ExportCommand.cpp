@@ -20,6 +20,7 @@ const char kExportUsage[] =
 bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& out) {
   DecodeOptions options;
   options.bWantTexts = false;
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
   CLogDecoder decoder(options);
   CLevelRowExtractor extractor;
   std::vector<LevelRow> rows;
