@@ -183,24 +183,75 @@ CNumberTextCache& NumberCache() {
   thread_local CNumberTextCache cache;
   return cache;
 }
+
+// The row columns that depend on the bin alone (band, bin and frequency),
+// remembered per bin: a log repeats them on every line. The text is rebuilt
+// when the band or the frequency of the bin changes.
+class CBinColumns {
+ public:
+  // write(p, r) writes the columns of r at p and returns their end.
+  template <class WriteFn>
+  char* Put(char* p, const LevelRow& r, const WriteFn& write) {
+    if (r.nBin < 0 || r.nBin >= kMaxBins) return write(p, r);
+    if (static_cast<size_t>(r.nBin) >= m_entries.size()) m_entries.resize(static_cast<size_t>(r.nBin) + 1);
+    Entry& e = m_entries[static_cast<size_t>(r.nBin)];
+    std::uint64_t bits = 0;
+    if (r.bHasFrequency) std::memcpy(&bits, &r.dFrequencyMHz, sizeof bits);
+    if (!e.bUsed || e.nBand != r.nBand || e.bHasFrequency != r.bHasFrequency || e.nFrequencyBits != bits) {
+      e.nLength = static_cast<std::uint8_t>(write(e.text, r) - e.text);
+      e.nBand = r.nBand;
+      e.bHasFrequency = r.bHasFrequency;
+      e.nFrequencyBits = bits;
+      e.bUsed = true;
+    }
+    std::memcpy(p, e.text, e.nLength);
+    return p + e.nLength;
+  }
+
+ private:
+  static constexpr int kMaxBins = 1 << 16;
+  struct Entry {
+    std::uint64_t nFrequencyBits = 0;
+    int nBand = 0;
+    bool bHasFrequency = false;
+    bool bUsed = false;
+    std::uint8_t nLength = 0;
+    char text[104];
+  };
+  std::vector<Entry> m_entries;
+};
+
+char* PutCsvBinColumns(char* p, const LevelRow& r) {
+  if (r.nBand > 0) p = PutInt(p, r.nBand);
+  *p++ = ',';
+  p = PutInt(p, r.nBin);
+  *p++ = ',';
+  if (r.bHasFrequency) p = PutShortestDouble(p, r.dFrequencyMHz, NumberCache());
+  *p++ = ',';
+  return p;
+}
+
+char* PutJsonlBinMembers(char* p, const LevelRow& r) {
+  p = r.nBand > 0 ? PutInt(p, r.nBand) : PutText(p, "null");
+  p = PutText(p, ", \"bin\": ");
+  p = PutInt(p, r.nBin);
+  p = PutText(p, ", \"frequency_mhz\": ");
+  p = r.bHasFrequency ? PutJsonNumber(p, r.dFrequencyMHz, NumberCache()) : PutText(p, "null");
+  return PutText(p, ", \"level_dbm\": ");
+}
 }  // namespace
 
 void AppendCsvRows(std::string& out, std::string_view file, const MessageFacts& m, const std::vector<LevelRow>& rows) {
   if (rows.empty()) return;
   thread_local std::string prefix;
+  thread_local CBinColumns binColumns;
   prefix.clear();
   AppendCsvMessageColumns(prefix, file, m);
   ReserveFor(out, prefix.size(), rows.size());
   CNumberTextCache& cache = NumberCache();
   char tail[kMaxTail];
   for (const LevelRow& r : rows) {
-    char* p = tail;
-    if (r.nBand > 0) p = PutInt(p, r.nBand);
-    *p++ = ',';
-    p = PutInt(p, r.nBin);
-    *p++ = ',';
-    if (r.bHasFrequency) p = PutShortestDouble(p, r.dFrequencyMHz, cache);
-    *p++ = ',';
+    char* p = binColumns.Put(tail, r, PutCsvBinColumns);
     p = PutShortestDouble(p, r.dLevel, cache);
     *p++ = '\n';
     out += prefix;
@@ -212,19 +263,14 @@ void AppendJsonlRows(std::string& out, std::string_view file, const MessageFacts
                      const std::vector<LevelRow>& rows) {
   if (rows.empty()) return;
   thread_local std::string prefix;
+  thread_local CBinColumns binMembers;
   prefix.clear();
   AppendJsonlMessageMembers(prefix, file, m);
   ReserveFor(out, prefix.size(), rows.size());
   CNumberTextCache& cache = NumberCache();
   char tail[kMaxTail];
   for (const LevelRow& r : rows) {
-    char* p = tail;
-    p = r.nBand > 0 ? PutInt(p, r.nBand) : PutText(p, "null");
-    p = PutText(p, ", \"bin\": ");
-    p = PutInt(p, r.nBin);
-    p = PutText(p, ", \"frequency_mhz\": ");
-    p = r.bHasFrequency ? PutJsonNumber(p, r.dFrequencyMHz, cache) : PutText(p, "null");
-    p = PutText(p, ", \"level_dbm\": ");
+    char* p = binMembers.Put(tail, r, PutJsonlBinMembers);
     p = PutJsonNumber(p, r.dLevel, cache);
     p = PutText(p, "}\n");
     out += prefix;

@@ -36,9 +36,9 @@ class CNumberTextCache {
   static constexpr size_t kMaxText = 32;  // the longest double text is 24
 
  private:
-  static constexpr size_t kSlots = 4096;
+  static constexpr size_t kSlots = 8192;
   static size_t Slot(std::uint64_t bits) {
-    return static_cast<size_t>((bits * 0x9E3779B97F4A7C15ull) >> 52) & (kSlots - 1);
+    return static_cast<size_t>((bits * 0x9E3779B97F4A7C15ull) >> 51) & (kSlots - 1);
   }
   struct Entry {
     std::uint64_t nBits = 0;

@@ -292,7 +292,8 @@ TEST(ExportRows, JsonlRowsWithNulls) {
 
 // The rows of a whole message are the per-row texts joined, for every kind
 // of value: non-finite levels, missing bands and frequencies, and enough
-// distinct values that the remembered number texts are replaced many times.
+// distinct values that the remembered number texts are replaced many times,
+// and bins whose band and frequency change.
 TEST(ExportRows, MessageRowsEqualSingleRows) {
   std::vector<LevelRow> rows;
   const double odd[] = {std::nan(""), INFINITY, -INFINITY, -0.0, 1e300, 5e-324, 0.1, -140.00000000000003};
@@ -305,7 +306,17 @@ TEST(ExportRows, MessageRowsEqualSingleRows) {
     r.dLevel = i < 8 ? odd[i] : -140 + (i % 1500) * 0.1 + (i % 7 == 0 ? 1e-9 * i : 0);
     rows.push_back(r);
   }
+  rows.back().nBin = 1 << 20;  // beyond the bins remembered
+  // The second pass moves bins to other bands and frequencies, as a new
+  // plan does.
   for (bool lat : {false, true}) {
+    if (lat) {
+      for (size_t i = 0; i < rows.size(); i += 2) {
+        rows[i].nBand = (rows[i].nBand + 1) % 3;
+        rows[i].dFrequencyMHz += 1;
+        rows[i].bHasFrequency = i % 6 != 0;
+      }
+    }
     std::string oneCsv, allCsv, oneJsonl, allJsonl;
     for (const LevelRow& r : rows) {
       AppendCsvRow(oneCsv, "a,\"b\".h2m", Facts(lat, true), r);
