@@ -70,9 +70,18 @@ void CLevelRowExtractor::Extract(int nMsgClass, const std::vector<CVyrMemoryData
 }
 
 void CLevelRowExtractor::AddFrequencies(const IVyrDataState& state, std::vector<LevelRow>& rows) const {
+  // Rows are sorted by element, so a band holds for a stretch of rows: the
+  // plan is searched only where a row leaves the band of the one before.
+  int nBand = 0, nBandFirst = 0, nBandEnd = 0;
   for (LevelRow& r : rows) {
     if (IsScan()) {
-      r.nBand = m_plan.BandOf(r.nBin);
+      if (nBand == 0 || r.nBin < nBandFirst || r.nBin >= nBandEnd) {
+        nBand = m_plan.BandOf(r.nBin);
+        PlanBand b = m_plan.Band(nBand);
+        nBandFirst = b.nFirst;
+        nBandEnd = b.nFirst + b.nCount;
+      }
+      r.nBand = nBand;
       r.bHasFrequency = m_plan.FrequencyMHz(r.nBin, r.dFrequencyMHz);
       continue;
     }
