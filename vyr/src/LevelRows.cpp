@@ -17,7 +17,11 @@ MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime&
   f.nIndex = m.nIndex;
   f.nTimeMs = m.msg.m_msgTime.GetMs();
   CVyrMilliSecAbsTime t;
-  t.SetMs(fileStart.GetMs() + f.nTimeMs);
+  // A message time saturated near the int64 limit (from a damaged time
+  // text) would overflow the sum: it wraps instead, which is defined, and
+  // the text stays what such messages have always shown.
+  t.SetMs(static_cast<std::int64_t>(static_cast<std::uint64_t>(fileStart.GetMs()) +
+                                    static_cast<std::uint64_t>(f.nTimeMs)));
   f.strTime = t.FormatIso8601();
   f.position = GetMessagePosition(m.msg);
   return f;
