@@ -20,6 +20,7 @@ const char kExportUsage[] =
 bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& out) {
   DecodeOptions options;
   options.bWantTexts = false;
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
   CLogDecoder decoder(options);
   CLevelRowExtractor extractor;
   std::vector<LevelRow> rows;
@@ -32,10 +33,8 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
     extractor.Extract(m, rows);
     if (rows.empty()) return;
     MessageFacts facts = GetMessageFacts(m, start);
-    for (const LevelRow& r : rows) {
-      if (format == ExportFormat::Csv) AppendCsvRow(out.Buffer(), path, facts, r);
-      else AppendJsonlRow(out.Buffer(), path, facts, r);
-    }
+    if (format == ExportFormat::Csv) AppendCsvRows(out.Buffer(), path, facts, rows);
+    else AppendJsonlRows(out.Buffer(), path, facts, rows);
     out.MaybeFlush();
     if (out.Failed()) decoder.Stop();
   };

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vyr/LevelRows.h"
 
@@ -14,6 +15,12 @@ enum class ExportFormat { Csv, Jsonl };
 void AppendCsvHeader(std::string& out);
 void AppendCsvRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r);
 void AppendJsonlRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r);
+// All the rows of one message, byte for byte the same as one Append...Row
+// call per row: the columns that describe the message (file, time, position)
+// are formatted once and copied into every row.
+void AppendCsvRows(std::string& out, std::string_view file, const MessageFacts& m, const std::vector<LevelRow>& rows);
+void AppendJsonlRows(std::string& out, std::string_view file, const MessageFacts& m,
+                     const std::vector<LevelRow>& rows);
 
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF, with
 // double quotes doubled.

@@ -69,6 +69,7 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
 
   DecodeOptions options;
   options.bWantTexts = false;
+  options.recordedAttributes = CReportCollector::RecordedAttributes();
   CLogDecoder decoder(options);
   CReportCollector collector(settings);
   DecodeCounts counts;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Decodes a fixed set of logs (the samples, generated logs of every kind with
 # LF and CR LF line ends, and hand-made logs full of unusual number texts and
-# payload delimiters) in every output format, so that two builds can be
-# compared byte for byte:
+# payload delimiters) in every output format, and exports and reports them,
+# so that two builds can be compared byte for byte:
 #
 #   bench/reference-outputs.sh BIN_DIR OUT_DIR
 #
@@ -114,4 +114,9 @@ for f in *.h??; do
   "$bin/vyrhost" decode --format text "$f" >"$out/out/$f.txt" 2>&1 || true
   "$bin/vyrhost" decode --format summary "$f" >"$out/out/$f.summary" 2>&1 || true
   "$bin/vyrhost" decode --format jsonl --level-threshold -90 "$f" >"$out/out/$f.t90.jsonl" 2>&1 || true
+  "$bin/vyrhost" export --csv "$f" >"$out/out/$f.export.csv" 2>&1 || true
+  "$bin/vyrhost" export --jsonl "$f" >"$out/out/$f.export.jsonl" 2>&1 || true
+  { "$bin/vyrhost" report -o "$out/out/$f.report.html" "$f" 2>&1 || true; } | sed "s|$out/||" >"$out/out/$f.report.log"
 done
+# Several logs in one export.
+"$bin/vyrhost" export --csv gen_scan400.h2m odd_scan.h2m gen_channels.h1m >"$out/out/several.export.csv" 2>&1 || true

@@ -87,9 +87,17 @@ void CVyrMemoryDataState::StoreText(Slot& slot, const char* psz) {
   slot.nText = static_cast<std::int32_t>(m_texts.size() - 1);
 }
 
+inline bool CVyrMemoryDataState::IsRecorded(int nAttrId) const {
+  if (!m_bRecord) return false;
+  if (m_recordedAttrs.empty()) return true;
+  for (int id : m_recordedAttrs)
+    if (id == nAttrId) return true;
+  return false;
+}
+
 inline void CVyrMemoryDataState::Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
   ++m_nWriteCount;
-  if (m_bRecord) AppendWrite(nAttrId, nIndex, nScope, op, slot);
+  if (IsRecorded(nAttrId)) AppendWrite(nAttrId, nIndex, nScope, op, slot);
 }
 
 void CVyrMemoryDataState::AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
@@ -151,21 +159,28 @@ void CVyrMemoryDataState::Clear() {
   m_nWriteCount = 0;
 }
 
-// Without recording, a run that lies in the dense range is stored attribute
-// by attribute straight into the dense arrays: the final values are those of
-// the single calls, since each element's runs still apply in their order.
-// Otherwise the single calls of this final class are made (bound directly),
-// element by element, so that a recorded list is theirs.
+// A run of an attribute that is not recorded and lies in the dense range is
+// stored straight into its dense array: runs of different attributes touch
+// different slots, so the final values are those of the single calls. The
+// runs of recorded attributes are made as the single calls of this final
+// class (bound directly), element by element, so that the recorded list is
+// theirs, in their order.
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
-  if (nCount <= 0) return;
-  if (!m_bRecord && nFirstIndex >= 0 && nFirstIndex <= kDenseLimit - nCount) {
-    for (int r = 0; r < nRuns; ++r) StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
-    m_nWriteCount += static_cast<std::uint64_t>(std::max(nRuns, 0)) * static_cast<std::uint64_t>(nCount);
-    return;
+  if (nCount <= 0 || nRuns <= 0) return;
+  const bool bDense = nFirstIndex >= 0 && nFirstIndex <= kDenseLimit - nCount;
+  std::vector<int>& single = m_singleRuns;  // the runs made element by element
+  single.clear();
+  for (int r = 0; r < nRuns; ++r) {
+    if (bDense && !IsRecorded(pRuns[r].nAttrId)) {
+      StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
+      m_nWriteCount += static_cast<std::uint64_t>(nCount);
+    } else {
+      single.push_back(r);
+    }
   }
   for (int k = 0; k < nCount; ++k)
-    for (int r = 0; r < nRuns; ++r) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
+    for (int r : single) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
 }
 
 // Elements [nFirstIndex, nFirstIndex + nCount) of the dense range.

@@ -45,6 +45,9 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   // Recording of writes: off by default. The count of writes and clears is
   // always kept.
   void SetRecordWrites(bool b) { m_bRecord = b; }
+  // Records only the writes of these attributes (all when empty): a reader
+  // that follows a few attributes then does not pay for copying the rest.
+  void SetRecordedAttributes(std::vector<int> attrIds) { m_recordedAttrs = std::move(attrIds); }
   const std::vector<Write>& GetWrites() const { return m_writes; }
   void ClearWrites() { m_writes.clear(); }
   std::uint64_t GetWriteCount() const { return m_nWriteCount; }
@@ -88,6 +91,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   Slot* CachedDenseSlot(int nAttrId, int nIndex, int nScope) const;
   Slot* SlotForWrite(int nAttrId, int nIndex, int nScope);
   const Slot* SlotForRead(int nAttrId, int nIndex, int nScope) const;
+  bool IsRecorded(int nAttrId) const;
   void Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot);
   void StoreText(Slot& slot, const char* psz);
@@ -100,5 +104,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   std::vector<Write> m_writes;
   std::uint64_t m_nWriteCount = 0;
   bool m_bRecord = false;
+  std::vector<int> m_recordedAttrs;  // empty: every attribute
+  std::vector<int> m_singleRuns;     // SetValueRuns's work list, kept for its capacity
   bool m_bSortOutputSuppressed = false;
 };

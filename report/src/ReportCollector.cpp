@@ -6,6 +6,12 @@ CReportCollector::CReportCollector(const ReportSettings& settings) : m_track(set
   m_data.settings = settings;
 }
 
+std::vector<int> CReportCollector::RecordedAttributes() {
+  std::vector<int> ids = CLevelRowExtractor::RecordedAttributes();
+  ids.push_back(ScanAttributes::Get().nFreq);
+  return ids;
+}
+
 void CReportCollector::OnFile(const DecodedFileInfo& info) {
   m_start = info.startTime;
   m_summary.OnFile(info);

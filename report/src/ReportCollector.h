@@ -30,6 +30,9 @@ struct ReportData {
 class CReportCollector {
  public:
   explicit CReportCollector(const ReportSettings& settings);
+  // The attributes whose recorded writes OnMessage reads: the level rows'
+  // and the channel frequencies that the summary lists.
+  static std::vector<int> RecordedAttributes();
 
   void OnFile(const DecodedFileInfo& info);
   void OnMessage(const DecodedMessage& m);

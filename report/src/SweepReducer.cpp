@@ -4,12 +4,6 @@
 #include <cmath>
 #include <limits>
 
-float MaxLevel(float a, float b) {
-  if (std::isnan(a)) return b;
-  if (std::isnan(b)) return a;
-  return std::max(a, b);
-}
-
 CSweepReducer::CSweepReducer(size_t nCols, size_t nMaxRows) : m_cols(nCols), m_maxRows(nMaxRows < 1 ? 1 : nMaxRows) {
   m_rows.nCols = nCols;
 }

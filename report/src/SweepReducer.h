@@ -5,12 +5,19 @@
 // row covers the same number of sweeps except the last.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// The maximum of two levels, where NaN stands for "no level".
-float MaxLevel(float a, float b);
+// The maximum of two levels, where NaN stands for "no level". Inline: it
+// runs for every level of every sweep.
+inline float MaxLevel(float a, float b) {
+  if (std::isnan(a)) return b;
+  if (std::isnan(b)) return a;
+  return std::max(a, b);
+}
 
 class CSweepReducer {
  public:

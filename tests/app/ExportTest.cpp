@@ -290,6 +290,45 @@ TEST(ExportRows, JsonlRowsWithNulls) {
   EXPECT_NE(out.find("\"lat\": null, \"lon\": -2.25, \"quality\": 90,"), std::string::npos) << out;
 }
 
+// The rows of a whole message are the per-row texts joined, for every kind
+// of value: non-finite levels, missing bands and frequencies, and enough
+// distinct values that the remembered number texts are replaced many times,
+// and bins whose band and frequency change.
+TEST(ExportRows, MessageRowsEqualSingleRows) {
+  std::vector<LevelRow> rows;
+  const double odd[] = {std::nan(""), INFINITY, -INFINITY, -0.0, 1e300, 5e-324, 0.1, -140.00000000000003};
+  for (int i = 0; i < 20000; ++i) {
+    LevelRow r;
+    r.nBin = i;
+    r.nBand = i % 3;
+    r.bHasFrequency = i % 5 != 0;
+    r.dFrequencyMHz = 400 + i * 0.0125;
+    r.dLevel = i < 8 ? odd[i] : -140 + (i % 1500) * 0.1 + (i % 7 == 0 ? 1e-9 * i : 0);
+    rows.push_back(r);
+  }
+  rows.back().nBin = 1 << 20;  // beyond the bins remembered
+  // The second pass moves bins to other bands and frequencies, as a new
+  // plan does.
+  for (bool lat : {false, true}) {
+    if (lat) {
+      for (size_t i = 0; i < rows.size(); i += 2) {
+        rows[i].nBand = (rows[i].nBand + 1) % 3;
+        rows[i].dFrequencyMHz += 1;
+        rows[i].bHasFrequency = i % 6 != 0;
+      }
+    }
+    std::string oneCsv, allCsv, oneJsonl, allJsonl;
+    for (const LevelRow& r : rows) {
+      AppendCsvRow(oneCsv, "a,\"b\".h2m", Facts(lat, true), r);
+      AppendJsonlRow(oneJsonl, "a,\"b\".h2m", Facts(lat, true), r);
+    }
+    AppendCsvRows(allCsv, "a,\"b\".h2m", Facts(lat, true), rows);
+    AppendJsonlRows(allJsonl, "a,\"b\".h2m", Facts(lat, true), rows);
+    EXPECT_EQ(allCsv, oneCsv);
+    EXPECT_EQ(allJsonl, oneJsonl);
+  }
+}
+
 TEST(SplitPayload, NamesThenValues) {
   auto f = SplitPayload("a^b^c^1,3;2,5,6;4;");
   ASSERT_EQ(f.size(), 3u);

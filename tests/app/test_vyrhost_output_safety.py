@@ -83,7 +83,13 @@ class OutputSafetyTest(unittest.TestCase):
         with open(out, "w") as f:
             f.write("before\n")
         p = subprocess.Popen([VYRHOST, "export", "--csv", "-o", out, big], stderr=subprocess.PIPE)
-        time.sleep(0.5)
+        # Interrupted while it writes: as soon as its temporary file is there
+        # (a fixed wait can outlast the whole export).
+        deadline = time.monotonic() + 30
+        while p.poll() is None and time.monotonic() < deadline:
+            if set(os.listdir(self.dir)) - {"big.h2m", "in.h2m", "x.csv"}:
+                break
+            time.sleep(0.002)
         p.send_signal(signal.SIGINT)
         p.communicate(timeout=60)
         self.assertEqual(p.returncode, -signal.SIGINT)

@@ -1,8 +1,8 @@
 // The run operations of the memory data state against the single calls they
 // stand for: random runs (shared attributes, clearing thresholds, NaNs,
 // elements that held texts, runs reaching past the dense range or starting
-// below 0) leave the same values and write count, and with recording on, the
-// same list of writes.
+// below 0) leave the same values and write count, and with recording on (of
+// every attribute or of one), the same list of writes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -70,10 +70,13 @@ void ExpectSameValue(const VyrRetVal& a, const VyrRetVal& b, const char* what) {
 
 TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
   std::mt19937 rng(5);
-  for (bool bRecord : {false, true}) {
+  enum class Recording { None, All, OnlyAttr2 };
+  for (Recording mode : {Recording::None, Recording::All, Recording::OnlyAttr2}) {
     CVyrMemoryDataState runs, singles;
-    runs.SetRecordWrites(bRecord);
-    singles.SetRecordWrites(bRecord);
+    for (CVyrMemoryDataState* ds : {&runs, &singles}) {
+      ds->SetRecordWrites(mode != Recording::None);
+      if (mode == Recording::OnlyAttr2) ds->SetRecordedAttributes({2});
+    }
     for (int i = 0; i < 400; ++i) {
       // Now and then an element holds a text first.
       if (i % 7 == 0) {
@@ -95,6 +98,10 @@ TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
       }
     }
     ASSERT_EQ(runs.GetWrites().size(), singles.GetWrites().size());
+    EXPECT_EQ(runs.GetWrites().empty(), mode == Recording::None);
+    if (mode == Recording::OnlyAttr2) {
+      for (const auto& w : runs.GetWrites()) EXPECT_EQ(w.nAttrId, 2);
+    }
     for (size_t w = 0; w < runs.GetWrites().size(); ++w) {
       const auto& a = runs.GetWrites()[w];
       const auto& b = singles.GetWrites()[w];

@@ -17,7 +17,11 @@ MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime&
   f.nIndex = m.nIndex;
   f.nTimeMs = m.msg.m_msgTime.GetMs();
   CVyrMilliSecAbsTime t;
-  t.SetMs(fileStart.GetMs() + f.nTimeMs);
+  // A message time saturated near the int64 limit (from a damaged time
+  // text) would overflow the sum: it wraps instead, which is defined, and
+  // the text stays what such messages have always shown.
+  t.SetMs(static_cast<std::int64_t>(static_cast<std::uint64_t>(fileStart.GetMs()) +
+                                    static_cast<std::uint64_t>(f.nTimeMs)));
   f.strTime = t.FormatIso8601();
   f.position = GetMessagePosition(m.msg);
   return f;
@@ -70,9 +74,18 @@ void CLevelRowExtractor::Extract(int nMsgClass, const std::vector<CVyrMemoryData
 }
 
 void CLevelRowExtractor::AddFrequencies(const IVyrDataState& state, std::vector<LevelRow>& rows) const {
+  // Rows are sorted by element, so a band holds for a stretch of rows: the
+  // plan is searched only where a row leaves the band of the one before.
+  int nBand = 0, nBandFirst = 0, nBandEnd = 0;
   for (LevelRow& r : rows) {
     if (IsScan()) {
-      r.nBand = m_plan.BandOf(r.nBin);
+      if (nBand == 0 || r.nBin < nBandFirst || r.nBin >= nBandEnd) {
+        nBand = m_plan.BandOf(r.nBin);
+        PlanBand b = m_plan.Band(nBand);
+        nBandFirst = b.nFirst;
+        nBandEnd = b.nFirst + b.nCount;
+      }
+      r.nBand = nBand;
       r.bHasFrequency = m_plan.FrequencyMHz(r.nBin, r.dFrequencyMHz);
       continue;
     }

@@ -16,7 +16,10 @@ const char* LogSummary::Kind() const {
 
 std::string LogSummary::EndTime() const {
   CVyrMilliSecAbsTime end;
-  end.SetMs(file.startTime.GetMs() + nDurationMs);
+  // Wraps (defined) rather than overflows for a duration saturated near the
+  // int64 limit by a damaged time text, as GetMessageFacts does.
+  end.SetMs(static_cast<std::int64_t>(static_cast<std::uint64_t>(file.startTime.GetMs()) +
+                                      static_cast<std::uint64_t>(nDurationMs)));
   return end.FormatIso8601();
 }
 

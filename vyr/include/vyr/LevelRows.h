@@ -51,6 +51,12 @@ void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, in
 
 class CLevelRowExtractor {
  public:
+  // The attributes whose recorded writes Extract reads: a decode for it
+  // need record no others (DecodeOptions::recordedAttributes).
+  static std::vector<int> RecordedAttributes(const ScanAttributes& ids = ScanAttributes::Get()) {
+    return {ids.nBinLevel, ids.nBandStartIdx};
+  }
+
   explicit CLevelRowExtractor(const ScanAttributes& ids = ScanAttributes::Get()) : m_ids(ids), m_plan(ids) {}
 
   // Follows the frequency plan and fills rows with the levels that a

@@ -39,6 +39,8 @@ struct DecodeCounts {
 
 struct DecodeOptions {
   bool bRecordWrites = true;
+  // With bRecordWrites, the attributes whose writes are recorded; empty for all.
+  std::vector<int> recordedAttributes;
   bool bWantTexts = true;
 };
 
