@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "DataFileInfo.h"
 #include "HytemArithmetic.h"
@@ -31,16 +32,29 @@ std::uint8_t PositionQuality(std::int32_t nValidity) {
   }
 }
 
+// Every entry point of the reader turns an exhausted memory into a result
+// code: a host that loads a hostile log sees an error, never an abort.
+template <class Work>
+RolRetc CatchOutOfMemory(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return ROL_OUT_OF_MEMORY;
+  }
+}
 }  // namespace
 
 CDataFileHsLogHYTEM::CDataFileHsLogHYTEM() = default;
 CDataFileHsLogHYTEM::~CDataFileHsLogHYTEM() = default;
 
+
 RolRetc CDataFileHsLogHYTEM::LoadDataFile(const char* pszPath, const char* pszOptions) {
-  ResetColumns();
-  RolRetc rc = DataFileInit(pszPath, pszOptions);
-  if (rc != ROL_OK) return rc;
-  return ProcessFile(true);
+  return CatchOutOfMemory([&] {
+    ResetColumns();
+    RolRetc rc = DataFileInit(pszPath, pszOptions);
+    if (rc != ROL_OK) return rc;
+    return ProcessFile(true);
+  });
 }
 
 void CDataFileHsLogHYTEM::ResetColumns() {
@@ -50,10 +64,17 @@ void CDataFileHsLogHYTEM::ResetColumns() {
   m_plainPayload.SetColumns(m_columnNames);
 }
 
+// A line beyond the text file's maximum length refuses the log with the line
+// reader's own code, whatever line it was: the log is not one to guess at.
+RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
+  const RolRetc rc = CatchOutOfMemory([&] { return ReadFileHeaderLines(pszPath); });
+  return rc != ROL_OK && m_file.LineTooLong() ? ROL_LINE_TOO_LONG : rc;
+}
+
 // Opens the log, checks its software line, reads the header block and the
 // column header line, and takes the start time from the first measurement
 // line. The file stays open after that line.
-RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
+RolRetc CDataFileHsLogHYTEM::ReadFileHeaderLines(const char* pszPath) {
   m_fileInfo.Clear();
   m_delayBetweenMeasurement = 0;
   m_dLatestTimeOfDay = 0.0;
@@ -166,6 +187,10 @@ void CDataFileHsLogHYTEM::ReadColumnHeader(const CString& strLine) {
 }
 
 RolRetc CDataFileHsLogHYTEM::ReadNextMessage(CVyrGenericHsMessage& msg, int /*nReserved*/) {
+  return CatchOutOfMemory([&] { return ReadMessageLines(msg); });
+}
+
+RolRetc CDataFileHsLogHYTEM::ReadMessageLines(CVyrGenericHsMessage& msg) {
   RolRetc rc = ReadLogLine(m_strLine);
   if (rc != ROL_OK) return rc;
   msg.AllocMsgBuf(0);
