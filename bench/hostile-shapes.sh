@@ -44,8 +44,8 @@ while size < 1 << 20:
     b = plan_block(i); blocks.append(b); size += len(b); i += 1
 write("plan1mb.h2m", "".join(blocks))
 
-# One 10 MB line of levels for a small plan.
-levels = "\t".join("-%d.5" % (40 + k % 50) for k in range(10 * 1024 * 1024 // 5))
+# One 10 MB line of 3.5 million short levels for a small plan.
+levels = "\t".join("-%d" % (k % 10) for k in range(10 * 1024 * 1024 // 3 + 1))
 write("line10mb.h2m", SOFT + "nbScannedBandwidths = 1\nstartFrequencies1 = 100\n"
       "stopFrequencies1 = 200\nfrequencyStep1 = 100\n" + COLS + LINE + levels[:10 << 20] + "\n")
 

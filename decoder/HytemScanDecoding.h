@@ -40,18 +40,25 @@ constexpr int kMaxScanFrequencies = 1000000;
 // A header beyond the budget has its plan cut as by the per-scan cap.
 class CHytemPlanBudget {
  public:
-  static constexpr std::int64_t kInitial = 2 * static_cast<std::int64_t>(kMaxScanFrequencies);
+  static constexpr std::int64_t kInitialPlans = 2;
   static constexpr std::int64_t kPerMessageByte = 4;
 
   // A message of nBytes payload bytes is being decoded (one more counts for
   // its line end).
   void AddMessage(std::int64_t nBytes) { m_nLeft += (nBytes + 1) * kPerMessageByte; }
   // The most frequencies the next plan may hold.
-  int PlanCap() const { return m_nLeft < kMaxScanFrequencies ? static_cast<int>(m_nLeft) : kMaxScanFrequencies; }
+  int PlanCap() const { return m_nLeft < m_nCap ? static_cast<int>(m_nLeft) : m_nCap; }
   void Spend(int nFrequencies) { m_nLeft -= nFrequencies; }
+  // Scales the per-scan cap (and the initial budget with it) down, for fuzz
+  // targets: the same cuts at a size that keeps each input fast.
+  void ScaleDown(int nCap) {
+    m_nCap = nCap < kMaxScanFrequencies ? nCap : kMaxScanFrequencies;
+    m_nLeft = kInitialPlans * m_nCap;
+  }
 
  private:
-  std::int64_t m_nLeft = kInitial;
+  int m_nCap = kMaxScanFrequencies;
+  std::int64_t m_nLeft = kInitialPlans * kMaxScanFrequencies;
 };
 
 // The plan budget of the decode device that decodes a message, or null when

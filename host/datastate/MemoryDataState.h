@@ -1,5 +1,5 @@
 // The host's in-memory data state. Values live by (attribute, scope), indexed
-// by element in pages of 4096 elements, made when first written: a column
+// by element in pages of 256 elements, made when first written: a column
 // costs memory in proportion to the pages it touches, about 9 bytes an
 // element (its kind and an 8-byte value), so that a stray index costs one
 // page and its directory, not an array of that size. Negative indexes have
@@ -79,9 +79,9 @@ class CVyrMemoryDataState final : public IVyrDataState {
     std::unique_ptr<T> m_p;
   };
 
-  static constexpr int kPageBits = 12;
+  static constexpr int kPageBits = 8;
   static constexpr int kPageSize = 1 << kPageBits;
-  static constexpr int kDirectoryBits = 10;  // a directory covers 2^22 elements
+  static constexpr int kDirectoryBits = 11;  // a directory covers 2^19 elements
 
   struct Page {
     std::array<Kind, kPageSize> kinds{};
