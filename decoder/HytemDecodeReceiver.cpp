@@ -29,7 +29,17 @@ CVyrDecodeReceiverHytem::~CVyrDecodeReceiverHytem() = default;
 
 RolRetc CVyrDecodeReceiverHytem::DecodeMessage(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState,
                                                CVyrExpandedMessage& expanded, IKelCellRefs_Search* pSearch) {
+  try {
+    return DecodeMessageWithin(msg, pDataState, expanded, pSearch);
+  } catch (const std::bad_alloc&) {
+    return ROL_OUT_OF_MEMORY;
+  }
+}
+
+RolRetc CVyrDecodeReceiverHytem::DecodeMessageWithin(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState,
+                                                     CVyrExpandedMessage& expanded, IKelCellRefs_Search* pSearch) {
   if (CVyrDecodeDevice::DecodeMessage(msg, pDataState, expanded, pSearch) == 0) return 0;
+  m_planBudget.AddMessage(msg.GetMsgBufLen());
   const std::int32_t nMsgClass = msg.m_nMsgClass;
 
   if (expanded.m_bWantSummaryText) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "HytemScanDecoding.h"
 #include "NameValueDefn.h"
 #include "NameValueLayout.h"
 #include "VyrDecodeReceiver.h"
@@ -17,17 +18,25 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
   explicit CVyrDecodeReceiverHytem(const CVyrDeviceTypeInfo& info);
   ~CVyrDecodeReceiverHytem() override;
 
-  // Returns 0 in every case; decodes only when the base agrees.
+  // Decodes only when the base agrees. Returns 0, or ROL_OUT_OF_MEMORY when
+  // memory ran out: the decoding stopped there, the writes made so far stand.
   RolRetc DecodeMessage(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState, CVyrExpandedMessage& expanded,
                         IKelCellRefs_Search* pSearch) override;
   void GetSupportedMsgClassInfo(CVyrDeviceMsgClassInfoArray& array) const override;
   RolRetc GetMsgBrowseGroupDefn(CVyrMsgBrowseGroupDefn& defn) override;
 
+  // The frequency plans this device may still lay out (HytemScanDecoding.h).
+  CHytemPlanBudget& PlanBudget() { return m_planBudget; }
+
  private:
+  RolRetc DecodeMessageWithin(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState,
+                              CVyrExpandedMessage& expanded, IKelCellRefs_Search* pSearch);
+
   std::unique_ptr<NameValueDefnMap> m_pDefnMap;
   // The fields of the last payloads' names: a device decodes one file's
   // messages, one at a time.
   CNameValueLayout m_layout;
+  CHytemPlanBudget m_planBudget;
 };
 
 // The factory's creation function; null when the receiver cannot be built.

@@ -4,6 +4,8 @@
 // level texts. Each is the routine of a row of the HYTEM field table.
 #pragma once
 
+#include <cstdint>
+
 #include "NameValueDefn.h"
 
 // Attribute ids used by the routines besides a definition's own, resolved at
@@ -28,6 +30,42 @@ void ResolveHytemScanAttrIds();
 // progress ends at this element, and every later band starts and ends there.
 constexpr int kMaxScanFrequencies = 1000000;
 
+// The plan frequencies that one decode device may write over its life,
+// beside the per-scan cap: a log of many headers, each asking for a full
+// plan, would otherwise cost a million writes per header line. The budget
+// starts at two full plans and grows by four frequencies per byte of every
+// message decoded (the current one included), so that the work of a log is
+// bounded by its size. A real log lays out a plan once per header and then
+// reports levels for it, several bytes per frequency, and stays far inside.
+// A header beyond the budget has its plan cut as by the per-scan cap.
+class CHytemPlanBudget {
+ public:
+  static constexpr std::int64_t kInitialPlans = 2;
+  static constexpr std::int64_t kPerMessageByte = 4;
+
+  // A message of nBytes payload bytes is being decoded (one more counts for
+  // its line end).
+  void AddMessage(std::int64_t nBytes) { m_nLeft += (nBytes + 1) * kPerMessageByte; }
+  // The most frequencies the next plan may hold.
+  int PlanCap() const { return m_nLeft < m_nCap ? static_cast<int>(m_nLeft) : m_nCap; }
+  void Spend(int nFrequencies) { m_nLeft -= nFrequencies; }
+  // Scales the per-scan cap (and the initial budget with it) down, for fuzz
+  // targets: the same cuts at a size that keeps each input fast.
+  void ScaleDown(int nCap) {
+    m_nCap = nCap < kMaxScanFrequencies ? nCap : kMaxScanFrequencies;
+    m_nLeft = kInitialPlans * m_nCap;
+  }
+
+ private:
+  int m_nCap = kMaxScanFrequencies;
+  std::int64_t m_nLeft = kInitialPlans * kMaxScanFrequencies;
+};
+
+// The plan budget of the decode device that decodes a message, or null when
+// the message is decoded without a HYTEM decode receiver (the per-scan cap
+// alone holds then).
+CHytemPlanBudget* HytemPlanBudgetOf(CVyrDecodeReceiver* pReceiver);
+
 // Levels below this (dBm) are cleared from the level attributes.
 constexpr double kLevelFloorDbm = -140.0;
 
@@ -39,7 +77,7 @@ void DecodeFreqText(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn,
                     CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
 
 // "nbScannedBandwidths": the frequency plan (texts and hertz, scope 0) and the
-// band start indexes. A band whose step does not advance the frequency (zero,
+// band start indexes, cut at the decode device's plan budget. A band whose step does not advance the frequency (zero,
 // negative, or too small for the frequency's precision) yields its start
 // frequency only, when that lies within the band, and then ends.
 void DecodeScanBands(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "CString.h"
+#include "HytemDecodeReceiver.h"
 #include "HytemScanDecoding.h"
 #include "HytemValueReading.h"
 #include "NameValueIndex.h"
@@ -45,11 +46,11 @@ void WritePlanFrequency(IVyrDataState* pDataState, double dFreqMHz, int nElement
 // element after its last. The half-step tolerance keeps the stop frequency
 // although the running sum ends slightly above it. A band ends when the step
 // no longer moves the frequency upward, and the plan ends at its cap.
-int WriteBandFrequencies(IVyrDataState* pDataState, const HytemBand& band, int nNext) {
+int WriteBandFrequencies(IVyrDataState* pDataState, const HytemBand& band, int nNext, int nCap) {
   const bool bAdvances = band.dStepMHz > 0;
   const double dLimit = bAdvances ? band.dStopMHz + band.dStepMHz * 0.5 : band.dStopMHz;
   double f = band.dStartMHz;
-  while (f <= dLimit && std::isfinite(f) && nNext < kMaxScanFrequencies) {
+  while (f <= dLimit && std::isfinite(f) && nNext < nCap) {
     WritePlanFrequency(pDataState, f, nNext++);
     const double dNext = f + band.dStepMHz;  // running sum, as the scanner steps
     if (!(dNext > f)) break;
@@ -57,23 +58,37 @@ int WriteBandFrequencies(IVyrDataState* pDataState, const HytemBand& band, int n
   }
   return nNext;
 }
+
+// Writes the plan of the header's bands, up to nCap frequencies, and returns
+// the number written. Band j starts at element j - 1 of the start indexes;
+// element j is its end. The first band without its three fields ends the plan.
+int WritePlan(IVyrDataState* pDataState, const CVyrGenericHsMessage& msg, std::int32_t nBands, int nCap) {
+  int nNext = 0;
+  const CNameValueIndex fields(msg);
+  for (std::int64_t j = 1; j <= nBands; ++j) {
+    HytemBand band{};
+    if (!ReadBand(fields, j, band)) break;
+    nNext = WriteBandFrequencies(pDataState, band, nNext, nCap);
+    pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, nNext, static_cast<int>(j), kVyrScopeFrequencyPlan, 0);
+  }
+  return nNext;
+}
 }  // namespace
 
+CHytemPlanBudget* HytemPlanBudgetOf(CVyrDecodeReceiver* pReceiver) {
+  auto* pHytem = dynamic_cast<CVyrDecodeReceiverHytem*>(pReceiver);
+  return pHytem ? &pHytem->PlanBudget() : nullptr;
+}
+
 void DecodeScanBands(const CVyrGenericHsMessage& msg, const NameValueDefn*, IVyrDataState* pDataState,
-                     CVyrExpandedMessage*, CVyrDecodeReceiver*, IKelCellRefs_Search*) {
+                     CVyrExpandedMessage*, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search*) {
   if (!pDataState) return;
   CHytemPayloadValue count(msg, "nbScannedBandwidths");
   if (!count) return;
   const std::int32_t nBands = NameValueReadLong(count.c_str());
 
   pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, 0, 0, kVyrScopeFrequencyPlan, 0);
-  int nNext = 0;
-  const CNameValueIndex fields(msg);
-  // Band j starts at element j - 1 of the start indexes; element j is its end.
-  for (std::int64_t j = 1; j <= nBands; ++j) {
-    HytemBand band{};
-    if (!ReadBand(fields, j, band)) return;
-    nNext = WriteBandFrequencies(pDataState, band, nNext);
-    pDataState->SetIntValue(g_nAttrScanLogHytemBandStartIdx, nNext, static_cast<int>(j), kVyrScopeFrequencyPlan, 0);
-  }
+  CHytemPlanBudget* pBudget = HytemPlanBudgetOf(pReceiver);
+  const int nWritten = WritePlan(pDataState, msg, nBands, pBudget ? pBudget->PlanCap() : kMaxScanFrequencies);
+  if (pBudget) pBudget->Spend(nWritten);
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string_view>
 
 #include "DataFileInfo.h"
@@ -50,16 +51,29 @@ void ReadColumns(std::string_view line, const std::int32_t (&columns)[N], std::s
   }
 }
 
+// Every entry point of the reader turns an exhausted memory into a result
+// code: a host that loads a hostile log sees an error, never an abort.
+template <class Work>
+RolRetc CatchOutOfMemory(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return ROL_OUT_OF_MEMORY;
+  }
+}
 }  // namespace
 
 CDataFileHsLogHYTEM::CDataFileHsLogHYTEM() = default;
 CDataFileHsLogHYTEM::~CDataFileHsLogHYTEM() = default;
 
+
 RolRetc CDataFileHsLogHYTEM::LoadDataFile(const char* pszPath, const char* pszOptions) {
-  ResetColumns();
-  RolRetc rc = DataFileInit(pszPath, pszOptions);
-  if (rc != ROL_OK) return rc;
-  return ProcessFile(true);
+  return CatchOutOfMemory([&] {
+    ResetColumns();
+    RolRetc rc = DataFileInit(pszPath, pszOptions);
+    if (rc != ROL_OK) return rc;
+    return ProcessFile(true);
+  });
 }
 
 void CDataFileHsLogHYTEM::ResetColumns() {
@@ -69,10 +83,17 @@ void CDataFileHsLogHYTEM::ResetColumns() {
   m_plainPayload.SetColumns(m_columnNames);
 }
 
+// A line beyond the text file's maximum length refuses the log with the line
+// reader's own code, whatever line it was: the log is not one to guess at.
+RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
+  const RolRetc rc = CatchOutOfMemory([&] { return ReadFileHeaderLines(pszPath); });
+  return rc != ROL_OK && m_file.LineTooLong() ? ROL_LINE_TOO_LONG : rc;
+}
+
 // Opens the log, checks its software line, reads the header block and the
 // column header line, and takes the start time from the first measurement
 // line. The file stays open after that line.
-RolRetc CDataFileHsLogHYTEM::ReadFileHeader(const char* pszPath) {
+RolRetc CDataFileHsLogHYTEM::ReadFileHeaderLines(const char* pszPath) {
   m_fileInfo.Clear();
   m_delayBetweenMeasurement = 0;
   m_dLatestTimeOfDay = 0.0;
@@ -185,6 +206,10 @@ void CDataFileHsLogHYTEM::ReadColumnHeader(const CString& strLine) {
 }
 
 RolRetc CDataFileHsLogHYTEM::ReadNextMessage(CVyrGenericHsMessage& msg, int /*nReserved*/) {
+  return CatchOutOfMemory([&] { return ReadMessageLines(msg); });
+}
+
+RolRetc CDataFileHsLogHYTEM::ReadMessageLines(CVyrGenericHsMessage& msg) {
   RolRetc rc = ReadLogLine(m_strLine);
   if (rc != ROL_OK) return rc;
   msg.AllocMsgBuf(0);

@@ -31,6 +31,10 @@ class CDataFileHsLogHYTEM : public CDataFile {
   static constexpr RolRetc kRcCannotOpen = 1001;   // the log cannot be opened
   static constexpr RolRetc kRcLineMissing = 1002;  // a required line is missing
   static constexpr RolRetc kRcNotHytemLog = 1004;  // not a HYTEM log, or header or first measurement unusable
+  // A line longer than the text file's maximum (64 MiB) gives the line
+  // reader's ROL_LINE_TOO_LONG (4), from ReadFileHeader as from
+  // ReadNextMessage: the log is refused there, or ends in that error.
+  // Memory running out gives ROL_OUT_OF_MEMORY (5) the same way.
 
   static constexpr std::int32_t kHeaderMsgClass = 306;       // "HYTEM Header"
   static constexpr std::int32_t kMeasurementMsgClass = 307;  // "HYTEM Message"
@@ -89,6 +93,8 @@ class CDataFileHsLogHYTEM : public CDataFile {
   double m_dLatestTimeOfDay = 0.0;             // seconds
 
  private:
+  RolRetc ReadFileHeaderLines(const char* pszPath);
+  RolRetc ReadMessageLines(CVyrGenericHsMessage& msg);
   RolRetc ReadStartTime(CVyrMilliSecAbsTime& start);
   void AnnounceStream(const CVyrMilliSecAbsTime& start);
   void ReadColumnHeader(const CString& strLine);

@@ -22,6 +22,7 @@ size_t FindSeparator(std::string_view text, char chSep, size_t nFrom) {
 
 int zuCStringGetLine(CStdioFile& file, CString& strLine, int /*nMaxLen*/) {
   if (file.ReadString(strLine)) return ROL_OK;
+  if (file.LineTooLong()) return ROL_LINE_TOO_LONG;
   return file.HadError() ? ROL_READ_ERROR : ROL_END_OF_FILE;
 }
 

@@ -4,10 +4,11 @@
 #include "CStdioFile.h"
 #include "CString.h"
 
-// Reads the next line (without its line end) into strLine. Lines of any
-// length are read whole: nMaxLen is a hint of the usual length, never a
-// limit. Returns 0 when a line was read, ROL_END_OF_FILE when none is left and
-// ROL_READ_ERROR when the file cannot be read.
+// Reads the next line (without its line end) into strLine. Lines up to the
+// text file's maximum line length (64 MiB) are read whole: nMaxLen is a hint
+// of the usual length, never a limit. Returns 0 when a line was read,
+// ROL_END_OF_FILE when none is left, ROL_READ_ERROR when the file cannot be
+// read and ROL_LINE_TOO_LONG from a line beyond the maximum on.
 int zuCStringGetLine(CStdioFile& file, CString& strLine, int nMaxLen);
 
 // strOut = field nField (from 0) of strText split at chSep; empty when the

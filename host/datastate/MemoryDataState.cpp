@@ -1,12 +1,9 @@
 #include "MemoryDataState.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
-// Indexes below this live in a column's dense array (24 bytes a slot, so at
-// most about 25 MB per attribute and scope); it holds a capped frequency plan.
-constexpr int kDenseLimit = 1 << 20;
-
 std::uint64_t ColumnKey(int nAttrId, int nScope) {
   return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nAttrId)) << 32) |
          static_cast<std::uint32_t>(nScope);
@@ -17,74 +14,98 @@ std::uint64_t ColumnKey(int nAttrId, int nScope) {
 size_t CacheIndex(std::uint64_t nKey, size_t nSize) {
   return static_cast<size_t>(((nKey >> 32) * 2 + (nKey & 1)) & (nSize - 1));
 }
+
+// The element of an index within its page table: negative indexes count
+// down from 0 in a table of their own.
+std::uint32_t TableElement(int nIndex) {
+  return nIndex >= 0 ? static_cast<std::uint32_t>(nIndex) : static_cast<std::uint32_t>(-1 - nIndex);
+}
 }  // namespace
 
-CVyrMemoryDataState::Column& CVyrMemoryDataState::ColumnForWrite(std::uint64_t nKey) {
-  CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
-  if (cached.pColumn && cached.nKey == nKey) return *cached.pColumn;
-  Column& col = m_columns[nKey];
-  cached = CachedColumn{nKey, &col, col.dense.data(), col.dense.size()};
-  return col;
+CVyrMemoryDataState::Page* CVyrMemoryDataState::PageTable::Find(std::uint32_t nElement) const {
+  const size_t nDirectory = nElement >> (kPageBits + kDirectoryBits);
+  if (nDirectory >= directories.size()) return nullptr;
+  const Directory* pDirectory = directories[nDirectory].get();
+  if (!pDirectory) return nullptr;
+  return pDirectory->pages[(nElement >> kPageBits) & ((1u << kDirectoryBits) - 1)].get();
 }
 
-CVyrMemoryDataState::Column* CVyrMemoryDataState::ColumnForRead(std::uint64_t nKey) const {
-  CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
+CVyrMemoryDataState::Page& CVyrMemoryDataState::PageTable::Make(std::uint32_t nElement) {
+  const size_t nDirectory = nElement >> (kPageBits + kDirectoryBits);
+  if (nDirectory >= directories.size()) directories.resize(nDirectory + 1);
+  Directory& directory = directories[nDirectory].Make();
+  return directory.pages[(nElement >> kPageBits) & ((1u << kDirectoryBits) - 1)].Make();
+}
+
+CVyrMemoryDataState::CachedColumn& CVyrMemoryDataState::CacheEntry(std::uint64_t nKey) const {
+  return m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
+}
+
+CVyrMemoryDataState::Column* CVyrMemoryDataState::FindColumn(std::uint64_t nKey, bool bCreate) const {
+  CachedColumn& cached = CacheEntry(nKey);
   if (cached.pColumn && cached.nKey == nKey) return cached.pColumn;
-  auto it = m_columns.find(nKey);
-  if (it == m_columns.end()) return nullptr;
-  // The map hands out const columns here; the cache serves writes too.
-  Column* pColumn = const_cast<Column*>(&it->second);
-  cached = CachedColumn{nKey, pColumn, pColumn->dense.data(), pColumn->dense.size()};
+  Column* pColumn = nullptr;
+  if (bCreate) {
+    pColumn = &m_columns[nKey];
+  } else {
+    auto it = m_columns.find(nKey);
+    if (it == m_columns.end()) return nullptr;
+    pColumn = &it->second;
+  }
+  cached = CachedColumn{nKey, pColumn, nullptr, 0};
   return pColumn;
 }
 
-// The slot of an element already held in a cached column's dense array, or
-// null: the common case of a write or read, kept small enough to inline.
-inline CVyrMemoryDataState::Slot* CVyrMemoryDataState::CachedDenseSlot(int nAttrId, int nIndex, int nScope) const {
+// The element of a non-negative index in a cached column's cached page, or a
+// null page: the common case of a write or read, kept small enough to inline.
+inline CVyrMemoryDataState::Element CVyrMemoryDataState::CachedElement(int nAttrId, int nIndex, int nScope) const {
   const std::uint64_t nKey = ColumnKey(nAttrId, nScope);
-  const CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
-  if (!cached.pColumn || cached.nKey != nKey) return nullptr;
-  if (nIndex < 0 || static_cast<size_t>(nIndex) >= cached.nDense) return nullptr;
-  return cached.pDense + nIndex;
+  const CachedColumn& cached = CacheEntry(nKey);
+  if (!cached.pPage || cached.nKey != nKey || nIndex < cached.nFirst || nIndex - cached.nFirst >= kPageSize)
+    return {nullptr, 0};
+  return {cached.pPage, nIndex - cached.nFirst};
 }
 
-CVyrMemoryDataState::Slot* CVyrMemoryDataState::SlotForWrite(int nAttrId, int nIndex, int nScope) {
+CVyrMemoryDataState::Element CVyrMemoryDataState::ElementForWrite(int nAttrId, int nIndex, int nScope) {
   const std::uint64_t nKey = ColumnKey(nAttrId, nScope);
-  Column& col = ColumnForWrite(nKey);
-  if (nIndex >= 0 && nIndex < kDenseLimit) {
-    if (static_cast<size_t>(nIndex) >= col.dense.size()) {
-      col.dense.resize(static_cast<size_t>(nIndex) + 1);
-      // The cache holds the dense array's place and size: the column is the
-      // one just cached by ColumnForWrite.
-      CachedColumn& cached = m_columnCache.entries[CacheIndex(nKey, ColumnCache::kSize)];
-      cached.pDense = col.dense.data();
-      cached.nDense = col.dense.size();
-    }
-    return &col.dense[static_cast<size_t>(nIndex)];
+  Column& col = *FindColumn(nKey, true);
+  const std::uint32_t nElement = TableElement(nIndex);
+  Page& page = (nIndex >= 0 ? col.positive : col.negative).Make(nElement);
+  const int nOffset = static_cast<int>(nElement & (kPageSize - 1));
+  if (nIndex >= 0) {
+    CachedColumn& cached = CacheEntry(nKey);
+    cached.pPage = &page;
+    cached.nFirst = nIndex - nOffset;
   }
-  return &col.sparse[nIndex];
+  return {&page, nOffset};
 }
 
-const CVyrMemoryDataState::Slot* CVyrMemoryDataState::SlotForRead(int nAttrId, int nIndex, int nScope) const {
-  const Column* pColumn = ColumnForRead(ColumnKey(nAttrId, nScope));
-  if (!pColumn) return nullptr;
-  const Column& col = *pColumn;
-  if (nIndex >= 0 && nIndex < kDenseLimit) {
-    if (static_cast<size_t>(nIndex) >= col.dense.size()) return nullptr;
-    return &col.dense[static_cast<size_t>(nIndex)];
+CVyrMemoryDataState::Element CVyrMemoryDataState::ElementForRead(int nAttrId, int nIndex, int nScope) const {
+  const std::uint64_t nKey = ColumnKey(nAttrId, nScope);
+  const Column* pColumn = FindColumn(nKey, false);
+  if (!pColumn) return {nullptr, 0};
+  const std::uint32_t nElement = TableElement(nIndex);
+  Page* pPage = (nIndex >= 0 ? pColumn->positive : pColumn->negative).Find(nElement);
+  const int nOffset = static_cast<int>(nElement & (kPageSize - 1));
+  if (pPage && nIndex >= 0) {
+    CachedColumn& cached = CacheEntry(nKey);
+    cached.pPage = pPage;
+    cached.nFirst = nIndex - nOffset;
   }
-  auto s = col.sparse.find(nIndex);
-  return s == col.sparse.end() ? nullptr : &s->second;
+  return {pPage, nOffset};
 }
 
-void CVyrMemoryDataState::StoreText(Slot& slot, const char* psz) {
-  // A slot that held a text before reuses its entry.
-  if (slot.nText >= 0) {
-    m_texts[static_cast<size_t>(slot.nText)] = psz ? psz : "";
+void CVyrMemoryDataState::StoreText(Element e, const char* psz) {
+  auto& texts = e.pPage->texts;
+  if (!texts.get()) texts.Make().fill(-1);
+  std::int32_t& nText = (*texts.get())[static_cast<size_t>(e.nOffset)];
+  // An element that held a text before reuses its entry.
+  if (nText >= 0) {
+    m_texts[static_cast<size_t>(nText)] = psz ? psz : "";
     return;
   }
   m_texts.emplace_back(psz ? psz : "");
-  slot.nText = static_cast<std::int32_t>(m_texts.size() - 1);
+  nText = static_cast<std::int32_t>(m_texts.size() - 1);
 }
 
 inline bool CVyrMemoryDataState::IsRecorded(int nAttrId) const {
@@ -95,57 +116,71 @@ inline bool CVyrMemoryDataState::IsRecorded(int nAttrId) const {
   return false;
 }
 
-inline void CVyrMemoryDataState::Record(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
+// Whether a write of the attribute must be seen one at a time, by the record
+// or by the observer.
+inline bool CVyrMemoryDataState::IsWatched(int nAttrId) const { return m_observer || IsRecorded(nAttrId); }
+
+inline void CVyrMemoryDataState::Record(int nAttrId, int nIndex, int nScope, Op op, Element e) {
   ++m_nWriteCount;
-  if (IsRecorded(nAttrId)) AppendWrite(nAttrId, nIndex, nScope, op, slot);
+  if (IsWatched(nAttrId)) Notify(nAttrId, nIndex, nScope, op, e);
 }
 
-void CVyrMemoryDataState::AppendWrite(int nAttrId, int nIndex, int nScope, Op op, const Slot& slot) {
-  Write w{nAttrId, nIndex, nScope, op, slot.kind, slot.dValue, slot.nValue, {}};
-  if (slot.kind == Kind::Text) w.strValue = m_texts[static_cast<size_t>(slot.nText)];
-  m_writes.push_back(std::move(w));
+void CVyrMemoryDataState::Notify(int nAttrId, int nIndex, int nScope, Op op, Element e) {
+  Write w{nAttrId, nIndex, nScope, op, Kind::None, 0.0, 0, {}};
+  if (op == Op::Set) {
+    const size_t o = static_cast<size_t>(e.nOffset);
+    w.kind = e.pPage->kinds[o];
+    const double dValue = e.pPage->values[o];
+    if (w.kind == Kind::Real) w.dValue = dValue;
+    if (w.kind == Kind::Int) w.nValue = static_cast<std::int32_t>(dValue);
+    if (w.kind == Kind::Text) w.strValue = m_texts[static_cast<size_t>((*e.pPage->texts.get())[o])];
+  }
+  if (m_observer) m_observer(w);
+  if (IsRecorded(nAttrId)) m_writes.push_back(std::move(w));
 }
 
 void CVyrMemoryDataState::SetTextValue(int nAttrId, const char* pszValue, int nIndex, int nScope, int) {
-  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
-  if (!s) s = SlotForWrite(nAttrId, nIndex, nScope);
-  StoreText(*s, pszValue);
-  s->kind = Kind::Text;
-  Record(nAttrId, nIndex, nScope, Op::Set, *s);
+  Element e = CachedElement(nAttrId, nIndex, nScope);
+  if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
+  StoreText(e, pszValue);
+  e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Text;
+  Record(nAttrId, nIndex, nScope, Op::Set, e);
 }
 
 void CVyrMemoryDataState::SetIntValue(int nAttrId, std::int32_t nValue, int nIndex, int nScope, int) {
-  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
-  if (!s) s = SlotForWrite(nAttrId, nIndex, nScope);
-  s->kind = Kind::Int;
-  s->nValue = nValue;
-  Record(nAttrId, nIndex, nScope, Op::Set, *s);
+  Element e = CachedElement(nAttrId, nIndex, nScope);
+  if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
+  e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Int;
+  e.pPage->values[static_cast<size_t>(e.nOffset)] = nValue;  // every int is a double exactly
+  Record(nAttrId, nIndex, nScope, Op::Set, e);
 }
 
 void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, int nScope, int) {
-  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
-  if (!s) s = SlotForWrite(nAttrId, nIndex, nScope);
-  s->kind = Kind::Real;
-  s->dValue = dValue;
-  Record(nAttrId, nIndex, nScope, Op::Set, *s);
+  Element e = CachedElement(nAttrId, nIndex, nScope);
+  if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
+  e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Real;
+  e.pPage->values[static_cast<size_t>(e.nOffset)] = dValue;
+  Record(nAttrId, nIndex, nScope, Op::Set, e);
 }
 
 void CVyrMemoryDataState::ClearValue(int nAttrId, int nIndex, int nScope, int) {
-  // The text entry stays with the slot for reuse; the kind says "no value".
-  Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
-  if (!s) s = const_cast<Slot*>(SlotForRead(nAttrId, nIndex, nScope));
-  if (s) s->kind = Kind::None;
-  Record(nAttrId, nIndex, nScope, Op::Clear, Slot());
+  // The text entry stays with the element for reuse; the kind says "no
+  // value". Clearing an element never written makes no page.
+  Element e = CachedElement(nAttrId, nIndex, nScope);
+  if (!e.pPage) e = ElementForRead(nAttrId, nIndex, nScope);
+  if (e.pPage) e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::None;
+  Record(nAttrId, nIndex, nScope, Op::Clear, e);
 }
 
 VyrRetVal CVyrMemoryDataState::GetValue(int nAttrId, int nIndex, int nScope) const {
-  const Slot* s = CachedDenseSlot(nAttrId, nIndex, nScope);
-  if (!s) s = SlotForRead(nAttrId, nIndex, nScope);
-  if (!s) return VyrRetVal::NoValue();
-  switch (s->kind) {
-    case Kind::Real: return VyrRetVal::Real(s->dValue);
-    case Kind::Int: return VyrRetVal::Int(s->nValue);
-    case Kind::Text: return VyrRetVal::Text(m_texts[static_cast<size_t>(s->nText)].c_str());
+  Element e = CachedElement(nAttrId, nIndex, nScope);
+  if (!e.pPage) e = ElementForRead(nAttrId, nIndex, nScope);
+  if (!e.pPage) return VyrRetVal::NoValue();
+  const size_t o = static_cast<size_t>(e.nOffset);
+  switch (e.pPage->kinds[o]) {
+    case Kind::Real: return VyrRetVal::Real(e.pPage->values[o]);
+    case Kind::Int: return VyrRetVal::Int(static_cast<std::int32_t>(e.pPage->values[o]));
+    case Kind::Text: return VyrRetVal::Text(m_texts[static_cast<size_t>((*e.pPage->texts.get())[o])].c_str());
     case Kind::None: break;
   }
   return VyrRetVal::NoValue();
@@ -159,21 +194,21 @@ void CVyrMemoryDataState::Clear() {
   m_nWriteCount = 0;
 }
 
-// A run of an attribute that is not recorded and lies in the dense range is
-// stored straight into its dense array: runs of different attributes touch
-// different slots, so the final values are those of the single calls. The
-// runs of recorded attributes are made as the single calls of this final
-// class (bound directly), element by element, so that the recorded list is
-// theirs, in their order.
+// A run of an attribute that no one watches, over non-negative indexes, is
+// stored straight into its pages: runs of different attributes touch
+// different elements, so the final values are those of the single calls.
+// The runs of watched attributes are made as the single calls of this final
+// class (bound directly), element by element, so that the record and the
+// observer see their writes in their order.
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
   if (nCount <= 0 || nRuns <= 0) return;
-  const bool bDense = nFirstIndex >= 0 && nFirstIndex <= kDenseLimit - nCount;
+  const bool bPaged = nFirstIndex >= 0 && nFirstIndex <= INT_MAX - (nCount - 1);
   std::vector<int>& single = m_singleRuns;  // the runs made element by element
   single.clear();
   for (int r = 0; r < nRuns; ++r) {
-    if (bDense && !IsRecorded(pRuns[r].nAttrId)) {
-      StoreDenseRun(pRuns[r], nFirstIndex, nCount, nScope);
+    if (bPaged && !IsWatched(pRuns[r].nAttrId)) {
+      StorePagedRun(pRuns[r], nFirstIndex, nCount, nScope);
       m_nWriteCount += static_cast<std::uint64_t>(nCount);
     } else {
       single.push_back(r);
@@ -183,21 +218,30 @@ void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int 
     for (int r : single) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
 }
 
-// Elements [nFirstIndex, nFirstIndex + nCount) of the dense range.
-void CVyrMemoryDataState::StoreDenseRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
-  SlotForWrite(run.nAttrId, nFirstIndex + nCount - 1, nScope);  // grows the array and refreshes the cache
-  Slot* const pSlots = CachedDenseSlot(run.nAttrId, nFirstIndex, nScope);
-  for (int k = 0; k < nCount; ++k) {
-    Slot& slot = pSlots[k];
-    if (!run.pReals) {
-      slot.kind = Kind::Int;
-      slot.nValue = run.pInts[k];
-    } else if (run.pReals[k] < run.dClearBelow) {
-      slot.kind = Kind::None;
+// Elements [nFirstIndex, nFirstIndex + nCount) of the non-negative table, a
+// page at a time.
+void CVyrMemoryDataState::StorePagedRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
+  for (int k = 0; k < nCount;) {
+    const Element e = ElementForWrite(run.nAttrId, nFirstIndex + k, nScope);
+    const int n = std::min(nCount - k, kPageSize - e.nOffset);
+    Kind* const pKinds = e.pPage->kinds.data() + e.nOffset;
+    double* const pValues = e.pPage->values.data() + e.nOffset;
+    if (run.pReals) {
+      const double* const pReals = run.pReals + k;
+      for (int i = 0; i < n; ++i) {
+        // A NaN is no less than the threshold: it is stored, as SetRealValue would.
+        const bool bClear = pReals[i] < run.dClearBelow;
+        pKinds[i] = bClear ? Kind::None : Kind::Real;
+        if (!bClear) pValues[i] = pReals[i];
+      }
     } else {
-      slot.kind = Kind::Real;
-      slot.dValue = run.pReals[k];
+      const std::int32_t* const pInts = run.pInts + k;
+      for (int i = 0; i < n; ++i) {
+        pKinds[i] = Kind::Int;
+        pValues[i] = pInts[i];
+      }
     }
+    k += n;
   }
 }
 
@@ -207,22 +251,32 @@ inline void CVyrMemoryDataState::StoreRunElement(const VyrValueRun& run, int k, 
   else SetRealValue(run.nAttrId, run.pReals[k], nIndex, nScope, nFlags);
 }
 
-// Numbers are filled in place from the dense array when the run lies in it;
-// anything else goes through GetValue and the record's assignment.
+// Numbers are filled in place from the pages of non-negative indexes, a page
+// at a time; texts, negative indexes and records that hold a text go through
+// GetValue and the record's assignment.
 void CVyrMemoryDataState::GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const {
-  if (nCount <= 0) return;
-  const Slot* pSlots = CachedDenseSlot(nAttrId, nFirstIndex, nScope);
-  if (!pSlots || !CachedDenseSlot(nAttrId, nFirstIndex + nCount - 1, nScope)) pSlots = nullptr;
-  for (int k = 0; k < nCount; ++k) {
-    VyrRetVal& out = pOut[k];
-    const Slot* s = pSlots ? pSlots + k : nullptr;
-    if (!s || out.m_nType == VYR_RV_TEXT || s->kind == Kind::Text) {
-      out = GetValue(nAttrId, nFirstIndex + k, nScope);
+  for (int k = 0; k < nCount;) {
+    const int nIndex = nFirstIndex + k;
+    if (nIndex < 0) {
+      pOut[k] = GetValue(nAttrId, nIndex, nScope);
+      ++k;
       continue;
     }
-    out.m_nStatus = s->kind == Kind::None ? VYR_RV_STATUS_NO_VALUE : VYR_RV_STATUS_OK;
-    out.m_nType = s->kind == Kind::Int ? VYR_RV_INT32 : VYR_RV_DOUBLE;
-    if (s->kind == Kind::Int) out.m_value.i32 = s->nValue;
-    else out.m_value.d = s->kind == Kind::Real ? s->dValue : 0.0;
+    const Element e = ElementForRead(nAttrId, nIndex, nScope);
+    const int n = std::min(nCount - k, kPageSize - e.nOffset);
+    for (int i = 0; i < n; ++i) {
+      VyrRetVal& out = pOut[k + i];
+      const size_t o = static_cast<size_t>(e.nOffset + i);
+      const Kind kind = e.pPage ? e.pPage->kinds[o] : Kind::None;
+      if (out.m_nType == VYR_RV_TEXT || kind == Kind::Text) {
+        out = GetValue(nAttrId, nIndex + i, nScope);
+        continue;
+      }
+      out.m_nStatus = kind == Kind::None ? VYR_RV_STATUS_NO_VALUE : VYR_RV_STATUS_OK;
+      out.m_nType = kind == Kind::Int ? VYR_RV_INT32 : VYR_RV_DOUBLE;
+      if (kind == Kind::Int) out.m_value.i32 = static_cast<std::int32_t>(e.pPage->values[o]);
+      else out.m_value.d = kind == Kind::Real ? e.pPage->values[o] : 0.0;
+    }
+    k += n;
   }
 }

@@ -1,7 +1,10 @@
 #include "CStdioFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +12,40 @@
 
 namespace {
 constexpr size_t kBufSize = 1 << 20;
+
+struct MemoryFiles {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::string_view> files;
+  std::atomic<size_t> nCount{0};  // lets Open skip the lock when none is registered
+};
+MemoryFiles& GetMemoryFiles() {
+  static MemoryFiles s_files;
+  return s_files;
+}
+
+bool FindMemoryFile(const char* pszName, std::string_view& bytes) {
+  MemoryFiles& m = GetMemoryFiles();
+  if (m.nCount.load(std::memory_order_acquire) == 0) return false;
+  std::lock_guard<std::mutex> lock(m.mutex);
+  auto it = m.files.find(pszName);
+  if (it == m.files.end()) return false;
+  bytes = it->second;
+  return true;
+}
+}  // namespace
+
+void CStdioFile::RegisterMemoryFile(const std::string& strName, std::string_view bytes) {
+  MemoryFiles& m = GetMemoryFiles();
+  std::lock_guard<std::mutex> lock(m.mutex);
+  m.files[strName] = bytes;
+  m.nCount.store(m.files.size(), std::memory_order_release);
+}
+
+void CStdioFile::UnregisterMemoryFile(const std::string& strName) {
+  MemoryFiles& m = GetMemoryFiles();
+  std::lock_guard<std::mutex> lock(m.mutex);
+  m.files.erase(strName);
+  m.nCount.store(m.files.size(), std::memory_order_release);
 }
 
 CStdioFile::CStdioFile() = default;
@@ -17,6 +54,16 @@ CStdioFile::~CStdioFile() { Close(); }
 BOOL CStdioFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException*) {
   Close();
   if (!pszFileName) return FALSE;
+  m_bText = (nOpenFlags & typeBinary) == 0;
+  std::string_view memory;
+  if (FindMemoryFile(pszFileName, memory)) {
+    // An empty buffer still needs an address that is not null.
+    m_pMemory = memory.data() ? memory.data() : "";
+    m_nMemory = memory.size();
+    m_strPath = pszFileName;
+    SeekToBegin();
+    return TRUE;
+  }
   int fd = ::open(pszFileName, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return FALSE;
   struct stat st;
@@ -25,7 +72,6 @@ BOOL CStdioFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException*)
     return FALSE;
   }
   m_fd = fd;
-  m_bText = (nOpenFlags & typeBinary) == 0;
   m_strPath = pszFileName;
   if (!m_buf) m_buf.reset(new char[kBufSize]);
   SeekToBegin();
@@ -35,21 +81,27 @@ BOOL CStdioFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException*)
 void CStdioFile::Close() {
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
+  m_pMemory = nullptr;
+  m_nMemory = 0;
   m_nBegin = m_nEnd = 0;
   m_bEof = false;
   m_bError = false;
+  m_bLineTooLong = false;
   m_nConsumed = 0;
 }
 
 void CStdioFile::SeekToBegin() {
-  if (m_fd < 0) return;
-  m_bError = ::lseek(m_fd, 0, SEEK_SET) < 0;
-  m_nBegin = m_nEnd = 0;
-  m_bEof = false;
+  if (!IsOpen()) return;
+  m_bError = m_pMemory ? false : ::lseek(m_fd, 0, SEEK_SET) < 0;
+  m_nBegin = 0;
+  m_nEnd = m_pMemory ? m_nMemory : 0;  // a buffer is read in place, all at once
+  m_bEof = m_pMemory != nullptr;
+  m_bLineTooLong = false;
   m_nConsumed = 0;
 }
 
 std::uint64_t CStdioFile::GetLength() const {
+  if (m_pMemory) return m_nMemory;
   struct stat st;
   if (m_fd < 0 || ::fstat(m_fd, &st) != 0) return 0;
   return static_cast<std::uint64_t>(st.st_size);
@@ -57,7 +109,7 @@ std::uint64_t CStdioFile::GetLength() const {
 
 // Moves the unread bytes to the front and reads more. False at end or error.
 bool CStdioFile::Fill() {
-  if (m_bEof || m_bError || m_fd < 0) return false;
+  if (m_bEof || m_bError || m_bLineTooLong || m_fd < 0) return false;
   if (m_nBegin > 0) {
     std::memmove(m_buf.get(), m_buf.get() + m_nBegin, m_nEnd - m_nBegin);
     m_nEnd -= m_nBegin;
@@ -80,9 +132,18 @@ bool CStdioFile::Fill() {
   }
 }
 
+// A line beyond the maximum length ends the reading for good: the bytes up
+// to that point are dropped, and the file reports the long line from now on.
+bool CStdioFile::StopAtLongLine(std::string& line) {
+  m_bLineTooLong = true;
+  line.clear();
+  line.shrink_to_fit();
+  return false;
+}
+
 bool CStdioFile::ReadLine(std::string& line) {
   line.clear();
-  if (m_fd < 0) return false;
+  if (!IsOpen() || m_bLineTooLong) return false;
   bool gotAny = false;
   bool terminated = false;
   for (;;) {
@@ -91,11 +152,12 @@ bool CStdioFile::ReadLine(std::string& line) {
       break;  // last line without a line end
     }
     gotAny = true;
-    const char* start = m_buf.get() + m_nBegin;
+    const char* start = Data() + m_nBegin;
     size_t avail = m_nEnd - m_nBegin;
     const char* nl = static_cast<const char*>(std::memchr(start, '\n', avail));
+    const size_t len = nl ? static_cast<size_t>(nl - start) : avail;
+    if (line.size() + len > m_nMaxLine) return StopAtLongLine(line);
     if (nl) {
-      size_t len = static_cast<size_t>(nl - start);
       line.append(start, len);
       m_nBegin += len + 1;
       m_nConsumed += len + 1;

@@ -1,11 +1,21 @@
 // A buffered text file in the manner of MFC's CStdioFile. Opened with
 // typeText, it reads a CR LF line end exactly as a LF line end, as Windows
 // text mode does; a CR that is not followed by LF stays in the line.
+//
+// A line may be long, but not endless: one longer than the maximum line
+// length (64 MiB unless set) stops the reading, so that a file without line
+// ends (a device such as /dev/zero, a log filled with garbage) ends with an
+// error instead of exhausting memory.
+//
+// A test or fuzz target may register a buffer under a file name: Open of
+// that name then reads the buffer in place, without a file. Nothing is
+// registered unless a caller asks.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "CString.h"
 
@@ -28,10 +38,20 @@ class CStdioFile {
   // Opens for reading; only modeRead is supported. Returns FALSE on failure.
   BOOL Open(const char* pszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
   void Close();
-  bool IsOpen() const { return m_fd >= 0; }
+  bool IsOpen() const { return m_fd >= 0 || m_pMemory; }
 
-  // Reads the next line without its line end, whatever its length. Returns
-  // false when no line is left (end of file) or on a read error.
+  static constexpr size_t kDefaultMaxLineLength = size_t{64} << 20;
+  void SetMaxLineLength(size_t nMax) { m_nMaxLine = nMax; }
+
+  // Opening pszFileName reads these bytes instead of a file until the name is
+  // unregistered; the bytes must outlive every file opened on them. For
+  // tests and fuzz targets: a host that registers nothing reads files only.
+  static void RegisterMemoryFile(const std::string& strName, std::string_view bytes);
+  static void UnregisterMemoryFile(const std::string& strName);
+
+  // Reads the next line without its line end, up to the maximum line length.
+  // Returns false when no line is left (end of file), on a read error, and
+  // from a line longer than the maximum on (LineTooLong() tells).
   bool ReadLine(std::string& line);
   bool ReadString(CString& line) { return ReadLine(line.str()); }
 
@@ -40,12 +60,19 @@ class CStdioFile {
   std::uint64_t GetPosition() const { return m_nConsumed; }
   std::uint64_t GetLength() const;
   bool HadError() const { return m_bError; }
+  bool LineTooLong() const { return m_bLineTooLong; }
   const CString& GetFilePath() const { return m_strPath; }
 
  private:
   bool Fill();
+  bool StopAtLongLine(std::string& line);
+  const char* Data() const { return m_pMemory ? m_pMemory : m_buf.get(); }
 
   int m_fd = -1;
+  const char* m_pMemory = nullptr;  // a registered buffer read in place, or null
+  size_t m_nMemory = 0;
+  size_t m_nMaxLine = kDefaultMaxLineLength;
+  bool m_bLineTooLong = false;
   bool m_bText = true;
   bool m_bEof = false;
   bool m_bError = false;

@@ -1,13 +1,14 @@
 // The run operations of the memory data state against the single calls they
 // stand for: random runs (shared attributes, clearing thresholds, NaNs,
-// elements that held texts, runs reaching past the dense range or starting
-// below 0) leave the same values and write count, and with recording on (of
-// every attribute or of one), the same list of writes.
+// elements that held texts, runs crossing pages or starting below 0) leave
+// the same values and write count, and with recording on (of every attribute
+// or of one) or an observer, the same list of writes.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "MemoryDataState.h"
@@ -24,9 +25,10 @@ struct RunCase {
 
 RunCase RandomCase(std::mt19937& rng) {
   RunCase c;
-  const int firsts[] = {0, 3, 1000, (1 << 20) - 4, -2, 2147483647 - 9};
+  const int firsts[] = {0, 3, 250, 1000, (1 << 20) - 4, -2, 2147483647 - 9};
   c.nFirst = firsts[rng() % std::size(firsts)];
-  c.nCount = static_cast<int>(rng() % 10);
+  // Now and then a run over three pages.
+  c.nCount = static_cast<int>(rng() % 10) + (rng() % 8 == 0 && c.nFirst < 2000 ? 600 : 0);
   c.nScope = rng() % 2 ? 0 : 2147483647;
   const int nRuns = 1 + static_cast<int>(rng() % 3);
   c.reals.resize(static_cast<size_t>(nRuns));
@@ -70,12 +72,25 @@ void ExpectSameValue(const VyrRetVal& a, const VyrRetVal& b, const char* what) {
 
 TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
   std::mt19937 rng(5);
-  enum class Recording { None, All, OnlyAttr2 };
-  for (Recording mode : {Recording::None, Recording::All, Recording::OnlyAttr2}) {
+  enum class Recording { None, All, OnlyAttr2, Observed };
+  for (Recording mode : {Recording::None, Recording::All, Recording::OnlyAttr2, Recording::Observed}) {
     CVyrMemoryDataState runs, singles;
+    // The observer of each lists its writes in its own record.
+    CVyrMemoryDataState observedRuns, observedSingles;
     for (CVyrMemoryDataState* ds : {&runs, &singles}) {
-      ds->SetRecordWrites(mode != Recording::None);
+      ds->SetRecordWrites(mode == Recording::All || mode == Recording::OnlyAttr2);
       if (mode == Recording::OnlyAttr2) ds->SetRecordedAttributes({2});
+    }
+    if (mode == Recording::Observed) {
+      for (auto [ds, pObserved] : {std::pair{&runs, &observedRuns}, std::pair{&singles, &observedSingles}}) {
+        pObserved->SetRecordWrites(true);
+        ds->SetWriteObserver([pObserved](const CVyrMemoryDataState::Write& w) {
+          if (w.op == CVyrMemoryDataState::Op::Clear) pObserved->ClearValue(w.nAttrId, w.nIndex, w.nScope, 0);
+          else if (w.kind == CVyrMemoryDataState::Kind::Int) pObserved->SetIntValue(w.nAttrId, w.nValue, w.nIndex, w.nScope, 0);
+          else if (w.kind == CVyrMemoryDataState::Kind::Real) pObserved->SetRealValue(w.nAttrId, w.dValue, w.nIndex, w.nScope, 0);
+          else pObserved->SetTextValue(w.nAttrId, w.strValue.c_str(), w.nIndex, w.nScope, 0);
+        });
+      }
     }
     for (int i = 0; i < 400; ++i) {
       // Now and then an element holds a text first.
@@ -97,14 +112,16 @@ TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
         }
       }
     }
-    ASSERT_EQ(runs.GetWrites().size(), singles.GetWrites().size());
-    EXPECT_EQ(runs.GetWrites().empty(), mode == Recording::None);
+    const CVyrMemoryDataState& listRuns = mode == Recording::Observed ? observedRuns : runs;
+    const CVyrMemoryDataState& listSingles = mode == Recording::Observed ? observedSingles : singles;
+    ASSERT_EQ(listRuns.GetWrites().size(), listSingles.GetWrites().size());
+    EXPECT_EQ(listRuns.GetWrites().empty(), mode == Recording::None);
     if (mode == Recording::OnlyAttr2) {
       for (const auto& w : runs.GetWrites()) EXPECT_EQ(w.nAttrId, 2);
     }
-    for (size_t w = 0; w < runs.GetWrites().size(); ++w) {
-      const auto& a = runs.GetWrites()[w];
-      const auto& b = singles.GetWrites()[w];
+    for (size_t w = 0; w < listRuns.GetWrites().size(); ++w) {
+      const auto& a = listRuns.GetWrites()[w];
+      const auto& b = listSingles.GetWrites()[w];
       EXPECT_TRUE(a.nAttrId == b.nAttrId && a.nIndex == b.nIndex && a.nScope == b.nScope && a.op == b.op &&
                   a.kind == b.kind && a.nValue == b.nValue && a.strValue == b.strValue &&
                   (a.dValue == b.dValue || (std::isnan(a.dValue) && std::isnan(b.dValue))))

@@ -88,10 +88,13 @@ std::string Describe(const CVyrMemoryDataState::Write& w) {
   return s;
 }
 
+// An observer sees the same writes as the record, as they happen.
 TEST(MemoryDataState, RecordsWritesInOrder) {
   CVyrMemoryDataState ds;
   ds.SetIntValue(kLevelAttr, 9, 0, kMsg, 0);  // before recording: counted, not kept
   ds.SetRecordWrites(true);
+  std::vector<std::string> observed;
+  ds.SetWriteObserver([&](const CVyrMemoryDataState::Write& w) { observed.push_back(Describe(w)); });
   ds.SetRealValue(kFreqAttr, 2.5, 1, kPlan, 0);
   ds.SetTextValue(kTextAttr, "t", 2, kMsg, 0);
   ds.ClearValue(kFreqAttr, 1, kPlan, 0);
@@ -100,6 +103,7 @@ TEST(MemoryDataState, RecordsWritesInOrder) {
   for (const auto& w : ds.GetWrites()) writes.push_back(Describe(w));
   EXPECT_EQ(writes, (std::vector<std::string>{"set 102[1]@0 real 2.500000", "set 103[2]@2147483647 text t",
                                               "clear 102[1]@0", "set 105[4]@2147483647 int -3"}));
+  EXPECT_EQ(observed, writes);
   EXPECT_EQ(ds.GetWriteCount(), 5u);
   ds.ClearWrites();
   EXPECT_TRUE(ds.GetWrites().empty());

@@ -1,5 +1,5 @@
-// The text file and the line reader: line ends, long lines, rewinding and
-// files that cannot be opened.
+// The text file and the line reader: line ends, long lines, the maximum line
+// length, memory files, rewinding and files that cannot be opened.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -48,11 +48,17 @@ struct LineCase {
 
 class LineEndTest : public testing::TestWithParam<LineCase> {};
 
+// A file on disk and the same bytes registered as a memory file read alike.
 TEST_P(LineEndTest, ReadsTheExpectedLines) {
   TempDir dir;
   ReadResult r = ReadAll(dir.Write("log.txt", GetParam().bytes));
   EXPECT_EQ(r.lines, GetParam().lines);
   EXPECT_EQ(r.endCode, ROL_END_OF_FILE);
+  CStdioFile::RegisterMemoryFile("memory.txt", GetParam().bytes);
+  ReadResult m = ReadAll("memory.txt");
+  CStdioFile::UnregisterMemoryFile("memory.txt");
+  EXPECT_EQ(m.lines, GetParam().lines);
+  EXPECT_EQ(m.endCode, ROL_END_OF_FILE);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,6 +111,32 @@ TEST(LineReader, LinesStraddlingTheReadBufferReadWhole) {
     EXPECT_TRUE(r.lines[1] == second);
     EXPECT_EQ(r.lines[2], "end");
   }
+}
+
+// A line beyond the maximum stops the reading with its own code, for good,
+// on disk (across buffer refills) and in memory alike; a line of exactly the
+// maximum is read.
+TEST(LineReader, LineBeyondTheMaximumStopsTheReading) {
+  const size_t nMax = kReadBuffer + 100;
+  const std::string atMax = Pattern(nMax, 2);
+  const std::string bytes = "a\n" + atMax + "\n" + atMax + "x\nb\n";
+  TempDir dir;
+  const std::string path = dir.Write("long.txt", bytes);
+  CStdioFile::RegisterMemoryFile("long-in-memory.txt", bytes);
+  for (const std::string& name : {path, std::string("long-in-memory.txt")}) {
+    SCOPED_TRACE(name);
+    CStdioFile file;
+    ASSERT_TRUE(file.Open(name.c_str(), CStdioFile::modeRead | CStdioFile::typeText));
+    file.SetMaxLineLength(nMax);
+    CString line;
+    ASSERT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_OK);
+    ASSERT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_OK);
+    EXPECT_TRUE(line.str() == atMax);
+    EXPECT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_LINE_TOO_LONG);
+    EXPECT_TRUE(line.IsEmpty());
+    EXPECT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_LINE_TOO_LONG);
+  }
+  CStdioFile::UnregisterMemoryFile("long-in-memory.txt");
 }
 
 TEST(LineReader, SeekToBeginReadsAgainFromTheStart) {

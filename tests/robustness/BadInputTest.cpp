@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CStdioFile.h"
 #include "RobustnessSupport.h"
 #include "VyrDecodeDevice.h"
 
@@ -73,6 +74,9 @@ TEST_F(BadInput, RefusedLogsGiveTheirCodeAndNoMessage) {
       // A CR alone ends no line: the whole file is its software line.
       {"CR-only line ends", kSoftware + "\r" + kColumns + "\r12:00:01\t03/15/05\r", 1004},
       {"NUL bytes only", std::string(100, '\0'), 1004},
+      // A file without line ends (a device, say) stops at the maximum line length.
+      {"a line beyond 64 MiB", kSoftware + "\n" + std::string(CStdioFile::kDefaultMaxLineLength + 1, '-'),
+       ROL_LINE_TOO_LONG},
   };
   for (const RefusedCase& c : cases) {
     const RecordedLoad load = Load(c.bytes);

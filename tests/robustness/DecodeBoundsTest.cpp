@@ -1,6 +1,7 @@
 // Decoding work stays in proportion to the payload: a scan set-up of
 // thousands of bands is read through one index of the header, a repeated
-// field name is decoded once, and a frequency plan stops at its cap.
+// field name is decoded once, and a frequency plan stops at its cap and at
+// the decode device's plan budget.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -96,5 +97,25 @@ TEST_F(DecodeBounds, FrequencyPlanStopsAtItsCap) {
   EXPECT_EQ(kMaxScanFrequencies, Int("ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX", 1));
   EXPECT_TRUE(Has("ATTR_ID_SCAN_LOG_FREQ", kMaxScanFrequencies - 1, kPlan));
   EXPECT_FALSE(Has("ATTR_ID_SCAN_LOG_FREQ", kMaxScanFrequencies, kPlan));
+}
+
+TEST_F(DecodeBounds, PlansBeyondTheBudgetAreCutUntilMessagesEarnMore) {
+  // Each header asks for 1,000,001 frequencies; the budget starts at two
+  // full plans and grows by four frequencies per message byte.
+  dataState.SetRecordWrites(false);
+  const std::string header = "nbScannedBandwidths^startFrequencies1^stopFrequencies1^frequencyStep1^1;0;1000;1;";
+  const int nEarned = static_cast<int>(CHytemPlanBudget::kPerMessageByte) * static_cast<int>(header.size() + 1);
+  const std::string levels(1 << 20, '1');  // a 1 MB message earns four million
+  struct Step {
+    bool bHeader;
+    int nPlan;  // the plan's length after the step
+  };
+  const Step steps[] = {{true, kMaxScanFrequencies}, {true, kMaxScanFrequencies}, {true, 3 * nEarned},
+                        {true, nEarned}, {false, nEarned}, {true, kMaxScanFrequencies}};
+  for (const Step& step : steps) {
+    if (step.bHeader) Decode(header, kHytemMsgClassHeader);
+    else Decode("Time^Comment^12:00:01;" + levels + ";", kHytemMsgClassMeasurement);
+    EXPECT_EQ(step.nPlan, Int("ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX", 1));
+  }
 }
 }  // namespace

@@ -54,12 +54,15 @@ void AddWrite(CDigest& digest, const CVyrMemoryDataState::Write& w) {
 // Decodes each message as the reader hands it on.
 class CDecodingSink final : public IDataFileMessageSink {
  public:
-  CDecodingSink(HytemLogRun& run, const HytemMessageCheck& check)
+  CDecodingSink(HytemLogRun& run, const HytemMessageCheck& check, int nPlanCap)
       : m_run(run),
         m_check(check),
         m_device(CreateHytemDecodeDevice(
             CVyrDeviceTypeInfo(kHytemDeviceType, 0, -1, 0, 0x10000800ULL, "Hytem Scanner", "Hytem", 0ULL))) {
     m_dataState.SetRecordWrites(true);
+    if (CHytemPlanBudget* pBudget = HytemPlanBudgetOf(dynamic_cast<CVyrDecodeReceiver*>(m_device.get()));
+        pBudget && nPlanCap > 0)
+      pBudget->ScaleDown(nPlanCap);
   }
 
   RolRetc OnMessage(CDataFile& file, const CVyrGenericHsMessage& msg) override {
@@ -114,7 +117,7 @@ void InitHytemModuleForTests() {
   InitHytemNameValueDefns();
 }
 
-HytemLogRun RunHytemLog(const std::string& path, const HytemMessageCheck& check) {
+HytemLogRun RunHytemLog(const std::string& path, const HytemMessageCheck& check, int nPlanCap) {
   HytemLogRun run;
   CDataFile* pReader = CreateHytemDataFile();
   if (!pReader) {
@@ -123,7 +126,7 @@ HytemLogRun RunHytemLog(const std::string& path, const HytemMessageCheck& check)
   }
   pReader->GetControllingUnknown()->AddRef();  // the factory's object starts with no reference
   std::unique_ptr<CDataFile, ReleaseReader> reader(pReader);
-  CDecodingSink sink(run, check);
+  CDecodingSink sink(run, check, nPlanCap);
   reader->SetMessageSink(&sink);
   run.rc = reader->LoadDataFile(path.c_str(), "");
   reader->SetMessageSink(nullptr);

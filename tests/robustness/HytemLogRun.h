@@ -29,4 +29,6 @@ struct HytemLogRun {
 using HytemMessageCheck = std::function<void(const CVyrGenericHsMessage&, const CVyrExpandedMessage&)>;
 
 // Loads and decodes the log at path; rc is -1 when the factory gives no reader.
-HytemLogRun RunHytemLog(const std::string& path, const HytemMessageCheck& check = nullptr);
+// A plan cap above 0 scales the decode device's frequency plans down to it
+// (CHytemPlanBudget::ScaleDown), for fuzz targets.
+HytemLogRun RunHytemLog(const std::string& path, const HytemMessageCheck& check = nullptr, int nPlanCap = 0);
