@@ -113,38 +113,48 @@ std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, s
 }
 
 // The ranked lists, strongest first, down to the threshold: per rank, the
-// level, the element's place in the band and its frequency in MHz.
+// level, the element's place in the band and its frequency in MHz. With the
+// run operations the ranks go in pieces, so that a line of millions of
+// levels does not hold three more arrays of them.
 void WriteRankedLevels(IVyrDataState* pDataState, const std::vector<CWScanMeasurementStruct>& records,
                        double dThreshold) {
   if (pDataState->IsSortOutputSuppressed()) return;
-  std::vector<double> levels;
-  std::vector<std::int32_t> places;
-  std::vector<double> freqsMHz;
-  levels.reserve(records.size());
-  places.reserve(records.size());
-  freqsMHz.reserve(records.size());
-  for (const CWScanMeasurementStruct& record : records) {
-    const double dLevel = record.nRxLev * 0.001;
-    if (dLevel < dThreshold) break;  // every later record is weaker
-    levels.push_back(dLevel);
-    places.push_back(record.nIndex);
-    freqsMHz.push_back(static_cast<double>(record.llFreqHz) * 0.000001);
-  }
-  const int nRanks = static_cast<int>(levels.size());
-  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) {
-    constexpr double kStoreAll = -std::numeric_limits<double>::infinity();
-    const VyrValueRun runs[] = {
-        {g_nAttrScanSortSigLevelBySigLev, levels.data(), nullptr, kStoreAll},
-        {g_nAttrScanSortIndexBySigLev, nullptr, places.data(), kStoreAll},
-        {g_nAttrScanSortFreqBySigLev, freqsMHz.data(), nullptr, kStoreAll},
-    };
-    pRuns->SetValueRuns(runs, 3, 0, nRanks, kVyrScopeMessage, 0);
+  // Records are strongest first: the ranks end at the first one below the threshold.
+  const auto weak = std::find_if(records.begin(), records.end(), [&](const CWScanMeasurementStruct& record) {
+    return record.nRxLev * 0.001 < dThreshold;
+  });
+  const int nRanks = static_cast<int>(weak - records.begin());
+  IVyrDataStateRuns* pRuns = pDataState->QueryRuns();
+  if (!pRuns) {
+    for (int r = 0; r < nRanks; ++r) {
+      const CWScanMeasurementStruct& record = records[static_cast<size_t>(r)];
+      pDataState->SetRealValue(g_nAttrScanSortSigLevelBySigLev, record.nRxLev * 0.001, r, kVyrScopeMessage, 0);
+      pDataState->SetIntValue(g_nAttrScanSortIndexBySigLev, record.nIndex, r, kVyrScopeMessage, 0);
+      pDataState->SetRealValue(g_nAttrScanSortFreqBySigLev, static_cast<double>(record.llFreqHz) * 0.000001, r,
+                               kVyrScopeMessage, 0);
+    }
     return;
   }
-  for (int r = 0; r < nRanks; ++r) {
-    pDataState->SetRealValue(g_nAttrScanSortSigLevelBySigLev, levels[r], r, kVyrScopeMessage, 0);
-    pDataState->SetIntValue(g_nAttrScanSortIndexBySigLev, places[r], r, kVyrScopeMessage, 0);
-    pDataState->SetRealValue(g_nAttrScanSortFreqBySigLev, freqsMHz[r], r, kVyrScopeMessage, 0);
+  constexpr int kPiece = 4096;
+  const size_t nPiece = static_cast<size_t>(std::min(nRanks, kPiece));
+  std::vector<double> levels(nPiece);
+  std::vector<std::int32_t> places(nPiece);
+  std::vector<double> freqsMHz(nPiece);
+  constexpr double kStoreAll = -std::numeric_limits<double>::infinity();
+  const VyrValueRun runs[] = {
+      {g_nAttrScanSortSigLevelBySigLev, levels.data(), nullptr, kStoreAll},
+      {g_nAttrScanSortIndexBySigLev, nullptr, places.data(), kStoreAll},
+      {g_nAttrScanSortFreqBySigLev, freqsMHz.data(), nullptr, kStoreAll},
+  };
+  for (int r0 = 0; r0 < nRanks; r0 += kPiece) {
+    const int n = std::min(nRanks - r0, kPiece);
+    for (int i = 0; i < n; ++i) {
+      const CWScanMeasurementStruct& record = records[static_cast<size_t>(r0 + i)];
+      levels[static_cast<size_t>(i)] = record.nRxLev * 0.001;
+      places[static_cast<size_t>(i)] = record.nIndex;
+      freqsMHz[static_cast<size_t>(i)] = static_cast<double>(record.llFreqHz) * 0.000001;
+    }
+    pRuns->SetValueRuns(runs, 3, r0, n, kVyrScopeMessage, 0);
   }
 }
 
