@@ -19,7 +19,12 @@ std::string CPluginHost::DefaultFolder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return "plugins";
-  return (exe.parent_path() / "plugins").string();
+  // In the build tree the plug-ins lie beside the program; an installed
+  // program finds them under its prefix.
+  const fs::path beside = exe.parent_path() / "plugins";
+  const fs::path installed = (exe.parent_path() / KEL_INSTALLED_PLUGIN_DIR).lexically_normal();
+  if (!fs::is_directory(beside, ec) && fs::is_directory(installed, ec)) return installed.string();
+  return beside.string();
 }
 
 int CPluginHost::LoadFolder(const std::string& folder, std::vector<std::string>& errors) {

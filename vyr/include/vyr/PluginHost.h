@@ -19,7 +19,8 @@ class CPluginHost {
   // Returns the number of modules loaded.
   int LoadFolder(const std::string& folder, std::vector<std::string>& errors);
 
-  // The default plug-in folder: "plugins" beside the running executable.
+  // The default plug-in folder: "plugins" beside the running executable, or,
+  // for an installed program without one, lib/kel4hytem/plugins under its prefix.
   static std::string DefaultFolder();
 
  private:
