@@ -6,9 +6,17 @@
 #include "vyr/Json.h"
 
 namespace {
-void AppendNumberOrNull(std::string& out, double d) {
-  if (std::isfinite(d)) AppendShortestDouble(out, d);
-  else out += "null";
+// A level or frequency, always with a fraction or an exponent: GIS readers
+// type a field by its values, and a whole number such as 925 would make the
+// field an integer one in the logs where every value happens to be whole.
+void AppendRealOrNull(std::string& out, double d) {
+  if (!std::isfinite(d)) {
+    out += "null";
+    return;
+  }
+  size_t start = out.size();
+  AppendShortestDouble(out, d);
+  if (out.find_first_of(".e", start) == std::string::npos) out += ".0";
 }
 
 // The strongest level of a message: the first of the highest, NaN never.
@@ -68,9 +76,9 @@ void CGeoJsonWriter::AppendFeature(std::string& out, const ExportMessage& m) con
   AppendJsonInt(out, static_cast<long long>(m.rows.size()));
   if (const LevelRow* best = Strongest(m.rows)) {
     out += ", \"max_level_dbm\": ";
-    AppendNumberOrNull(out, best->dLevel);
+    AppendRealOrNull(out, best->dLevel);
     out += ", \"max_frequency_mhz\": ";
-    AppendNumberOrNull(out, best->bHasFrequency ? best->dFrequencyMHz : NAN);
+    AppendRealOrNull(out, best->bHasFrequency ? best->dFrequencyMHz : NAN);
   }
   if (!m.levels.IsScan()) AppendChannelProperties(out, m.rows);
   out += "}}";
@@ -88,13 +96,13 @@ void CGeoJsonWriter::AppendChannelProperties(std::string& out, const std::vector
   for (int e = 0; e < m_channels.Count(); ++e) {
     while (row != rows.end() && row->nBin < e) ++row;
     property(e);
-    if (row != rows.end() && row->nBin == e) AppendNumberOrNull(out, row->dLevel);
+    if (row != rows.end() && row->nBin == e) AppendRealOrNull(out, row->dLevel);
     else out += "null";
   }
   for (; row != rows.end(); ++row) {
     if (row->nBin < m_channels.Count()) continue;
     property(row->nBin);
-    AppendNumberOrNull(out, row->dLevel);
+    AppendRealOrNull(out, row->dLevel);
   }
 }
 

@@ -4,10 +4,11 @@
 // decimal degrees. Properties: file, message, time, time_ms, quality, levels
 // (how many levels the message left), max_level_dbm and max_frequency_mhz
 // (its strongest level and where; absent when it left none) and, in a channel
-// log, ch1_dbm, ch2_dbm, ... (null for a channel without a level). JSON has
-// no infinities or NaN: a non-finite number is written as null. Features are
-// written as the log is decoded; the messages skipped for want of a position
-// are counted per log.
+// log, ch1_dbm, ch2_dbm, ... (null for a channel without a level); levels
+// and frequencies always with a fraction (-55.0), so that GIS readers type
+// them as reals. JSON has no infinities or NaN: a non-finite number is
+// written as null. Features are written as the log is decoded; the messages
+// skipped for want of a position are counted per log.
 #pragma once
 
 #include <cstdint>
