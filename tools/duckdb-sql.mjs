@@ -1,7 +1,8 @@
 #!/usr/bin/env node
 // Runs the SQL statements of a file (or of standard input) with DuckDB for
 // Node.js and prints each statement's result: a tab-separated table with a
-// header line, or with --json one JSON array of row objects per statement and
+// header line (an empty field for NULL), the tables parted by an empty line,
+// or with --json one JSON array of row objects per statement and
 // line. DuckDB comes from the npm package @duckdb/node-api, which ships its
 // engine; tools/install-duckdb.sh installs it into DUCKDB_NODE_DIR (default
 // build/duckdb of this checkout).
@@ -46,7 +47,10 @@ try {
   for (let i = 0; i < statements.count; ++i) {
     const reader = await (await statements.prepare(i)).runAndReadAll();
     if (json) process.stdout.write(JSON.stringify(reader.getRowObjectsJson()) + '\n');
-    else printTable(reader);
+    else {
+      if (i > 0) process.stdout.write('\n');
+      printTable(reader);
+    }
   }
 } catch (e) {
   process.stderr.write(`duckdb-sql: ${e.message}\n`);
