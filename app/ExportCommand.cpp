@@ -1,11 +1,14 @@
-// vyrhost export: the bin levels of logs as CSV or JSON Lines rows.
+// vyrhost export: the bin levels of logs as CSV or JSON Lines rows, GeoJSON
+// points or rtl_power sweep lines, all logs into one output.
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandLine.h"
 #include "Commands.h"
-#include "ExportFormats.h"
+#include "ExportWriter.h"
 #include "OutputFile.h"
 #include "OutputWriter.h"
 #include "Progress.h"
@@ -13,14 +16,21 @@
 
 namespace {
 const char kExportUsage[] =
-    "usage: vyrhost export (--csv | --jsonl) [-o OUT] [--level-threshold DBM] FILE...\n"
+    "usage: vyrhost export (--csv | --jsonl | --geojson | --sweeps) [-o OUT] [--level-threshold DBM] FILE...\n"
     "Try 'vyrhost --help' for more.\n";
 
+// The format options, one of which is given.
+const std::pair<const char*, ExportFormat> kFormatOptions[] = {
+    {"--csv", ExportFormat::Csv},
+    {"--jsonl", ExportFormat::Jsonl},
+    {"--geojson", ExportFormat::GeoJson},
+    {"--sweeps", ExportFormat::Sweeps}};
+
 // Exports one log. Returns false when the log failed.
-bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& out) {
+bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter& out) {
   DecodeOptions options;
   options.bWantTexts = false;
-  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
+  options.recordedAttributes = writer.RecordedAttributes();
   CLogDecoder decoder(options);
   CLevelRowExtractor extractor;
   std::vector<LevelRow> rows;
@@ -31,16 +41,15 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
   auto onFile = [&](const DecodedFileInfo& info) { start = info.startTime; };
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
-    if (rows.empty()) return;
-    MessageFacts facts = GetMessageFacts(m, start);
-    if (format == ExportFormat::Csv) AppendCsvRows(out.Buffer(), path, facts, rows);
-    else AppendJsonlRows(out.Buffer(), path, facts, rows);
+    writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
     out.MaybeFlush();
     if (out.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   out.Flush();
+  std::string note = writer.EndFile(path);
+  if (!note.empty() && !out.Failed()) std::fprintf(stderr, "%s\n", note.c_str());
   if (rc == ROL_OK || out.Failed()) return rc == ROL_OK;
   std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
   return false;
@@ -48,14 +57,19 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
 
 bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ExportFormat& format) {
   static const std::vector<OptionDefn> options = {
-      {"--csv", nullptr, false}, {"--jsonl", nullptr, false}, {"--output", "-o", true},
-      {"--level-threshold", nullptr, true}};
+      {"--csv", nullptr, false},      {"--jsonl", nullptr, false},        {"--geojson", nullptr, false},
+      {"--sweeps", nullptr, false},   {"--output", "-o", true},           {"--level-threshold", nullptr, true}};
   if (!ParseCommandLine("export", args, options, cl)) return false;
-  if (cl.Has("--csv") == cl.Has("--jsonl")) {
-    std::fprintf(stderr, "vyrhost export: give one of --csv and --jsonl\n");
+  int nFormats = 0;
+  for (const auto& [name, f] : kFormatOptions) {
+    if (!cl.Has(name)) continue;
+    format = f;
+    ++nFormats;
+  }
+  if (nFormats != 1) {
+    std::fprintf(stderr, "vyrhost export: give one of --csv, --jsonl, --geojson and --sweeps\n");
     return false;
   }
-  format = cl.Has("--csv") ? ExportFormat::Csv : ExportFormat::Jsonl;
   if (cl.Has("--level-threshold")) {
     double d = 0;
     if (!ParseNumber(cl.Get("--level-threshold"), d)) {
@@ -96,11 +110,13 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
   int nWriteErrno = 0;
   {
     COutputWriter out(output.Stream());
-    if (format == ExportFormat::Csv) AppendCsvHeader(out.Buffer());
+    std::unique_ptr<CExportWriter> writer = MakeExportWriter(format);
+    writer->Begin(out.Buffer());
     for (const std::string& path : cl.files) {
-      allOk = ExportOneFile(path, format, out) && allOk;
+      allOk = ExportOneFile(path, *writer, out) && allOk;
       if (out.Failed()) break;
     }
+    writer->End(out.Buffer());
     out.Flush();
     nWriteErrno = out.Errno();
   }

@@ -9,7 +9,9 @@
 
 #include "vyr/LevelRows.h"
 
-enum class ExportFormat { Csv, Jsonl };
+// The formats of `vyrhost export`: the two row formats here, and GeoJSON
+// points and rtl_power sweep rows (ExportGeoJson.h, ExportSweeps.h).
+enum class ExportFormat { Csv, Jsonl, GeoJson, Sweeps };
 
 // The CSV header line.
 void AppendCsvHeader(std::string& out);

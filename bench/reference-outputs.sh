@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Decodes a fixed set of logs (the samples, generated logs of every kind with
 # LF and CR LF line ends, and hand-made logs full of unusual number texts and
-# payload delimiters) in every output format, and exports and reports them,
+# payload delimiters) in every output format, and exports (in every export format) and reports them,
 # so that two builds can be compared byte for byte:
 #
 #   bench/reference-outputs.sh BIN_DIR OUT_DIR
@@ -116,7 +116,11 @@ for f in *.h??; do
   "$bin/vyrhost" decode --format jsonl --level-threshold -90 "$f" >"$out/out/$f.t90.jsonl" 2>&1 || true
   "$bin/vyrhost" export --csv "$f" >"$out/out/$f.export.csv" 2>&1 || true
   "$bin/vyrhost" export --jsonl "$f" >"$out/out/$f.export.jsonl" 2>&1 || true
+  "$bin/vyrhost" export --geojson "$f" >"$out/out/$f.export.geojson" 2>&1 || true
+  "$bin/vyrhost" export --sweeps "$f" >"$out/out/$f.export.sweeps.csv" 2>&1 || true
   { "$bin/vyrhost" report -o "$out/out/$f.report.html" "$f" 2>&1 || true; } | sed "s|$out/||" >"$out/out/$f.report.log"
 done
 # Several logs in one export.
-"$bin/vyrhost" export --csv gen_scan400.h2m odd_scan.h2m gen_channels.h1m >"$out/out/several.export.csv" 2>&1 || true
+for format in csv geojson sweeps; do
+  "$bin/vyrhost" export --$format gen_scan400.h2m odd_scan.h2m gen_channels.h1m >"$out/out/several.export.$format" 2>&1 || true
+done

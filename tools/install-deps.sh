@@ -15,6 +15,8 @@ command -v python3 >/dev/null || need+=(python3)
 for module in numpy pandas pytest matplotlib; do
   /usr/bin/python3 -c "import $module" 2>/dev/null || need+=("python3-$module")
 done
+# GDAL's ogrinfo and ogr2ogr read the GeoJSON export in its test.
+command -v ogr2ogr >/dev/null || need+=(gdal-bin)
 /usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.exists(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' 2>/dev/null ||
   need+=(python3-dev)
 

@@ -38,7 +38,8 @@ class OutputSafetyTest(unittest.TestCase):
         os.symlink(self.log, self.path("link.h2m"))
         os.link(self.log, self.path("hard.h2m"))
         for out in ("in.h2m", "link.h2m", "hard.h2m"):
-            for command in (["export", "--csv"], ["export", "--jsonl"], ["report"]):
+            for command in (["export", "--csv"], ["export", "--jsonl"], ["export", "--geojson"], ["export", "--sweeps"],
+                            ["report"]):
                 with self.subTest(out=out, command=command):
                     r = run(*command, "-o", self.path(out), self.log)
                     self.assertEqual(r.returncode, 1)
@@ -65,7 +66,8 @@ class OutputSafetyTest(unittest.TestCase):
     def test_failed_writes_are_errors(self):
         cases = [
             ["info", self.log], ["formats"], ["decode", self.log], ["decode", "--jobs", "2", self.log, self.log],
-            ["export", "--csv", self.log], ["report", "-o", "-", self.log],
+            ["export", "--csv", self.log], ["export", "--geojson", self.log], ["export", "--sweeps", self.log],
+            ["report", "-o", "-", self.log],
         ]
         for args in cases:
             with self.subTest(args=args), open("/dev/full", "wb") as full:

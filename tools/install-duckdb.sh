@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs DuckDB for Node.js (the npm package `@duckdb/node-api`, which ships
+# the engine) into a folder of its own, for the README's SQL examples and their
+# test. Quiet when it is already there.
+#
+#   tools/install-duckdb.sh [DIR]     (default: $DUCKDB_NODE_DIR, else build/duckdb)
+#
+# Exit status: 0 when DIR/node_modules/@duckdb/node-api is there afterwards,
+# 1 when it cannot be installed (no node or npm and no way to install them
+# from Debian, no npm registry).
+set -uo pipefail
+
+dir=${1:-${DUCKDB_NODE_DIR:-"$(cd "$(dirname "$0")/.." && pwd)/build/duckdb"}}
+package=@duckdb/node-api
+[ -e "$dir/node_modules/$package/package.json" ] && exit 0
+if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-duckdb.sh: node and npm are missing; not root and no sudo" >&2; exit 1; }
+    SUDO="sudo -n"
+  fi
+  echo "Installing: nodejs npm"
+  $SUDO apt-get update -qq || true
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null ||
+    { echo "install-duckdb.sh: nodejs and npm cannot be installed" >&2; exit 1; }
+fi
+mkdir -p "$dir" || exit 1
+[ -e "$dir/package.json" ] || printf '{"private": true}\n' >"$dir/package.json"
+echo "Installing: $package into $dir"
+npm install --prefix "$dir" --no-audit --no-fund --loglevel=error "$package" >&2 ||
+  { echo "install-duckdb.sh: $package cannot be installed" >&2; exit 1; }
+[ -e "$dir/node_modules/$package/package.json" ]
