@@ -60,8 +60,13 @@ class CFileSink final : public IOutputSink {
   // back goes out, and from then on it writes directly.
   void TakeTurn() {
     std::lock_guard<std::mutex> g(m_lock);
+    // In pieces, so that a failure elsewhere stops the copy soon.
     int nErrno = m_spool.CopyOut([&](const char* data, size_t size) {
-      return !m_shared.Failed() && WriteStdout(data, size) == 0;
+      for (size_t n; size > 0; data += n, size -= n) {
+        n = std::min<size_t>(size, 1 << 16);
+        if (m_shared.Failed() || WriteStdout(data, n) != 0) return false;
+      }
+      return true;
     });
     if (nErrno != 0) m_shared.Fail(SpoolError(nErrno));
     std::lock_guard<std::mutex> s(m_shared.lock);
@@ -162,11 +167,13 @@ bool RunFilesInOrder(const std::vector<std::string>& files, int nJobs, const Fil
       shared.cv.notify_all();
     }
   };
+  // The first file writes directly from its first byte.
+  sinks[0]->TakeTurn();
   std::vector<std::thread> threads;
   for (size_t t = 0; t < nThreads; ++t) threads.emplace_back(worker);
   bool allOk = true;
   for (size_t i = 0; i < files.size(); ++i) {
-    sinks[i]->TakeTurn();
+    if (i > 0) sinks[i]->TakeTurn();
     FileResult r;
     {
       std::unique_lock<std::mutex> g(shared.lock);
