@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Measures `vyrhost decode --format jsonl --jobs 4` over a large scan log
 followed by small logs: the time to the first byte of output, the whole
-time, and the peak of spooled output held in temporary files.
+time, the peak memory, and the peak of spooled output held in temporary files.
 
     bench/jobs-stream.py BIN_DIR [--size MB] [--jobs N] [--big-second] [--bigs N]
 
@@ -15,6 +15,7 @@ decoded ahead of a large one being written."""
 
 import argparse
 import os
+import resource
 import subprocess
 import tempfile
 import threading
@@ -79,7 +80,8 @@ def main():
     print(f"files: {os.path.basename(files[0])} first, {len(files)} logs, {a.bigs} big of {a.size} MiB, --jobs {a.jobs}")
     print(f"exit {rc}, output {n / 2**20:.1f} MiB")
     print(f"first byte after {first_at:.3f} s, all after {total:.2f} s")
-    print(f"peak spooled in temporary files: {peak[0] / 2**20:.1f} MiB")
+    print(f"peak spooled in temporary files: {peak[0] / 2**20:.1f} MiB, "
+          f"peak memory (largest child RSS) {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024:.0f} MiB")
 
 
 if __name__ == "__main__":
