@@ -128,9 +128,11 @@ class StreamingTest(unittest.TestCase):
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails with EFBIG
                 resource.setrlimit(resource.RLIMIT_FSIZE, (max_file_size, max_file_size))
         env = dict(os.environ, TMPDIR=tmpdir) if tmpdir else None
-        return subprocess.Popen([VYRHOST, "decode", "--format", fmt, "--jobs", "2", *files], env=env,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=limits,
-                                restore_signals=False)
+        p = subprocess.Popen([VYRHOST, "decode", "--format", fmt, "--jobs", "2", *files], env=env,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=limits,
+                             restore_signals=False)
+        self.addCleanup(p.kill)  # when an assertion fails while it runs
+        return p
 
     def wait_for(self, p, ready):
         deadline = time.monotonic() + 120
