@@ -6,7 +6,6 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "DecodeFormats.h"
-#include "OutputFile.h"
 #include "OutputWriter.h"
 #include "ParallelFiles.h"
 #include "Progress.h"
@@ -95,11 +94,10 @@ void PrintDecodeUsage() {
                        "Try 'vyrhost --help' for more.\n");
 }
 
-// Decodes one file into the stream; what goes wrong is described in err.
-// Returns false when the file failed.
-bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgress, std::FILE* stream,
+// Decodes one file into out; why the file failed is described in err (a
+// failed write is for the caller to report). Returns false when it failed.
+bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgress, COutputWriter& out,
                    std::string& err) {
-  COutputWriter out(stream);
   DecodeOptions options;
   options.bRecordWrites = format != DecodeFormat::Summary;
   CLogDecoder decoder(options);
@@ -120,10 +118,7 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   if (rc == ROL_OK && format == DecodeFormat::Summary) WriteSummaryJson(out.Buffer(), path, counts);
   out.Flush();
-  if (out.Failed()) {
-    err = DescribeSystemError(stream == stdout ? "standard output" : "temporary spool of " + path, out.Errno()) + "\n";
-    return false;
-  }
+  if (out.Failed()) return false;
   if (rc != ROL_OK) {
     err = DescribeDecodeFailure(path, rc, error) + "\n";
     return false;
@@ -140,7 +135,7 @@ int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args)
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
   bool bShowProgress = da.nJobs == 1;
-  bool allOk = RunFilesInOrder(da.files, da.nJobs, [&](const std::string& path, std::FILE* out, std::string& err) {
+  bool allOk = RunFilesInOrder(da.files, da.nJobs, [&](const std::string& path, COutputWriter& out, std::string& err) {
     return DecodeOneFile(path, da.format, bShowProgress, out, err);
   });
   return allOk ? kExitOk : kExitFileFailed;

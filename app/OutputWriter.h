@@ -1,15 +1,27 @@
 // Buffered output to a stdio stream: the host writes a lot of small pieces.
 // Every write is checked; after the first failure nothing more is written and
-// Failed() tells, with the system's error number.
+// Failed() tells, with the system's error number. The bytes go to a stdio
+// stream or to a sink (an output that decides later where they land).
 #pragma once
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <string>
+
+class IOutputSink {
+ public:
+  // 0, or the system's error number when the bytes could not be taken.
+  virtual int Write(const char* data, size_t size) = 0;
+
+ protected:
+  ~IOutputSink() = default;
+};
 
 class COutputWriter {
  public:
   explicit COutputWriter(std::FILE* f) : m_file(f) { m_buf.reserve(1 << 16); }
+  explicit COutputWriter(IOutputSink& sink) : m_sink(&sink) { m_buf.reserve(1 << 16); }
   ~COutputWriter() { Flush(); }
   COutputWriter(const COutputWriter&) = delete;
   COutputWriter& operator=(const COutputWriter&) = delete;
@@ -20,6 +32,11 @@ class COutputWriter {
     if (m_buf.size() >= (1 << 16)) Flush();
   }
   void Flush() {
+    if (m_sink) {
+      if (m_nErrno == 0 && !m_buf.empty()) m_nErrno = m_sink->Write(m_buf.data(), m_buf.size());
+      m_buf.clear();
+      return;
+    }
     if (m_nErrno == 0 && !m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size())
       m_nErrno = errno ? errno : EIO;
     if (m_nErrno == 0 && std::fflush(m_file) != 0) m_nErrno = errno ? errno : EIO;
@@ -29,7 +46,8 @@ class COutputWriter {
   int Errno() const { return m_nErrno; }
 
  private:
-  std::FILE* m_file;
+  std::FILE* m_file = nullptr;
+  IOutputSink* m_sink = nullptr;
   std::string m_buf;
   int m_nErrno = 0;
 };

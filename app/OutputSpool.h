@@ -1,0 +1,36 @@
+// Output held back until its turn: the first bytes in memory, up to a cap,
+// the rest in a temporary file that has no name (made unlinked, so that
+// nothing is left behind however the program ends). Every write and read is
+// checked. Not thread-safe: the owner locks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class COutputSpool {
+ public:
+  explicit COutputSpool(size_t nMemoryCap) : m_nMemoryCap(nMemoryCap) {}
+  ~COutputSpool() { Clear(); }
+  COutputSpool(const COutputSpool&) = delete;
+  COutputSpool& operator=(const COutputSpool&) = delete;
+
+  // 0, or the system's error number (the spool is then unusable).
+  int Append(const char* data, size_t size);
+  // Hands every byte held, in order, to write (false stops the copy).
+  // Returns 0, or the system's error number when reading the file failed.
+  int CopyOut(const std::function<bool(const char*, size_t)>& write) const;
+  std::uint64_t Size() const { return m_memory.size() + m_nFileSize; }
+  // Drops what is held, closing the temporary file.
+  void Clear();
+
+  // The folder of temporary files: $TMPDIR, or /tmp when it is unset or empty.
+  static std::string Folder();
+
+ private:
+  size_t m_nMemoryCap;
+  std::string m_memory;
+  int m_fd = -1;
+  std::uint64_t m_nFileSize = 0;
+};
