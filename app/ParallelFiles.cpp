@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "OutputFile.h"
 #include "OutputSpool.h"
 #include "OutputWriter.h"
+#include "vyr/LogDecoder.h"
 
 namespace {
 // What the sinks, the workers and the writing thread share, under one lock.
@@ -117,12 +119,23 @@ struct FileResult {
   bool done = false;
 };
 
+// A file whose decode runs out of memory fails alone, with a message, instead
+// of aborting the run (an exception must not leave a worker thread).
+bool RunTask(const FileTask& task, const std::string& path, COutputWriter& out, std::string& err) {
+  try {
+    return task(path, out, err);
+  } catch (const std::bad_alloc&) {
+    err += "vyrhost: " + EscapeFileName(path) + ": out of memory\n";
+    return false;
+  }
+}
+
 bool RunOneAfterAnother(const std::vector<std::string>& files, const FileTask& task) {
   bool allOk = true;
   for (const std::string& path : files) {
     COutputWriter out(stdout);
     std::string err;
-    bool ok = task(path, out, err);
+    bool ok = RunTask(task, path, out, err);
     out.Flush();
     std::fputs(err.c_str(), stderr);
     allOk = ok && allOk;
@@ -158,7 +171,7 @@ bool RunFilesInOrder(const std::vector<std::string>& files, int nJobs, const Fil
       FileResult r;
       {
         COutputWriter out(*sinks[i]);
-        r.ok = task(files[i], out, r.err);
+        r.ok = RunTask(task, files[i], out, r.err);
         out.Flush();
       }
       r.done = true;

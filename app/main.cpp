@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -146,7 +147,14 @@ int RunCommand(int argc, char** argv) {
 // A closed pipe ends the program quietly through SIGPIPE.
 int main(int argc, char** argv) {
   COutputFile::InstallInterruptCleanup();
-  int rc = RunCommand(argc, argv);
+  int rc;
+  try {
+    rc = RunCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Unwinding removes the temporary file of a named output.
+    std::fprintf(stderr, "vyrhost: out of memory\n");
+    rc = kExitFileFailed;
+  }
   bool failedBefore = std::ferror(stdout) != 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     if (!failedBefore || rc == kExitOk) std::fprintf(stderr, "%s\n", DescribeSystemError("standard output", errno).c_str());
