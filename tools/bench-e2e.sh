@@ -6,8 +6,9 @@
 # build/bench-data/, times the commands in turn, round after round, prints
 # medians, ratios and the peak resident memory of vyrhost, then the table of
 # goals against mawk (with `export --csv` and `report` of the 400-level scan
-# against its decode), then does the memory check on a 1 GB log (generated,
-# measured, deleted).
+# against its decode), then one run of each output (time, peak memory and
+# size of the report pages and of the CSV), then does the memory check on a
+# 1 GB log (generated, measured, deleted).
 #
 #   tools/bench-e2e.sh [BIN_DIR]     BIN_DIR: vyrhost and hytemgen (default build/bench/bin)
 #
@@ -59,12 +60,13 @@ gen channels.h1m --kind channels
 
 # Times commands on one file, alternating them in every round, and prints one
 # line per command: median, fastest and slowest wall time, median CPU time.
-# Commands start with posix_spawn (standard output to /dev/null), and each
-# run's CPU time comes from wait4. Arguments: rounds, file, then NAME=ARGV
+# Commands start with posix_spawn (standard output to /dev/null, standard
+# error to a file that is shown when the command fails), and each run's CPU
+# time comes from wait4. Arguments: rounds, file, then NAME=ARGV
 # pairs where ARGV is the command with @ for the file, words split at "|".
 time_commands() {
   python3 - "$@" <<'PY'
-import os, statistics, sys, time
+import os, statistics, sys, tempfile, time
 
 rounds = int(sys.argv[1])
 file = sys.argv[2]
@@ -73,15 +75,17 @@ for spec in sys.argv[3:]:
     name, argv = spec.split("=", 1)
     commands[name] = [file if word == "@" else word for word in argv.split("|")]
 runs = {name: [] for name in commands}
+errors = tempfile.NamedTemporaryFile(prefix="bench-e2e-stderr.")
 for r in range(rounds):
     for name, argv in commands.items():
         start = time.perf_counter()
         pid = os.posix_spawnp(argv[0], argv, os.environ,
-                              file_actions=[(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)])
+                              file_actions=[(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0),
+                                            (os.POSIX_SPAWN_OPEN, 2, errors.name, os.O_WRONLY | os.O_TRUNC, 0)])
         _, status, usage = os.wait4(pid, 0)
         wall = time.perf_counter() - start
         if status != 0:
-            sys.exit(f"bench-e2e: {' '.join(argv)} failed")
+            sys.exit(f"bench-e2e: {' '.join(argv)} failed: {open(errors.name, errors='replace').read()}")
         runs[name].append((wall, usage.ru_utime + usage.ru_stime))
 for name, values in runs.items():
     walls = [v[0] for v in values]
@@ -186,6 +190,27 @@ row("four channels, 11 columns", "decode --format summary", "channels.h1m", "vyr
 row("scan, 400 levels per line", "export --csv", "scan400.h2m", "export", "decode", "decode", 4)
 row("scan, 400 levels per line", "report", "scan400.h2m", "report", "decode", "decode", 1.3)
 PY
+echo
+
+# One run each of the outputs themselves: wall time and peak memory of
+# vyrhost (GNU time) and the size of what it wrote; the CSV goes through a
+# pipe into wc, which counts its lines and bytes.
+print_run() {  # $1: label, $2: bytes written, $3: more to say
+  read -r wall rss <"$work/one"
+  python3 - "$1" "$wall" "$rss" "$2" "$3" <<'PY'
+import sys
+label, wall, rss, size, more = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+print(f"  {label:28s} {wall:6.2f} s  peak RSS {rss / 1024:5.1f} MiB  {size / 1e6:7.1f} MB{more}")
+PY
+}
+echo "Outputs of the ${size_mb} MiB logs, one run each (wall time, peak RSS of vyrhost, size written)"
+for f in scan400.h2m channels.h1m; do
+  /usr/bin/time -f "%e %M" -o "$work/one" "$bin/vyrhost" report -o "$work/page.html" "$data/$f" 2>/dev/null
+  print_run "report of $f" "$(stat -c %s "$work/page.html")" ""
+done
+/usr/bin/time -f "%e %M" -o "$work/one" "$bin/vyrhost" export --csv "$data/scan400.h2m" | wc -lc >"$work/count"
+read -r lines bytes <"$work/count"
+print_run "export --csv of scan400.h2m" "$bytes" "  $((lines - 1)) rows"
 echo
 
 if [ "${KEL_BENCH_SKIP_1G:-0}" != 1 ]; then
