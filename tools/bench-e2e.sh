@@ -103,6 +103,13 @@ decode_cmds() {  # the decode of this build, and of the baseline build when give
 work=$(mktemp -d)
 big=$data/scan400-1g.h2m
 trap 'rm -rf "$work"; rm -f "$big"' EXIT
+# The machine and how busy it is: the figures are only as quiet as the machine.
+machine() {
+  local model
+  model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), ${model:-unknown CPU}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+echo "Machine: $(machine)"
 echo "vyrhost decode --format summary against wc -l, awk and mawk; $rounds rounds, median wall times"
 echo "(spread: fastest..slowest run; the machine may be shared, so compare medians)"
 echo
@@ -226,3 +233,4 @@ print(f"  peak RSS under 64 MiB (a {size:.0f} MiB scan log, decoded in {wall:.1f
 PY
   rm -f "$big"
 fi
+echo "Machine at the end: $(machine)"
