@@ -170,25 +170,29 @@ echo
 python3 - "$work/all" "$(date -u +%Y-%m-%d)" "$(nproc)" "$rounds" "$slow_rounds" <<'PY'
 import sys
 path, day, cores, rounds, slow_rounds = sys.argv[1:]
-med = {}
+med, cpu = {}, {}
 for line in open(path):
-    f, cmd, m, lo, hi, cpu = line.rstrip("\n").split("\t")
+    f, cmd, m, lo, hi, c = line.rstrip("\n").split("\t")
     med[(f, cmd)] = float(m)
+    cpu[(f, cmd)] = float(c)
 base = any(cmd.startswith("baseline") for _, cmd in med)
 print(f"Goals, {day}, {cores} cores; medians of {rounds} rounds (export and report: {slow_rounds});")
-print("mawk: mawk -F'\\t' '{n+=NF} END{print n}' over the same log")
+print("mawk: mawk -F'\\t' '{n+=NF} END{print n}' over the same log; cells: median wall time = ratio")
+print("(the goal), then the ratio of the median CPU times, steadier on a busy machine")
 print()
 head = "| 100 MB log | vyrhost | " + ("baseline | " if base else "") + "this build | goal |"
 print(head)
 print("|" + "---|" * (head.count("|") - 1))
 def row(label, command, f, cmd, ref, ref_name, goal):
-    def cell(prefix):
-        v, r = med.get((f, prefix + cmd)), med.get((f, prefix + ref) if ref != "mawk" else (f, "mawk"))
+    def cell(prefix, times=med):
+        key = (f, prefix + ref) if ref != "mawk" else (f, "mawk")
+        v, r = times.get((f, prefix + cmd)), times.get(key)
         return (v, v / r) if v is not None and r else (None, None)
     cells = []
     for prefix in (["baseline "] if base else []) + [""]:
         v, x = cell(prefix)
-        cells.append(f"{v:.2f} s = {x:.2f}x {ref_name}" if v is not None else "-")
+        _, cx = cell(prefix, cpu)
+        cells.append(f"{v:.2f} s = {x:.2f}x {ref_name}, cpu {cx:.2f}x" if v is not None else "-")
     _, x = cell("")
     verdict = "met" if x is not None and x <= goal else "NOT met"
     print(f"| {label} | `{command}` | " + " | ".join(cells) + f" | <= {goal}x: {verdict} |")
