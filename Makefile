@@ -21,7 +21,7 @@ test: build
 asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
-	ctest --preset asan -j $(JOBS) --label-exclude browser
+	ctest --preset asan -j $(JOBS)
 
 # Micro-benchmarks in build/bench/bin/kel_bench; end-to-end figures from
 # tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory).

@@ -18,6 +18,12 @@ const OptionDefn* FindOption(const std::vector<OptionDefn>& options, const std::
       hasInline = true;
       return &s;
     }
+    // A short option takes its value attached too: "-oOUT".
+    if (s.bTakesValue && s.pszShort && arg.size() > 2 && arg.rfind(s.pszShort, 0) == 0) {
+      inlineValue = arg.substr(2);
+      hasInline = true;
+      return &s;
+    }
   }
   return nullptr;
 }

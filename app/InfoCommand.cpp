@@ -5,6 +5,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "OutputFile.h"
 #include "vyr/LogSummary.h"
 #include "OutputWriter.h"
 #include "Progress.h"
@@ -71,6 +72,12 @@ int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
       AppendSummaryText(out.Buffer(), summary);
     }
     out.Flush();
+    // The failed write is told with its own reason; the logs after it are
+    // not read for nothing.
+    if (out.Failed()) {
+      std::fprintf(stderr, "%s\n", DescribeSystemError("standard output", out.Errno()).c_str());
+      return kExitFileFailed;
+    }
   }
   return allOk ? kExitOk : kExitFileFailed;
 }

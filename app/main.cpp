@@ -60,8 +60,9 @@ const char kUsage[] =
     "hexadecimal and values beyond the range of a double are not. OUT '-' is\n"
     "standard output.\n"
     "\n"
-    "Exit status: 0 when every file was decoded, 1 when a file was refused or\n"
-    "could not be read (the other files are still processed), 2 on a usage error.\n";
+    "Exit status: 0 when every file was decoded and every output written, 1 when\n"
+    "a file was refused or could not be read (the other files are still processed)\n"
+    "or an output could not be written, 2 on a usage error.\n";
 
 bool HasPluginOption(int argc, char** argv) {
   for (int k = 1; k < argc && argv[k][0] == '-'; ++k) {

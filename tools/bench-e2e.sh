@@ -6,8 +6,9 @@
 # build/bench-data/, times the commands in turn, round after round, prints
 # medians, ratios and the peak resident memory of vyrhost, then the table of
 # goals against mawk (with `export --csv` and `report` of the 400-level scan
-# against its decode), then does the memory check on a 1 GB log (generated,
-# measured, deleted).
+# against its decode), then one run of each output (time, peak memory and
+# size of the report pages and of the CSV), then does the memory check on a
+# 1 GB log (generated, measured, deleted).
 #
 #   tools/bench-e2e.sh [BIN_DIR]     BIN_DIR: vyrhost and hytemgen (default build/bench/bin)
 #
@@ -59,12 +60,13 @@ gen channels.h1m --kind channels
 
 # Times commands on one file, alternating them in every round, and prints one
 # line per command: median, fastest and slowest wall time, median CPU time.
-# Commands start with posix_spawn (standard output to /dev/null), and each
-# run's CPU time comes from wait4. Arguments: rounds, file, then NAME=ARGV
+# Commands start with posix_spawn (standard output to /dev/null, standard
+# error to a file that is shown when the command fails), and each run's CPU
+# time comes from wait4. Arguments: rounds, file, then NAME=ARGV
 # pairs where ARGV is the command with @ for the file, words split at "|".
 time_commands() {
   python3 - "$@" <<'PY'
-import os, statistics, sys, time
+import os, statistics, sys, tempfile, time
 
 rounds = int(sys.argv[1])
 file = sys.argv[2]
@@ -73,15 +75,17 @@ for spec in sys.argv[3:]:
     name, argv = spec.split("=", 1)
     commands[name] = [file if word == "@" else word for word in argv.split("|")]
 runs = {name: [] for name in commands}
+errors = tempfile.NamedTemporaryFile(prefix="bench-e2e-stderr.")
 for r in range(rounds):
     for name, argv in commands.items():
         start = time.perf_counter()
         pid = os.posix_spawnp(argv[0], argv, os.environ,
-                              file_actions=[(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)])
+                              file_actions=[(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0),
+                                            (os.POSIX_SPAWN_OPEN, 2, errors.name, os.O_WRONLY | os.O_TRUNC, 0)])
         _, status, usage = os.wait4(pid, 0)
         wall = time.perf_counter() - start
         if status != 0:
-            sys.exit(f"bench-e2e: {' '.join(argv)} failed")
+            sys.exit(f"bench-e2e: {' '.join(argv)} failed: {open(errors.name, errors='replace').read()}")
         runs[name].append((wall, usage.ru_utime + usage.ru_stime))
 for name, values in runs.items():
     walls = [v[0] for v in values]
@@ -99,6 +103,13 @@ decode_cmds() {  # the decode of this build, and of the baseline build when give
 work=$(mktemp -d)
 big=$data/scan400-1g.h2m
 trap 'rm -rf "$work"; rm -f "$big"' EXIT
+# The machine and how busy it is: the figures are only as quiet as the machine.
+machine() {
+  local model
+  model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), ${model:-unknown CPU}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+echo "Machine: $(machine)"
 echo "vyrhost decode --format summary against wc -l, awk and mawk; $rounds rounds, median wall times"
 echo "(spread: fastest..slowest run; the machine may be shared, so compare medians)"
 echo
@@ -159,25 +170,29 @@ echo
 python3 - "$work/all" "$(date -u +%Y-%m-%d)" "$(nproc)" "$rounds" "$slow_rounds" <<'PY'
 import sys
 path, day, cores, rounds, slow_rounds = sys.argv[1:]
-med = {}
+med, cpu = {}, {}
 for line in open(path):
-    f, cmd, m, lo, hi, cpu = line.rstrip("\n").split("\t")
+    f, cmd, m, lo, hi, c = line.rstrip("\n").split("\t")
     med[(f, cmd)] = float(m)
+    cpu[(f, cmd)] = float(c)
 base = any(cmd.startswith("baseline") for _, cmd in med)
 print(f"Goals, {day}, {cores} cores; medians of {rounds} rounds (export and report: {slow_rounds});")
-print("mawk: mawk -F'\\t' '{n+=NF} END{print n}' over the same log")
+print("mawk: mawk -F'\\t' '{n+=NF} END{print n}' over the same log; cells: median wall time = ratio")
+print("(the goal), then the ratio of the median CPU times, steadier on a busy machine")
 print()
 head = "| 100 MB log | vyrhost | " + ("baseline | " if base else "") + "this build | goal |"
 print(head)
 print("|" + "---|" * (head.count("|") - 1))
 def row(label, command, f, cmd, ref, ref_name, goal):
-    def cell(prefix):
-        v, r = med.get((f, prefix + cmd)), med.get((f, prefix + ref) if ref != "mawk" else (f, "mawk"))
+    def cell(prefix, times=med):
+        key = (f, prefix + ref) if ref != "mawk" else (f, "mawk")
+        v, r = times.get((f, prefix + cmd)), times.get(key)
         return (v, v / r) if v is not None and r else (None, None)
     cells = []
     for prefix in (["baseline "] if base else []) + [""]:
         v, x = cell(prefix)
-        cells.append(f"{v:.2f} s = {x:.2f}x {ref_name}" if v is not None else "-")
+        _, cx = cell(prefix, cpu)
+        cells.append(f"{v:.2f} s = {x:.2f}x {ref_name}, cpu {cx:.2f}x" if v is not None else "-")
     _, x = cell("")
     verdict = "met" if x is not None and x <= goal else "NOT met"
     print(f"| {label} | `{command}` | " + " | ".join(cells) + f" | <= {goal}x: {verdict} |")
@@ -186,6 +201,27 @@ row("four channels, 11 columns", "decode --format summary", "channels.h1m", "vyr
 row("scan, 400 levels per line", "export --csv", "scan400.h2m", "export", "decode", "decode", 4)
 row("scan, 400 levels per line", "report", "scan400.h2m", "report", "decode", "decode", 1.3)
 PY
+echo
+
+# One run each of the outputs themselves: wall time and peak memory of
+# vyrhost (GNU time) and the size of what it wrote; the CSV goes through a
+# pipe into wc, which counts its lines and bytes.
+print_run() {  # $1: label, $2: bytes written, $3: more to say
+  read -r wall rss <"$work/one"
+  python3 - "$1" "$wall" "$rss" "$2" "$3" <<'PY'
+import sys
+label, wall, rss, size, more = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+print(f"  {label:28s} {wall:6.2f} s  peak RSS {rss / 1024:5.1f} MiB  {size / 1e6:7.1f} MB{more}")
+PY
+}
+echo "Outputs of the ${size_mb} MiB logs, one run each (wall time, peak RSS of vyrhost, size written)"
+for f in scan400.h2m channels.h1m; do
+  /usr/bin/time -f "%e %M" -o "$work/one" "$bin/vyrhost" report -o "$work/page.html" "$data/$f" 2>/dev/null
+  print_run "report of $f" "$(stat -c %s "$work/page.html")" ""
+done
+/usr/bin/time -f "%e %M" -o "$work/one" "$bin/vyrhost" export --csv "$data/scan400.h2m" | wc -lc >"$work/count"
+read -r lines bytes <"$work/count"
+print_run "export --csv of scan400.h2m" "$bytes" "  $((lines - 1)) rows"
 echo
 
 if [ "${KEL_BENCH_SKIP_1G:-0}" != 1 ]; then
@@ -201,3 +237,4 @@ print(f"  peak RSS under 64 MiB (a {size:.0f} MiB scan log, decoded in {wall:.1f
 PY
   rm -f "$big"
 fi
+echo "Machine at the end: $(machine)"

@@ -65,7 +65,7 @@ class OutputSafetyTest(unittest.TestCase):
 
     def test_failed_writes_are_errors(self):
         cases = [
-            ["info", self.log], ["formats"], ["decode", self.log], ["decode", "--jobs", "2", self.log, self.log],
+            ["info", self.log, self.log], ["formats"], ["decode", self.log], ["decode", "--jobs", "2", self.log, self.log],
             ["export", "--csv", self.log], ["export", "--geojson", self.log], ["export", "--sweeps", self.log],
             ["report", "-o", "-", self.log],
         ]
@@ -117,6 +117,7 @@ class CommandLineRulesTest(unittest.TestCase):
         shutil.copy(log, odd)
         cases = [
             (["decode", "-j2", log, log], 0, b""),
+            (["export", "--csv", "-o-", log], 0, b""),
             (["decode", "--help"], 0, b""),
             (["report", "-h"], 0, b""),
             (["--plugins", "", "formats"], 2, b"plug-in folder name is empty"),
