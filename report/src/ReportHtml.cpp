@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "vyr/Json.h"
 #include "ReportAssets.h"
@@ -12,11 +13,14 @@
 
 namespace {
 constexpr std::int16_t kNoLevelTenths = -32768;
+}  // namespace
 
 void AppendNumberOrNull(std::string& out, double d) {
   if (std::isfinite(d)) AppendJsonNumber(out, d);
   else out += "null";
 }
+
+namespace {
 
 template <typename T, typename F>
 void AppendArray(std::string& out, const std::vector<T>& v, F appendOne) {
@@ -134,6 +138,9 @@ void AppendSignalJson(std::string& out, const Signal& g) {
   out += '}';
 }
 
+
+}  // namespace
+
 void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track) {
   out += "{\"t\":";
   AppendArray(out, track, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
@@ -153,8 +160,6 @@ void AppendScriptSafe(std::string& out, std::string_view json) {
     else out += c;
   }
 }
-}  // namespace
-
 std::int16_t LevelToTenths(float level) {
   if (std::isnan(level)) return kNoLevelTenths;
   double tenths = std::round(static_cast<double>(level) * 10.0);
@@ -216,8 +221,7 @@ void AppendReportJson(std::string& out, const ReportData& d) {
   out += '}';
 }
 
-void AppendReportHtml(std::string& out, const ReportData& d) {
-  std::string_view page = ReportTemplateHtml();
+void FillTemplate(std::string& out, std::string_view page, const std::function<bool(std::string_view key)>& fill) {
   size_t pos = 0;
   while (pos < page.size()) {
     size_t open = page.find("{{", pos);
@@ -227,24 +231,34 @@ void AppendReportHtml(std::string& out, const ReportData& d) {
       break;
     }
     out.append(page.substr(pos, open - pos));
-    std::string_view key = page.substr(open + 2, close - open - 2);
+    if (!fill(page.substr(open + 2, close - open - 2)))
+      out.append(page.substr(open, close + 2 - open));  // not a placeholder
+    pos = close + 2;
+  }
+}
+
+bool FillCommonPlaceholder(std::string& out, std::string_view key) {
+  if (key == "ECHARTS") out.append(EChartsJs());
+  else if (key == "ECHARTS_VERSION") out += KEL_ECHARTS_VERSION;
+  else return false;
+  return true;
+}
+
+void AppendReportHtml(std::string& out, const ReportData& d) {
+  FillTemplate(out, ReportTemplateHtml(), [&](std::string_view key) {
     if (key == "TITLE") {
       AppendHtmlEscaped(out, d.summary.file.strPath);
     } else if (key == "STYLE") {
       out.append(ReportStyleCss());
     } else if (key == "SCRIPT") {
       out.append(ReportScriptJs());
-    } else if (key == "ECHARTS") {
-      out.append(EChartsJs());
-    } else if (key == "ECHARTS_VERSION") {
-      out += KEL_ECHARTS_VERSION;
     } else if (key == "DATA") {
       std::string json;
       AppendReportJson(json, d);
       AppendScriptSafe(out, json);
     } else {
-      out.append(page.substr(open, close + 2 - open));  // not a placeholder
+      return FillCommonPlaceholder(out, key);
     }
-    pos = close + 2;
-  }
+    return true;
+  });
 }

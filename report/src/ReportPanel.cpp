@@ -57,7 +57,10 @@ void CReportPanel::AddSweep(std::int64_t tMs, const LevelRow* rows, size_t nRows
     if (std::isnan(level)) continue;
     s.dSum += level;
     ++s.nLevels;
-    s.fMax = MaxLevel(s.fMax, level);
+    if (!(level <= s.fMax)) {  // also when fMax is still NaN
+      s.fMax = level;
+      s.nMaxMs = tMs;
+    }
     s.fMin = std::isnan(s.fMin) ? level : std::min(s.fMin, level);
     if (level >= m_dThreshold) {
       if (s.nAbove++ == 0) s.nFirstAboveMs = tMs;

@@ -19,6 +19,7 @@ struct BinStatistics {
   std::uint32_t nAbove = 0;  // sweeps with a level at or above the threshold
   std::int64_t nFirstAboveMs = 0;
   std::int64_t nLastAboveMs = 0;
+  std::int64_t nMaxMs = 0;  // when the maximum was first reached
 };
 
 // A signal of the strongest-signals table: a run of neighbouring bins of a
