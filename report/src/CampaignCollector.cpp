@@ -7,10 +7,10 @@
 
 namespace {
 // Waterfall cells of all the logs' sections together, shared out per log: a
-// page of 50 logs of two bands stays near 12 MB of waterfalls.
-constexpr size_t kCampaignWaterfallRows = 7500;
+// page of 50 logs of two bands holds about 13 MB of waterfalls.
+constexpr size_t kCampaignWaterfallRows = 6000;
 constexpr size_t kMinRowsPerLog = 48;
-constexpr size_t kColumnsPerLog = 500;
+constexpr size_t kColumnsPerLog = 400;
 
 std::int64_t ToHz(double mhz) { return std::llround(mhz * 1e6); }
 

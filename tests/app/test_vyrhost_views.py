@@ -403,7 +403,7 @@ class ReportTest(ViewsTestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("1002", r.stderr)
         self.assertFalse(os.path.exists(os.path.join(self.tmp.name, "bad.html")))
-        for args in (["report"], ["report", log, log], ["report", "--threshold", "x", log]):
+        for args in (["report"], ["report", "--jobs", "0", log, log], ["report", "--threshold", "x", log]):
             self.assertEqual(run(*args).returncode, 2, args)
 
 
