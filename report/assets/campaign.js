@@ -69,11 +69,11 @@
       'Duration', 'Messages', 'Positions', { text: 'Bands or channels', className: 'text' }, 'Strongest (dBm)'], true);
     data.logs.forEach(function (log, i) {
       if (log.refused) {
-        addRow(table, [String(i + 1), { text: log.file, className: 'file' },
+        addRow(table, [String(i + 1), { text: log.file, className: 'path' },
           { text: 'refused: ' + log.refused.replace(/^vyrhost: /, ''), className: 'refused', colSpan: 7 }]);
         return;
       }
-      addRow(table, [String(i + 1), { text: log.file, className: 'file', href: '#log-' + i }, { text: log.kind, className: 'text' },
+      addRow(table, [String(i + 1), { text: log.file, className: 'path', href: '#log-' + i }, { text: log.kind, className: 'text' },
         { text: when(log.start), className: 'text' }, duration(log.duration_ms), String(log.messages), String(log.positions),
         { text: bandsText(log), className: 'wrap' }, log.strongest_dbm === null ? '' : log.strongest_dbm.toFixed(1)]);
     });

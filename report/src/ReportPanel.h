@@ -60,7 +60,7 @@ class CReportPanel {
   void AppendSignals(std::vector<Signal>& out) const;
 
  private:
-  size_t ColumnOf(size_t bin) const;
+  void FillColumns();
   bool AddChannel(const LevelRow& r);
   Signal MakeSignal(size_t bin) const;
 
@@ -71,6 +71,7 @@ class CReportPanel {
   size_t m_nMaxCols;
   CSweepReducer m_reducer;
   std::vector<BinStatistics> m_stats;
+  std::vector<std::uint32_t> m_column;  // the column of each bin
   std::vector<float> m_sweep;  // scratch: one sweep's column levels
   std::uint32_t m_nSweeps = 0;
 };
