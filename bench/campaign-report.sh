@@ -50,3 +50,6 @@ awk -v d="$decode_s" -v dk="$decode_kb" -v r="$report_s" -v rk="$report_kb" -v p
   printf "report (campaign page):  %6.2f s, %4.0f MB peak, %.2f x the decode (goal <= 1.3)\n", r, rk / 1024, r / d
   printf "page: %.1f MB (goal < 25 MB)\n", p / 1e6
 }'
+if command -v chromium > /dev/null; then
+  echo "page drawn in headless Chromium: $(/usr/bin/python3 "$(dirname "$0")/page-open-time.py" "$work/campaign.html") s"
+fi
