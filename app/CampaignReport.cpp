@@ -46,7 +46,8 @@ std::uint64_t FileSize(const std::string& path) {
 }
 }  // namespace
 
-CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm, int nJobs) {
+CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm, int nJobs,
+                            const CampaignLogFn& onLog) {
   const CampaignSettings settings = CampaignSettingsFor(files.size(), dThresholdDbm);
   const size_t nThreads = std::clamp<size_t>(static_cast<size_t>(std::max(1, nJobs)), 1, std::max<size_t>(1, files.size()));
   // Workers stay within a window of logs ahead of the one being combined, so
@@ -94,12 +95,15 @@ CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThres
         }
         log.swap(results[i]);
       }
+      bool bGoOn = onLog(i, *log);
       campaign.Add(std::move(*log));
-      {
-        std::lock_guard<std::mutex> g(lock);
-        nCombined = i + 1;
-      }
+      std::lock_guard<std::mutex> g(lock);
+      nCombined = bGoOn ? i + 1 : files.size();
       cv.notify_all();
+      if (!bGoOn) {
+        next.store(files.size());
+        break;
+      }
     }
   }
   for (std::thread& t : threads) t.join();

@@ -94,26 +94,43 @@ bool ParseReportArgs(const std::vector<std::string>& args, ReportArgs& ra) {
   }
   return true;
 }
-}  // namespace
 
-// Writes the page to the output and puts it in place.
-int WritePage(COutputFile& output, const std::string& outputName, const std::string& html) {
-  bool written = std::fwrite(html.data(), 1, html.size(), output.Stream()) == html.size();
-  int nErrno = errno;
-  if (!written) {
-    output.Abandon();
-    std::fprintf(stderr, "%s\n", DescribeSystemError(outputName == "-" ? "standard output" : outputName, nErrno).c_str());
-    return kExitFileFailed;
+// The page, written in pieces as it is made, then put in place.
+class CPageOutput {
+ public:
+  CPageOutput(COutputFile& output, const std::string& name) : m_output(output), m_name(name) {}
+  // False once a write failed.
+  bool Write(const std::string& s) {
+    if (m_nErrno != 0) return false;
+    if (std::fwrite(s.data(), 1, s.size(), m_output.Stream()) != s.size()) {
+      m_nErrno = errno != 0 ? errno : EIO;
+      return false;
+    }
+    m_nBytes += s.size();
+    return true;
   }
-  std::string error;
-  if (!output.Commit(error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return kExitFileFailed;
+  int Finish() {
+    if (m_nErrno != 0) {
+      m_output.Abandon();
+      std::fprintf(stderr, "%s\n", DescribeSystemError(m_name == "-" ? "standard output" : m_name, m_nErrno).c_str());
+      return kExitFileFailed;
+    }
+    std::string error;
+    if (!m_output.Commit(error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return kExitFileFailed;
+    }
+    if (m_name != "-")
+      std::fprintf(stderr, "vyrhost report: wrote %s (%.1f MB)\n", m_name.c_str(), static_cast<double>(m_nBytes) / 1e6);
+    return kExitOk;
   }
-  if (outputName != "-")
-    std::fprintf(stderr, "vyrhost report: wrote %s (%.1f MB)\n", outputName.c_str(), static_cast<double>(html.size()) / 1e6);
-  return kExitOk;
-}
+
+ private:
+  COutputFile& m_output;
+  const std::string& m_name;
+  int m_nErrno = 0;
+  std::size_t m_nBytes = 0;
+};
 
 int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string& outputName) {
   const std::string& path = ra.cl.files[0];
@@ -138,25 +155,41 @@ int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string
   }
   std::string html;
   AppendReportHtml(html, collector.Finish());
-  return WritePage(output, outputName, html);
+  CPageOutput page(output, outputName);
+  page.Write(html);
+  return page.Finish();
 }
 
-// The page is written even when logs were refused; the exit status tells.
+// Each log's section is written as soon as it is its turn, so that no
+// section waits in memory. The page is written even when logs were refused;
+// the exit status tells.
 int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::string& outputName) {
   int nJobs = ra.nJobs > 0 ? ra.nJobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  CampaignData campaign = DecodeCampaign(ra.cl.files, ra.settings.dSignalThresholdDbm, nJobs);
+  CPageOutput page(output, outputName);
+  std::string part;
+  AppendCampaignHead(part, ra.cl.files.size());
+  page.Write(part);
   bool anyRefused = false;
-  for (const CampaignLog& log : campaign.logs) {
-    if (log.strRefusal.empty()) continue;
-    std::fprintf(stderr, "%s\n", log.strRefusal.c_str());
-    anyRefused = true;
-  }
-  std::string html;
-  AppendCampaignHtml(html, campaign);
-  campaign = CampaignData();
-  int rc = WritePage(output, outputName, html);
+  auto onLog = [&](size_t nLog, CampaignLog& log) {
+    if (!log.strRefusal.empty()) {
+      std::fprintf(stderr, "%s\n", log.strRefusal.c_str());
+      anyRefused = true;
+      return true;
+    }
+    part.clear();
+    AppendCampaignLogData(part, nLog, log.reportJson);
+    log.reportJson = std::string();
+    return page.Write(part);
+  };
+  CampaignData campaign = DecodeCampaign(ra.cl.files, ra.settings.dSignalThresholdDbm, nJobs, onLog);
+  part.clear();
+  AppendCampaignTail(part, campaign);
+  page.Write(part);
+  int rc = page.Finish();
   return rc == kExitOk && anyRefused ? kExitFileFailed : rc;
 }
+}  // namespace
+
 int RunReport(const GlobalOptions& global, const std::vector<std::string>& args) {
   ReportArgs ra;
   if (!ParseReportArgs(args, ra)) {

@@ -149,17 +149,34 @@ void AppendSignalJson(std::string& out, const CampaignData& d, const CampaignSig
   out += '}';
 }
 
-// Each decoded log's section data in a script element of its own, parsed
-// only when the section is drawn.
-void AppendLogSections(std::string& out, const CampaignData& d) {
-  for (size_t i = 0; i < d.logs.size(); ++i) {
-    if (!d.logs[i].strRefusal.empty()) continue;
-    out += "<script type=\"application/json\" id=\"log-data-";
-    out += std::to_string(i);
-    out += "\">";
-    AppendScriptSafe(out, d.logs[i].reportJson);
-    out += "</script>\n";
-  }
+// The page template before and after the logs' section data.
+std::string_view TemplatePart(bool bHead) {
+  std::string_view page = CampaignTemplateHtml();
+  constexpr std::string_view kLogData = "{{LOG_DATA}}";
+  size_t at = page.find(kLogData);
+  return bHead ? page.substr(0, at) : page.substr(at + kLogData.size());
+}
+
+void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d) {
+  FillTemplate(out, TemplatePart(bHead), [&](std::string_view key) {
+    if (key == "LOG_COUNT") {
+      out += std::to_string(nLogs);
+    } else if (key == "STYLE") {
+      out.append(ReportStyleCss());
+      out.append(CampaignStyleCss());
+    } else if (key == "LOG_SCRIPT") {
+      out.append(ReportScriptJs());
+    } else if (key == "SCRIPT") {
+      out.append(CampaignScriptJs());
+    } else if (key == "DATA" && d) {
+      std::string json;
+      AppendCampaignJson(json, *d);
+      AppendScriptSafe(out, json);
+    } else {
+      return FillCommonPlaceholder(out, key);
+    }
+    return true;
+  });
 }
 }  // namespace
 
@@ -184,26 +201,24 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
   out += '}';
 }
 
+void AppendCampaignHead(std::string& out, size_t nLogs) { FillPart(out, true, nLogs, nullptr); }
+
+// Each decoded log's section data in a script element of its own, parsed
+// only when the section is drawn.
+void AppendCampaignLogData(std::string& out, size_t nLog, const std::string& reportJson) {
+  out += "<script type=\"application/json\" id=\"log-data-";
+  out += std::to_string(nLog);
+  out += "\">";
+  AppendScriptSafe(out, reportJson);
+  out += "</script>\n";
+}
+
+void AppendCampaignTail(std::string& out, const CampaignData& d) { FillPart(out, false, d.logs.size(), &d); }
+
 void AppendCampaignHtml(std::string& out, const CampaignData& d) {
-  FillTemplate(out, CampaignTemplateHtml(), [&](std::string_view key) {
-    if (key == "LOG_COUNT") {
-      out += std::to_string(d.logs.size());
-    } else if (key == "STYLE") {
-      out.append(ReportStyleCss());
-      out.append(CampaignStyleCss());
-    } else if (key == "LOG_SCRIPT") {
-      out.append(ReportScriptJs());
-    } else if (key == "SCRIPT") {
-      out.append(CampaignScriptJs());
-    } else if (key == "DATA") {
-      std::string json;
-      AppendCampaignJson(json, d);
-      AppendScriptSafe(out, json);
-    } else if (key == "LOG_DATA") {
-      AppendLogSections(out, d);
-    } else {
-      return FillCommonPlaceholder(out, key);
-    }
-    return true;
-  });
+  AppendCampaignHead(out, d.logs.size());
+  for (size_t i = 0; i < d.logs.size(); ++i) {
+    if (!d.logs[i].reportJson.empty()) AppendCampaignLogData(out, i, d.logs[i].reportJson);
+  }
+  AppendCampaignTail(out, d);
 }

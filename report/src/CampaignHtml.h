@@ -10,4 +10,12 @@
 
 // The campaign's data as JSON (the page's "campaign-data").
 void AppendCampaignJson(std::string& out, const CampaignData& d);
+
+// The page in three parts, so that it can be written while the logs are
+// decoded and no log's section waits in memory: the head, each decoded log's
+// section data in file order, and the tail, which holds the campaign's data.
+void AppendCampaignHead(std::string& out, size_t nLogs);
+void AppendCampaignLogData(std::string& out, size_t nLog, const std::string& reportJson);
+void AppendCampaignTail(std::string& out, const CampaignData& d);
+// All three, with the sections of the logs that still hold them.
 void AppendCampaignHtml(std::string& out, const CampaignData& d);
