@@ -69,8 +69,11 @@
       'Duration', 'Messages', 'Positions', { text: 'Bands or channels', className: 'text' }, 'Strongest (dBm)'], true);
     data.logs.forEach(function (log, i) {
       if (log.refused) {
+        // The message names the file, which the row shows already.
+        const prefix = 'vyrhost: ' + log.file + ': ';
+        const reason = log.refused.indexOf(prefix) === 0 ? log.refused.slice(prefix.length) : log.refused;
         addRow(table, [String(i + 1), { text: log.file, className: 'path' },
-          { text: 'refused: ' + log.refused.replace(/^vyrhost: /, ''), className: 'refused', colSpan: 7 }]);
+          { text: (/^refused/.test(reason) ? '' : 'refused: ') + reason, className: 'refused', colSpan: 7 }]);
         return;
       }
       addRow(table, [String(i + 1), { text: log.file, className: 'path', href: '#log-' + i }, { text: log.kind, className: 'text' },
