@@ -26,28 +26,34 @@ for i in $(seq 1 "$n"); do
 done
 cat "${logs[@]}" > /dev/null  # warm the page cache
 
-# Runs a command twice under /usr/bin/time -v; prints "SECONDS MAX_RSS_KB" of the faster run.
+# Runs a command twice under /usr/bin/time -v; prints "WALL_SECONDS CPU_SECONDS MAX_RSS_KB"
+# of the faster run (CPU: user and system time of all threads, steadier than
+# the wall time on a machine shared with other work).
 measure() {
-  local best="" rss=""
+  local best="" cpu="" rss=""
   for _ in 1 2; do
     /usr/bin/time -v "$@" > /dev/null 2> "$work/time.txt"
-    local wall kb
+    local wall c kb
     wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$work/time.txt")
+    c=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$work/time.txt")
     kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")
-    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$wall; rss=$kb; fi
+    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$wall; cpu=$c; rss=$kb; fi
   done
-  echo "$best $rss"
+  echo "$best $cpu $rss"
 }
 
 bytes=$(cat "${logs[@]}" | wc -c)
-read -r decode_s decode_kb < <(measure "$bin/vyrhost" decode --format summary --jobs "$jobs" "${logs[@]}")
-read -r report_s report_kb < <(measure "$bin/vyrhost" report --jobs "$jobs" -o "$work/campaign.html" "${logs[@]}")
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+read -r decode_s decode_cpu decode_kb < <(measure "$bin/vyrhost" decode --format summary --jobs "$jobs" "${logs[@]}")
+read -r report_s report_cpu report_kb < <(measure "$bin/vyrhost" report --jobs "$jobs" -o "$work/campaign.html" "${logs[@]}")
 page=$(wc -c < "$work/campaign.html")
 
 echo "campaign of $n logs, $(awk -v b="$bytes" 'BEGIN { printf "%.0f", b / 1e6 }') MB, --jobs $jobs, $(nproc) cores: $(uname -m), $(date -u +%Y-%m-%d)"
-awk -v d="$decode_s" -v dk="$decode_kb" -v r="$report_s" -v rk="$report_kb" -v p="$page" 'BEGIN {
-  printf "decode --format summary: %6.2f s, %4.0f MB peak\n", d, dk / 1024
-  printf "report (campaign page):  %6.2f s, %4.0f MB peak, %.2f x the decode (goal <= 1.3)\n", r, rk / 1024, r / d
+echo "load average before the runs: $load"
+awk -v d="$decode_s" -v dc="$decode_cpu" -v dk="$decode_kb" -v r="$report_s" -v rc="$report_cpu" -v rk="$report_kb" -v p="$page" 'BEGIN {
+  printf "decode --format summary: %6.2f s wall, %6.2f s CPU, %4.0f MB peak\n", d, dc, dk / 1024
+  printf "report (campaign page):  %6.2f s wall, %6.2f s CPU, %4.0f MB peak\n", r, rc, rk / 1024
+  printf "report / decode: %.2f x wall, %.2f x CPU (goal <= 1.3)\n", r / d, rc / dc
   printf "page: %.1f MB (goal < 25 MB)\n", p / 1e6
 }'
 if command -v chromium > /dev/null; then
