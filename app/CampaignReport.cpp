@@ -60,16 +60,18 @@ CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThres
   std::vector<std::atomic<std::uint64_t>> reading(nThreads);  // bytes read of each worker's current log
   std::atomic<std::uint64_t> bytesDone{0};
   std::atomic<size_t> next{0};
+  std::atomic<bool> stopped{false};
   size_t nCombined = 0;
   std::mutex lock;
   std::condition_variable cv;
 
   auto worker = [&](size_t t) {
-    for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+    for (size_t i; !stopped.load() && (i = next.fetch_add(1)) < files.size();) {
       {
         std::unique_lock<std::mutex> g(lock);
         cv.wait(g, [&] { return i < nCombined + nWindow; });
       }
+      if (stopped.load()) break;
       CampaignLog log = DecodeCampaignLog(files[i], settings, [&](std::uint64_t done) { reading[t].store(done); });
       reading[t].store(0);
       bytesDone += FileSize(files[i]);
@@ -97,13 +99,14 @@ CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThres
       }
       bool bGoOn = onLog(i, *log);
       campaign.Add(std::move(*log));
-      std::lock_guard<std::mutex> g(lock);
-      nCombined = bGoOn ? i + 1 : files.size();
-      cv.notify_all();
-      if (!bGoOn) {
-        next.store(files.size());
-        break;
+      // After a stop, the workers waiting for their turn are let go.
+      if (!bGoOn) stopped.store(true);
+      {
+        std::lock_guard<std::mutex> g(lock);
+        nCombined = bGoOn ? i + 1 : files.size();
       }
+      cv.notify_all();
+      if (!bGoOn) break;
     }
   }
   for (std::thread& t : threads) t.join();
