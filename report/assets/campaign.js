@@ -59,7 +59,9 @@
     const channels = log.bands.filter(function (b) { return b.channels; });
     const bands = log.bands.filter(function (b) { return !b.channels; });
     const parts = bands.map(function (b) { return b.start_mhz.toFixed(3) + '–' + b.stop_mhz.toFixed(3) + ' MHz (' + b.bins + ' bins)'; });
-    channels.forEach(function (b) { parts.push(b.bins + ' channels, ' + b.start_mhz.toFixed(3) + '–' + b.stop_mhz.toFixed(3) + ' MHz'); });
+    channels.forEach(function (b) {
+      parts.push(b.bins === 1 ? '1 channel, ' + mhz(b.start_mhz) : b.bins + ' channels, ' + b.start_mhz.toFixed(3) + '–' + mhz(b.stop_mhz));
+    });
     return parts.join('; ');
   }
 

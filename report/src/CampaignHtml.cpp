@@ -9,24 +9,15 @@
 #include "ReportHtml.h"
 
 namespace {
-void AppendKey(std::string& out, const char* key, bool bFirst = false) {
-  out += bFirst ? "\"" : ",\"";
+// "key": of an object's first member.
+void AppendFirstKey(std::string& out, const char* key) {
+  out += '"';
   out += key;
   out += "\":";
 }
 
-template <typename T, typename F>
-void AppendArray(std::string& out, const std::vector<T>& v, F appendOne) {
-  out += '[';
-  for (size_t i = 0; i < v.size(); ++i) {
-    if (i) out += ',';
-    appendOne(v[i]);
-  }
-  out += ']';
-}
-
 void AppendInt(std::string& out, const char* key, long long n) {
-  AppendKey(out, key);
+  AppendJsonKey(out, key);
   AppendJsonInt(out, n);
 }
 
@@ -48,36 +39,36 @@ std::string FormatAbsMs(std::int64_t ms) {
 }
 
 void AppendLogJson(std::string& out, const CampaignLog& log) {
-  AppendKey(out, "file", true);
+  AppendFirstKey(out, "file");
   AppendJsonString(out, log.strPath);
   if (!log.strRefusal.empty()) {
-    AppendKey(out, "refused");
+    AppendJsonKey(out, "refused");
     AppendJsonString(out, log.strRefusal);
     return;
   }
-  AppendKey(out, "kind");
+  AppendJsonKey(out, "kind");
   AppendJsonString(out, log.strKind);
-  AppendKey(out, "start");
+  AppendJsonKey(out, "start");
   AppendJsonString(out, log.strStart);
   AppendInt(out, "start_ms", log.nStartMs);
   AppendInt(out, "duration_ms", log.nDurationMs);
   AppendInt(out, "messages", static_cast<long long>(log.nMessages));
   AppendInt(out, "positions", static_cast<long long>(log.nPositions));
-  AppendKey(out, "strongest_dbm");
+  AppendJsonKey(out, "strongest_dbm");
   AppendLevel(out, log.fStrongest);
-  AppendKey(out, "bands");
-  AppendArray(out, log.outline, [&](const CampaignLogBand& b) {
+  AppendJsonKey(out, "bands");
+  AppendJsonArray(out, log.outline, [&](const CampaignLogBand& b) {
     out += "{\"channels\":";
     out += b.bChannels ? "true" : "false";
-    AppendKey(out, "start_mhz");
+    AppendJsonKey(out, "start_mhz");
     AppendNumberOrNull(out, b.dStartMHz);
-    AppendKey(out, "stop_mhz");
+    AppendJsonKey(out, "stop_mhz");
     AppendNumberOrNull(out, b.dStopMHz);
     AppendInt(out, "bins", static_cast<long long>(b.nBins));
     AppendInt(out, "campaign_band", static_cast<long long>(b.nCampaignBand));
     out += '}';
   });
-  AppendKey(out, "track");
+  AppendJsonKey(out, "track");
   AppendTrackJson(out, log.track);
 }
 
@@ -108,40 +99,40 @@ void AppendBandJson(std::string& out, const CampaignBand& b, size_t nMaxCols) {
   }
   auto num = [&](double d) { AppendNumberOrNull(out, d); };
   auto level = [&](float f) { AppendLevel(out, f); };
-  AppendKey(out, "channels", true);
+  AppendFirstKey(out, "channels");
   out += b.bChannels ? "true" : "false";
-  AppendKey(out, "start_mhz");
+  AppendJsonKey(out, "start_mhz");
   AppendNumberOrNull(out, b.bins.front().dFrequencyMHz);
-  AppendKey(out, "stop_mhz");
+  AppendJsonKey(out, "stop_mhz");
   AppendNumberOrNull(out, b.bins.back().dFrequencyMHz);
   AppendInt(out, "bins", static_cast<long long>(nBins));
   AppendInt(out, "sweeps", static_cast<long long>(b.nSweeps));
   AppendInt(out, "logs", b.nLogs);
-  AppendKey(out, "freqs_mhz");
-  AppendArray(out, freqs, num);
-  AppendKey(out, "max");
-  AppendArray(out, max, level);
-  AppendKey(out, "avg");
-  AppendArray(out, avg, num);
-  AppendKey(out, "min");
-  AppendArray(out, min, level);
+  AppendJsonKey(out, "freqs_mhz");
+  AppendJsonArray(out, freqs, num);
+  AppendJsonKey(out, "max");
+  AppendJsonArray(out, max, level);
+  AppendJsonKey(out, "avg");
+  AppendJsonArray(out, avg, num);
+  AppendJsonKey(out, "min");
+  AppendJsonArray(out, min, level);
 }
 
 void AppendSignalJson(std::string& out, const CampaignData& d, const CampaignSignal& g) {
   const CampaignBand& band = d.bands[g.nBand];
   const CampaignBin& bin = band.bins[g.nBin];
   out += '{';
-  AppendKey(out, "band", true);
+  AppendFirstKey(out, "band");
   AppendJsonInt(out, static_cast<long long>(g.nBand));
-  AppendKey(out, "channels");
+  AppendJsonKey(out, "channels");
   out += band.bChannels ? "true" : "false";
-  AppendKey(out, "frequency_mhz");
+  AppendJsonKey(out, "frequency_mhz");
   AppendNumberOrNull(out, bin.dFrequencyMHz);
-  AppendKey(out, "max_dbm");
+  AppendJsonKey(out, "max_dbm");
   AppendLevel(out, bin.fMax);
   AppendInt(out, "bins", g.nBins);
   AppendInt(out, "log", bin.nMaxLog);
-  AppendKey(out, "time");
+  AppendJsonKey(out, "time");
   AppendJsonString(out, FormatAbsMs(bin.nMaxTimeMs));
   AppendInt(out, "logs_above", bin.nLogsAbove);
   AppendInt(out, "above", static_cast<long long>(bin.nAbove));
@@ -182,22 +173,22 @@ void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d)
 
 void AppendCampaignJson(std::string& out, const CampaignData& d) {
   out += '{';
-  AppendKey(out, "threshold_dbm", true);
+  AppendFirstKey(out, "threshold_dbm");
   AppendNumberOrNull(out, d.settings.log.dSignalThresholdDbm);
-  AppendKey(out, "logs");
-  AppendArray(out, d.logs, [&](const CampaignLog& log) {
+  AppendJsonKey(out, "logs");
+  AppendJsonArray(out, d.logs, [&](const CampaignLog& log) {
     out += '{';
     AppendLogJson(out, log);
     out += '}';
   });
-  AppendKey(out, "bands");
-  AppendArray(out, d.bands, [&](const CampaignBand& b) {
+  AppendJsonKey(out, "bands");
+  AppendJsonArray(out, d.bands, [&](const CampaignBand& b) {
     out += '{';
     AppendBandJson(out, b, d.settings.nMaxSpectrumColumns);
     out += '}';
   });
-  AppendKey(out, "signals");
-  AppendArray(out, d.signals, [&](const CampaignSignal& g) { AppendSignalJson(out, d, g); });
+  AppendJsonKey(out, "signals");
+  AppendJsonArray(out, d.signals, [&](const CampaignSignal& g) { AppendSignalJson(out, d, g); });
   out += '}';
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ReportCollector.h"
 
@@ -21,6 +22,16 @@ void FillTemplate(std::string& out, std::string_view page, const std::function<b
 bool FillCommonPlaceholder(std::string& out, std::string_view key);
 
 // Pieces of the report's JSON that the campaign page shares.
+void AppendJsonKey(std::string& out, const char* key);  // ,"key": of a member after the first
+template <typename T, typename F>
+void AppendJsonArray(std::string& out, const std::vector<T>& v, F appendOne) {
+  out += '[';
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (i) out += ',';
+    appendOne(v[i]);
+  }
+  out += ']';
+}
 void AppendNumberOrNull(std::string& out, double d);  // null unless finite
 void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track);
 // JSON inside a script element: no "<" may start a closing tag or a comment.
