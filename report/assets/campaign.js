@@ -39,6 +39,11 @@
   function mhz(f) { return f === null || f === undefined ? '?' : f.toFixed(3) + ' MHz'; }
   function dbm(v) { return v === null || v === undefined ? 'no level' : v.toFixed(1) + ' dBm'; }
   function when(iso) { return iso.replace('T', ' '); }
+  // A damaged time text can put a time beyond what a Date holds.
+  function timeText(ms) {
+    const d = new Date(ms);
+    return isNaN(d.getTime()) ? '(time out of range)' : when(d.toISOString()).replace('Z', '');
+  }
   function duration(ms) {
     const s = Math.round(ms / 1000);
     return Math.floor(s / 3600) + ' h ' + String(Math.floor(s / 60) % 60).padStart(2, '0') + ' min ' +
@@ -118,7 +123,7 @@
       legend: { type: 'scroll', top: 4, data: names },
       tooltip: { trigger: 'item', formatter: function (p) {
         const v = p.value;
-        return logName(v[4]) + '<br>' + when(new Date(v[3]).toISOString()).replace('Z', '') + '<br>' +
+        return logName(v[4]) + '<br>' + timeText(v[3]) + '<br>' +
           v[1].toFixed(6) + ', ' + v[0].toFixed(6) + '<br>' + dbm(v[2]);
       } },
       xAxis: { type: 'value', scale: true, name: 'Longitude', nameLocation: 'middle', nameGap: 32 },

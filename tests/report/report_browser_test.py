@@ -8,7 +8,8 @@ waterfall is drawn (its plot area holds many colours), that hovering it shows
 a frequency of the log's frequency plan and the level that the export gives
 for that bin, and that hovering the channel chart names a channel frequency.
 On the campaign page: every log is listed (a refused one with its reason), the
-map holds every log's track and its legend hides one, the combined spectrum of
+map holds every log's track, names the log of a hovered point and its legend
+hides one, the combined spectrum of
 two logs of the same plan is the max hold of their exported levels, and every
 log's section draws when scrolled into view.
 Keeps a PNG screenshot of each page in the artefacts folder.
@@ -349,6 +350,17 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
     tracks = [(i, len(e["track"]["lat"])) for i, e in enumerate(data["logs"]) if "refused" not in e]
     if [n for _, n in series] != [n for _, n in tracks] or any(n == 0 for _, n in tracks):
         raise Failure(f"the map's tracks {series} are not the logs' tracks {tracks}")
+    # Hovering a point names its log, and the point is one of that log's track.
+    last = data["logs"][tracks[-1][0]]["track"]
+    x, y = page.evaluate(f"__test.at('map-chart', {last['lon'][0]}, {last['lat'][0]})")
+    page.move_mouse(x, y)
+    page.wait_for("/#\\d+ /.test(document.getElementById('map-chart').innerText)", timeout=5)
+    tip = page.evaluate("document.getElementById('map-chart').innerText")
+    m = re.search(r"#(\d+) .*?(-?\d+\.\d{6}), (-?\d+\.\d{6})", tip, re.S)
+    track = m and data["logs"][int(m.group(1)) - 1].get("track")
+    if not track or (m.group(2), m.group(3)) not in {(f"{a:.6f}", f"{o:.6f}") for a, o in zip(track["lat"], track["lon"])}:
+        raise Failure(f"the map's tooltip '{tip}' names no log holding that point")
+    print(f"  map tooltip: {' | '.join(tip.split())[:120]}")
     # The legend hides a track: the legend marks it hidden and the map is drawn without it.
     name = series[-1][0]
     grid = page.evaluate("(() => { const c = __test.chart('map-chart'); const r = c.getModel().getComponent('grid')"
