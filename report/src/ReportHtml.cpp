@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "vyr/Json.h"
 #include "ReportAssets.h"
@@ -12,27 +13,20 @@
 
 namespace {
 constexpr std::int16_t kNoLevelTenths = -32768;
+}  // namespace
+
+void AppendJsonKey(std::string& out, const char* key) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+}
 
 void AppendNumberOrNull(std::string& out, double d) {
   if (std::isfinite(d)) AppendJsonNumber(out, d);
   else out += "null";
 }
 
-template <typename T, typename F>
-void AppendArray(std::string& out, const std::vector<T>& v, F appendOne) {
-  out += '[';
-  for (size_t i = 0; i < v.size(); ++i) {
-    if (i) out += ',';
-    appendOne(v[i]);
-  }
-  out += ']';
-}
-
-void AppendKey(std::string& out, const char* key) {
-  out += ",\"";
-  out += key;
-  out += "\":";
-}
+namespace {
 
 // The waterfall's cells, base64 of little-endian 16-bit tenths of a dB.
 void AppendCells(std::string& out, const std::vector<float>& cells) {
@@ -68,12 +62,12 @@ void AppendSpectra(std::string& out, const CReportPanel& p) {
     min.push_back(lo);
   }
   auto num = [&](double d) { AppendNumberOrNull(out, d); };
-  AppendKey(out, "avg");
-  AppendArray(out, avg, num);
-  AppendKey(out, "max");
-  AppendArray(out, max, num);
-  AppendKey(out, "min");
-  AppendArray(out, min, num);
+  AppendJsonKey(out, "avg");
+  AppendJsonArray(out, avg, num);
+  AppendJsonKey(out, "max");
+  AppendJsonArray(out, max, num);
+  AppendJsonKey(out, "min");
+  AppendJsonArray(out, min, num);
 }
 
 void AppendPanelJson(std::string& out, const CReportPanel& p) {
@@ -82,29 +76,29 @@ void AppendPanelJson(std::string& out, const CReportPanel& p) {
   auto integer = [&](auto n) { AppendJsonInt(out, static_cast<long long>(n)); };
   out += "{\"band\":";
   AppendJsonInt(out, p.Band());
-  AppendKey(out, "first_bin");
+  AppendJsonKey(out, "first_bin");
   AppendJsonInt(out, p.FirstBin());
-  AppendKey(out, "bins");
+  AppendJsonKey(out, "bins");
   AppendJsonInt(out, static_cast<long long>(p.Bins()));
-  AppendKey(out, "sweeps");
+  AppendJsonKey(out, "sweeps");
   AppendJsonInt(out, p.Sweeps());
-  AppendKey(out, "freqs_mhz");
-  AppendArray(out, p.FrequenciesMHz(), num);
+  AppendJsonKey(out, "freqs_mhz");
+  AppendJsonArray(out, p.FrequenciesMHz(), num);
   std::vector<size_t> colStart;
   for (size_t c = 0; c < w.nCols; ++c) colStart.push_back(p.ColumnStart(c));
-  AppendKey(out, "cols");
+  AppendJsonKey(out, "cols");
   AppendJsonInt(out, static_cast<long long>(w.nCols));
-  AppendKey(out, "col_start");
-  AppendArray(out, colStart, integer);
-  AppendKey(out, "rows");
+  AppendJsonKey(out, "col_start");
+  AppendJsonArray(out, colStart, integer);
+  AppendJsonKey(out, "rows");
   AppendJsonInt(out, static_cast<long long>(w.nRows));
-  AppendKey(out, "row_first_ms");
-  AppendArray(out, w.firstMs, integer);
-  AppendKey(out, "row_last_ms");
-  AppendArray(out, w.lastMs, integer);
-  AppendKey(out, "row_sweeps");
-  AppendArray(out, w.sweeps, integer);
-  AppendKey(out, "cells");
+  AppendJsonKey(out, "row_first_ms");
+  AppendJsonArray(out, w.firstMs, integer);
+  AppendJsonKey(out, "row_last_ms");
+  AppendJsonArray(out, w.lastMs, integer);
+  AppendJsonKey(out, "row_sweeps");
+  AppendJsonArray(out, w.sweeps, integer);
+  AppendJsonKey(out, "cells");
   AppendCells(out, w.cells);
   AppendSpectra(out, p);
   out += '}';
@@ -113,36 +107,39 @@ void AppendPanelJson(std::string& out, const CReportPanel& p) {
 void AppendSignalJson(std::string& out, const Signal& g) {
   out += "{\"band\":";
   AppendJsonInt(out, g.nBand);
-  AppendKey(out, "channel");
+  AppendJsonKey(out, "channel");
   AppendJsonInt(out, g.nChannel);
-  AppendKey(out, "bin");
+  AppendJsonKey(out, "bin");
   AppendJsonInt(out, g.nBin);
-  AppendKey(out, "frequency_mhz");
+  AppendJsonKey(out, "frequency_mhz");
   AppendNumberOrNull(out, g.dFrequencyMHz);
-  AppendKey(out, "max_dbm");
+  AppendJsonKey(out, "max_dbm");
   AppendNumberOrNull(out, g.fMaxLevel);
-  AppendKey(out, "bins");
+  AppendJsonKey(out, "bins");
   AppendJsonInt(out, g.nBins);
-  AppendKey(out, "above");
+  AppendJsonKey(out, "above");
   AppendJsonInt(out, g.nAbove);
-  AppendKey(out, "sweeps");
+  AppendJsonKey(out, "sweeps");
   AppendJsonInt(out, g.nSweeps);
-  AppendKey(out, "first_ms");
+  AppendJsonKey(out, "first_ms");
   AppendJsonInt(out, g.nFirstAboveMs);
-  AppendKey(out, "last_ms");
+  AppendJsonKey(out, "last_ms");
   AppendJsonInt(out, g.nLastAboveMs);
   out += '}';
 }
 
+
+}  // namespace
+
 void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track) {
   out += "{\"t\":";
-  AppendArray(out, track, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
-  AppendKey(out, "lat");
-  AppendArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLatitude); });
-  AppendKey(out, "lon");
-  AppendArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLongitude); });
-  AppendKey(out, "level");
-  AppendArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.fLevel); });
+  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
+  AppendJsonKey(out, "lat");
+  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLatitude); });
+  AppendJsonKey(out, "lon");
+  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLongitude); });
+  AppendJsonKey(out, "level");
+  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.fLevel); });
   out += '}';
 }
 
@@ -153,8 +150,6 @@ void AppendScriptSafe(std::string& out, std::string_view json) {
     else out += c;
   }
 }
-}  // namespace
-
 std::int16_t LevelToTenths(float level) {
   if (std::isnan(level)) return kNoLevelTenths;
   double tenths = std::round(static_cast<double>(level) * 10.0);
@@ -199,25 +194,24 @@ void AppendReportJson(std::string& out, const ReportData& d) {
   while (!summary.empty() && summary.back() == '\n') summary.pop_back();
   out += "{\"summary\":";
   out += summary;
-  AppendKey(out, "start_ms");
+  AppendJsonKey(out, "start_ms");
   AppendJsonInt(out, d.summary.file.startTime.GetMs());
-  AppendKey(out, "threshold_dbm");
+  AppendJsonKey(out, "threshold_dbm");
   AppendNumberOrNull(out, d.settings.dSignalThresholdDbm);
-  AppendKey(out, "scan");
+  AppendJsonKey(out, "scan");
   out += d.bScan ? "true" : "false";
-  AppendKey(out, "levels_outside_plan");
+  AppendJsonKey(out, "levels_outside_plan");
   AppendJsonInt(out, static_cast<long long>(d.nLevelsOutsidePlan));
-  AppendKey(out, "panels");
-  AppendArray(out, d.panels, [&](const std::unique_ptr<CReportPanel>& p) { AppendPanelJson(out, *p); });
-  AppendKey(out, "signals");
-  AppendArray(out, d.signals, [&](const Signal& g) { AppendSignalJson(out, g); });
-  AppendKey(out, "track");
+  AppendJsonKey(out, "panels");
+  AppendJsonArray(out, d.panels, [&](const std::unique_ptr<CReportPanel>& p) { AppendPanelJson(out, *p); });
+  AppendJsonKey(out, "signals");
+  AppendJsonArray(out, d.signals, [&](const Signal& g) { AppendSignalJson(out, g); });
+  AppendJsonKey(out, "track");
   AppendTrackJson(out, d.track);
   out += '}';
 }
 
-void AppendReportHtml(std::string& out, const ReportData& d) {
-  std::string_view page = ReportTemplateHtml();
+void FillTemplate(std::string& out, std::string_view page, const std::function<bool(std::string_view key)>& fill) {
   size_t pos = 0;
   while (pos < page.size()) {
     size_t open = page.find("{{", pos);
@@ -227,24 +221,34 @@ void AppendReportHtml(std::string& out, const ReportData& d) {
       break;
     }
     out.append(page.substr(pos, open - pos));
-    std::string_view key = page.substr(open + 2, close - open - 2);
+    if (!fill(page.substr(open + 2, close - open - 2)))
+      out.append(page.substr(open, close + 2 - open));  // not a placeholder
+    pos = close + 2;
+  }
+}
+
+bool FillCommonPlaceholder(std::string& out, std::string_view key) {
+  if (key == "ECHARTS") out.append(EChartsJs());
+  else if (key == "ECHARTS_VERSION") out += KEL_ECHARTS_VERSION;
+  else return false;
+  return true;
+}
+
+void AppendReportHtml(std::string& out, const ReportData& d) {
+  FillTemplate(out, ReportTemplateHtml(), [&](std::string_view key) {
     if (key == "TITLE") {
       AppendHtmlEscaped(out, d.summary.file.strPath);
     } else if (key == "STYLE") {
       out.append(ReportStyleCss());
     } else if (key == "SCRIPT") {
       out.append(ReportScriptJs());
-    } else if (key == "ECHARTS") {
-      out.append(EChartsJs());
-    } else if (key == "ECHARTS_VERSION") {
-      out += KEL_ECHARTS_VERSION;
     } else if (key == "DATA") {
       std::string json;
       AppendReportJson(json, d);
       AppendScriptSafe(out, json);
     } else {
-      out.append(page.substr(open, close + 2 - open));  // not a placeholder
+      return FillCommonPlaceholder(out, key);
     }
-    pos = close + 2;
-  }
+    return true;
+  });
 }

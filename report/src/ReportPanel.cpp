@@ -19,9 +19,16 @@ CReportPanel::CReportPanel(int nBand, int nFirstBin, std::vector<double> freqsMH
                            size_t nMaxCols, size_t nMaxRows)
     : m_nBand(nBand), m_nFirstBin(nFirstBin), m_freqsMHz(std::move(freqsMHz)), m_dThreshold(dThreshold),
       m_nMaxCols(std::max<size_t>(1, nMaxCols)),
-      m_reducer(std::min(m_freqsMHz.size(), m_nMaxCols), nMaxRows), m_stats(m_freqsMHz.size()) {}
+      m_reducer(std::min(m_freqsMHz.size(), m_nMaxCols), nMaxRows), m_stats(m_freqsMHz.size()) {
+  FillColumns();
+}
 
-size_t CReportPanel::ColumnOf(size_t bin) const { return bin * m_reducer.Cols() / Bins(); }
+// The column of every bin, worked out once: a division per level costs as
+// much as the rest of what a level goes through here.
+void CReportPanel::FillColumns() {
+  m_column.resize(Bins());
+  for (size_t bin = 0; bin < Bins(); ++bin) m_column[bin] = static_cast<std::uint32_t>(bin * m_reducer.Cols() / Bins());
+}
 
 size_t CReportPanel::ColumnStart(size_t c) const {
   // The smallest bin whose column is c.
@@ -35,6 +42,7 @@ bool CReportPanel::AddChannel(const LevelRow& r) {
     m_freqsMHz.resize(bin + 1, std::numeric_limits<double>::quiet_NaN());
     m_stats.resize(bin + 1);
     m_reducer.Widen(std::min(bin + 1, m_nMaxCols));
+    FillColumns();
   }
   if (std::isnan(m_freqsMHz[bin]) && r.bHasFrequency) m_freqsMHz[bin] = r.dFrequencyMHz;
   return true;
@@ -51,13 +59,16 @@ void CReportPanel::AddSweep(std::int64_t tMs, const LevelRow* rows, size_t nRows
     size_t bin = static_cast<size_t>(rows[i].nBin - m_nFirstBin);
     if (bin >= Bins()) continue;
     float level = ToFloatLevel(rows[i].dLevel);
-    size_t col = ColumnOf(bin);
+    size_t col = m_column[bin];
     m_sweep[col] = MaxLevel(m_sweep[col], level);
     BinStatistics& s = m_stats[bin];
     if (std::isnan(level)) continue;
     s.dSum += level;
     ++s.nLevels;
-    s.fMax = MaxLevel(s.fMax, level);
+    if (!(level <= s.fMax)) {  // also when fMax is still NaN
+      s.fMax = level;
+      s.nMaxMs = tMs;
+    }
     s.fMin = std::isnan(s.fMin) ? level : std::min(s.fMin, level);
     if (level >= m_dThreshold) {
       if (s.nAbove++ == 0) s.nFirstAboveMs = tMs;

@@ -19,6 +19,7 @@ struct BinStatistics {
   std::uint32_t nAbove = 0;  // sweeps with a level at or above the threshold
   std::int64_t nFirstAboveMs = 0;
   std::int64_t nLastAboveMs = 0;
+  std::int64_t nMaxMs = 0;  // when the maximum was first reached
 };
 
 // A signal of the strongest-signals table: a run of neighbouring bins of a
@@ -59,7 +60,7 @@ class CReportPanel {
   void AppendSignals(std::vector<Signal>& out) const;
 
  private:
-  size_t ColumnOf(size_t bin) const;
+  void FillColumns();
   bool AddChannel(const LevelRow& r);
   Signal MakeSignal(size_t bin) const;
 
@@ -70,6 +71,7 @@ class CReportPanel {
   size_t m_nMaxCols;
   CSweepReducer m_reducer;
   std::vector<BinStatistics> m_stats;
+  std::vector<std::uint32_t> m_column;  // the column of each bin
   std::vector<float> m_sweep;  // scratch: one sweep's column levels
   std::uint32_t m_nSweeps = 0;
 };

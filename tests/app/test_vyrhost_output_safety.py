@@ -67,7 +67,7 @@ class OutputSafetyTest(unittest.TestCase):
         cases = [
             ["info", self.log, self.log], ["formats"], ["decode", self.log], ["decode", "--jobs", "2", self.log, self.log],
             ["export", "--csv", self.log], ["export", "--geojson", self.log], ["export", "--sweeps", self.log],
-            ["report", "-o", "-", self.log],
+            ["report", "-o", "-", self.log], ["report", "-o", "-", "--jobs", "2", self.log, self.log],
         ]
         for args in cases:
             with self.subTest(args=args), open("/dev/full", "wb") as full:

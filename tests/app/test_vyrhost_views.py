@@ -403,8 +403,26 @@ class ReportTest(ViewsTestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("1002", r.stderr)
         self.assertFalse(os.path.exists(os.path.join(self.tmp.name, "bad.html")))
-        for args in (["report"], ["report", log, log], ["report", "--threshold", "x", log]):
+        for args in (["report"], ["report", "--jobs", "0", log, log], ["report", "--threshold", "x", log]):
             self.assertEqual(run(*args).returncode, 2, args)
+
+    def test_campaign_page_is_the_same_whatever_the_jobs(self):
+        # Logs of uneven sizes finish out of order on several threads; a
+        # refused one is listed, and the exit status says so.
+        logs = [self.generate("big.h2m", "--bins", "300", "--lines", "2000"), self.write("bad.h2m", ""),
+                *[os.path.join(SAMPLES, n) for n in SAMPLE_LOGS]]
+        pages = []
+        for jobs in (["--jobs", "1"], ["-j3"]):
+            out = os.path.join(self.tmp.name, "campaign.html")
+            r = run("report", *jobs, "-o", out, *logs)
+            self.assertEqual(r.returncode, 1, r.stderr)
+            self.assertIn("bad.h2m: refused", r.stderr)
+            with open(out, "rb") as f:
+                pages.append(f.read())
+        self.assertEqual(pages[0], pages[1])
+        data = json.loads(re.search(rb'id="campaign-data">(.*?)</script>', pages[0], re.S).group(1))
+        self.assertEqual([e["file"] for e in data["logs"]], logs)
+        self.assertEqual(["refused" in e for e in data["logs"]], [False, True] + [False] * len(SAMPLE_LOGS))
 
 
 if __name__ == "__main__":

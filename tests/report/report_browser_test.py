@@ -1,11 +1,17 @@
 """Browser test of `vyrhost report`: renders the reports of the sample scan log
-and channel log in headless Chromium, driven through the DevTools protocol over
-a pipe, and checks what a user would see.
+and channel log, and the campaign page of the samples and generated logs, in
+headless Chromium, driven through the DevTools protocol over a pipe, and
+checks what a user would see.
 
 Fails on any console error, page error or network request; checks that each
 waterfall is drawn (its plot area holds many colours), that hovering it shows
 a frequency of the log's frequency plan and the level that the export gives
 for that bin, and that hovering the channel chart names a channel frequency.
+On the campaign page: every log is listed (a refused one with its reason), the
+map holds every log's track, names the log of a hovered point and its legend
+hides one, the combined spectrum of
+two logs of the same plan is the max hold of their exported levels, and every
+log's section draws when scrolled into view.
 Keeps a PNG screenshot of each page in the artefacts folder.
 
 Exit status: 0 passed, 1 failed, 77 skipped because Chromium is missing and
@@ -183,6 +189,14 @@ window.__test = {
     }
     return { colours: colours.size, inked: inked / (w * h), coloured: coloured / (w * h) };
   },
+  // A digest of the pixels of a rectangle of the chart's canvas.
+  pixels(id, r) {
+    const canvas = document.getElementById(id).querySelector('canvas');
+    const d = canvas.getContext('2d').getImageData(Math.round(r[0]), Math.round(r[1]), Math.round(r[2] - r[0]), Math.round(r[3] - r[1])).data;
+    let h = 0;
+    for (let i = 0; i < d.length; i++) h = (h * 31 + d[i]) >>> 0;
+    return h;
+  },
   // Page coordinates of a point of the chart's grid, after scrolling it into view.
   at(id, x, y) {
     const el = document.getElementById(id);
@@ -294,6 +308,106 @@ def check_channel_report(devtools, log, report, screenshot):
     return page.problems(url)
 
 
+def make_campaign(vyrhost, artifacts, report):
+    """The campaign page of the samples, two generated scan logs of the same
+    plan, a generated channel log and a log that is refused (exit status 1,
+    the page written all the same). Returns the logs and the two of the same plan."""
+    hytemgen = os.path.join(os.path.dirname(vyrhost), "hytemgen")
+    same_plan = [os.path.join(artifacts, "gen_a.h2m"), os.path.join(artifacts, "gen_b.h2m")]
+    channels = os.path.join(artifacts, "gen_c.h1m")
+    for path, args in ((same_plan[0], ["--bins", "300", "--lines", "400", "--seed", "1"]),
+                       (same_plan[1], ["--bins", "300", "--lines", "300", "--seed", "2"]),
+                       (channels, ["--kind", "channels", "--lines", "500", "--seed", "3"])):
+        subprocess.run([hytemgen, *args, "-o", path], check=True, timeout=120)
+    refused = os.path.join(artifacts, "refused.h2m")
+    with open(refused, "w") as f:
+        f.write("not a log\n")
+    samples = [os.path.join("samples", n) for n in sorted(os.listdir("samples")) if not n.endswith(".md")]
+    logs = [*samples, same_plan[0], refused, same_plan[1], channels]
+    r = subprocess.run([vyrhost, "report", "--jobs", "2", "-o", report, *logs], capture_output=True, text=True, timeout=300)
+    if r.returncode != 1 or "refused" not in r.stderr:
+        raise Failure(f"the campaign with a refused log exited with {r.returncode}: {r.stderr}")
+    return logs, same_plan
+
+
+def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot):
+    page, url = open_report(devtools, report)
+    data = page.evaluate("JSON.parse(document.getElementById('campaign-data').textContent)")
+    # Every log listed, in the order given; the refused one with its reason.
+    rows = page.evaluate("Array.from(document.querySelectorAll('#logs-table tr')).slice(1).map(r => r.innerText)")
+    if len(rows) != len(logs):
+        raise Failure(f"the logs table has {len(rows)} rows for {len(logs)} logs")
+    for log, row, entry in zip(logs, rows, data["logs"]):
+        if log not in row:
+            raise Failure(f"the row '{row[:80]}' does not name {log}")
+        if ("refused" in entry) != ("refused" in row):
+            raise Failure(f"{log}: the row '{row[:120]}' and the data disagree on its refusal")
+    if sum("refused" in r for r in rows) != 1:
+        raise Failure("exactly one log should be listed as refused")
+    # The map: one scatter series per log with positions, holding its whole reduced track.
+    series = page.evaluate("__test.chart('map-chart').getOption().series.filter(s => s.type === 'scatter')"
+                           ".map(s => [s.name, s.data.length])")
+    tracks = [(i, len(e["track"]["lat"])) for i, e in enumerate(data["logs"]) if "refused" not in e]
+    if [n for _, n in series] != [n for _, n in tracks] or any(n == 0 for _, n in tracks):
+        raise Failure(f"the map's tracks {series} are not the logs' tracks {tracks}")
+    # Hovering a point names its log, and the point is one of that log's track.
+    last = data["logs"][tracks[-1][0]]["track"]
+    x, y = page.evaluate(f"__test.at('map-chart', {last['lon'][0]}, {last['lat'][0]})")
+    page.move_mouse(x, y)
+    page.wait_for("/#\\d+ /.test(document.getElementById('map-chart').innerText)", timeout=5)
+    tip = page.evaluate("document.getElementById('map-chart').innerText")
+    m = re.search(r"#(\d+) .*?(-?\d+\.\d{6}), (-?\d+\.\d{6})", tip, re.S)
+    track = m and data["logs"][int(m.group(1)) - 1].get("track")
+    if not track or (m.group(2), m.group(3)) not in {(f"{a:.6f}", f"{o:.6f}") for a, o in zip(track["lat"], track["lon"])}:
+        raise Failure(f"the map's tooltip '{tip}' names no log holding that point")
+    print(f"  map tooltip: {' | '.join(tip.split())[:120]}")
+    # The legend hides a track: the legend marks it hidden and the map is drawn without it.
+    name = series[-1][0]
+    grid = page.evaluate("(() => { const c = __test.chart('map-chart'); const r = c.getModel().getComponent('grid')"
+                         ".coordinateSystem.getRect(); return [r.x, r.y, r.x + r.width, r.y + r.height]; })()")
+    before = page.evaluate(f"__test.pixels('map-chart', {grid})")
+    page.evaluate(f"__test.chart('map-chart').dispatchAction({{type: 'legendToggleSelect', name: {json.dumps(name)}}})")
+    page.evaluate("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
+    after = page.evaluate(f"__test.pixels('map-chart', {grid})")
+    shown = page.evaluate(f"__test.chart('map-chart').getOption().legend[0].selected[{json.dumps(name)}]")
+    if shown is not False or before == after:
+        raise Failure(f"hiding '{name}' in the legend left its track drawn")
+    page.evaluate(f"__test.chart('map-chart').dispatchAction({{type: 'legendToggleSelect', name: {json.dumps(name)}}})")
+    # The combined spectrum of the two logs of the same plan is the max hold of their exported levels.
+    rows = [r for log in same_plan for r in csv.DictReader(io.StringIO(run_vyrhost(vyrhost, "export", "--csv", log)))]
+    combined = [(k, b) for k, b in enumerate(data["bands"]) if b["logs"] == len(same_plan) and not b["channels"]]
+    if not combined:
+        raise Failure("no band combines the logs of the same plan")
+    for k, b in combined:
+        want = {}
+        for r in rows:
+            f = round(float(r["frequency_mhz"]), 3)
+            if b["start_mhz"] - 1e-6 <= float(r["frequency_mhz"]) <= b["stop_mhz"] + 1e-6:
+                want[f] = max(want.get(f, -1e9), float(r["level_dbm"]))
+        drawn = page.evaluate(f"__test.chart('campaign-spectrum-{k}').getOption().series[0].data")
+        got = {round(x, 3): y for x, y in drawn}
+        if got != want:
+            diff = sorted(set(got.items()) ^ set(want.items()))[:6]
+            raise Failure(f"campaign band {k}: the max hold differs from the exported levels: {diff}")
+        print(f"  campaign band {k}: max hold of {b['bins']} bins equals the export of {len(same_plan)} logs")
+    # Every log's section draws when it comes into view, with ids of its own.
+    for i, entry in enumerate(data["logs"]):
+        if "refused" in entry:
+            continue
+        page.evaluate(f"document.getElementById('log-{i}').scrollIntoView()")
+        page.wait_for(f"document.getElementById('log-{i}').getAttribute('data-ready') === 'true'", timeout=20)
+        charts = page.evaluate(f"document.querySelectorAll('#log-{i} canvas').length")
+        if charts == 0:
+            raise Failure(f"the section of {entry['file']} has no chart")
+    duplicates = page.evaluate("(() => { const ids = Array.from(document.querySelectorAll('[id]')).map(e => e.id);"
+                               " return ids.filter((x, i) => ids.indexOf(x) !== i); })()")
+    if duplicates:
+        raise Failure(f"ids used twice: {duplicates[:5]}")
+    page.evaluate("window.scrollTo(0, 0)")
+    page.screenshot(screenshot)
+    return page.problems(url)
+
+
 def find_chromium(source):
     found = shutil.which("chromium")
     if found:
@@ -320,6 +434,7 @@ def main():
     cases = [
         ("scan", os.path.join("samples", "scan_two_bands.h2m")),
         ("channels", os.path.join("samples", "channels_four.h1m")),
+        ("campaign", None),
     ]
     failures = 0
     with tempfile.TemporaryDirectory() as profile:
@@ -329,10 +444,14 @@ def main():
                 report = os.path.join(artifacts, f"report-{kind}.html")
                 screenshot = os.path.join(artifacts, f"report-{kind}.png")
                 try:
-                    run_vyrhost(vyrhost, "report", "-o", report, log)
-                    if kind == "scan":
+                    if kind == "campaign":
+                        logs, same_plan = make_campaign(vyrhost, artifacts, report)
+                        problems = check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot)
+                    elif kind == "scan":
+                        run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
                     else:
+                        run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_channel_report(devtools, log, report, screenshot)
                     if problems:
                         raise Failure("; ".join(problems))

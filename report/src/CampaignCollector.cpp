@@ -1,0 +1,188 @@
+#include "CampaignCollector.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ReportHtml.h"
+
+namespace {
+// Waterfall cells of all the logs' sections together, shared out per log: a
+// page of 50 logs of two bands holds about 13 MB of waterfalls.
+constexpr size_t kCampaignWaterfallRows = 6000;
+constexpr size_t kMinRowsPerLog = 48;
+constexpr size_t kColumnsPerLog = 400;
+
+std::int64_t ToHz(double mhz) { return std::llround(mhz * 1e6); }
+
+// The maximum wins only when it is greater: of equal maxima the first log
+// (and in a log the first time) is named.
+void MergeBin(CampaignBin& into, const CampaignBin& from, std::uint32_t nLog, std::int64_t nStartMs) {
+  into.dSum += from.dSum;
+  into.nLevels += from.nLevels;
+  if (!std::isnan(from.fMax) && !(from.fMax <= into.fMax)) {
+    into.fMax = from.fMax;
+    into.nMaxLog = nLog;
+    into.nMaxTimeMs = nStartMs + from.nMaxTimeMs;
+  }
+  if (!std::isnan(from.fMin) && !(from.fMin >= into.fMin)) into.fMin = from.fMin;
+  into.nAbove += from.nAbove;
+  into.nLogsAbove += from.nLogsAbove;
+}
+
+// A panel as the campaign combines it; false for a band whose plan gives no
+// frequencies, which has no plan to be combined by.
+bool PanelToBand(const CReportPanel& p, CampaignBand& b) {
+  const auto& freqs = p.FrequenciesMHz();
+  b.bChannels = p.Band() == 0;
+  b.nSweeps = p.Sweeps();
+  b.nLogs = 1;
+  for (size_t i = 0; i < p.Bins(); ++i) {
+    const BinStatistics& s = p.Statistics()[i];
+    if (!std::isfinite(freqs[i])) {
+      if (b.bChannels) continue;  // a channel with no frequency stays in its log's section
+      return false;
+    }
+    CampaignBin bin;
+    bin.dFrequencyMHz = freqs[i];
+    bin.dSum = s.dSum;
+    bin.nLevels = s.nLevels;
+    bin.fMax = s.fMax;
+    bin.fMin = s.fMin;
+    bin.nAbove = s.nAbove;
+    bin.nLogsAbove = s.nAbove > 0 ? 1 : 0;
+    bin.nMaxTimeMs = s.nMaxMs;
+    b.bins.push_back(bin);
+  }
+  if (b.bins.empty()) return false;
+  b.nStartHz = ToHz(b.bins.front().dFrequencyMHz);
+  b.nStopHz = ToHz(b.bins.back().dFrequencyMHz);
+  return true;
+}
+}  // namespace
+
+CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm) {
+  CampaignSettings s;
+  nLogs = std::max<size_t>(1, nLogs);
+  s.log.dSignalThresholdDbm = dThresholdDbm;
+  s.log.nMaxColumns = kColumnsPerLog;
+  s.log.nMaxRows = std::clamp(kCampaignWaterfallRows / nLogs, kMinRowsPerLog, s.log.nMaxRows);
+  s.log.nMaxTrackPoints = std::clamp<size_t>(s.nMaxMapPoints / nLogs, 1, s.log.nMaxTrackPoints);
+  return s;
+}
+
+CampaignLog MakeCampaignLog(const std::string& path, const ReportData& report) {
+  CampaignLog log;
+  log.strPath = path;
+  const LogSummary& s = report.summary;
+  log.strKind = s.Kind();
+  log.strStart = s.file.startTime.FormatIso8601();
+  log.nStartMs = s.file.startTime.GetMs();
+  log.nDurationMs = s.nDurationMs;
+  log.nMessages = s.nMessages;
+  log.nPositions = s.nPositions;
+  for (const auto& p : report.panels) {
+    for (const BinStatistics& b : p->Statistics()) log.fStrongest = MaxLevel(log.fStrongest, b.fMax);
+    CampaignBand band;
+    if (PanelToBand(*p, band)) log.bands.push_back(std::move(band));
+  }
+  log.track = report.track;
+  AppendReportJson(log.reportJson, report);
+  return log;
+}
+
+CampaignLog DecodeCampaignLog(const std::string& path, const CampaignSettings& settings,
+                              const CampaignProgressFn& onProgress) {
+  DecodeOptions options;
+  options.bWantTexts = false;
+  options.recordedAttributes = CReportCollector::RecordedAttributes();
+  CLogDecoder decoder(options);
+  CReportCollector collector(settings.log);
+  DecodeCounts counts;
+  std::string error;
+  auto onFile = [&](const DecodedFileInfo& info) { collector.OnFile(info); };
+  auto onMessage = [&](const DecodedMessage& m) { collector.OnMessage(m); };
+  auto progress = [&](std::uint64_t done, std::uint64_t) {
+    if (onProgress) onProgress(done);
+  };
+  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, progress);
+  if (rc != ROL_OK) {
+    CampaignLog log;
+    log.strPath = path;
+    log.strRefusal = DescribeDecodeFailure(path, rc, error);
+    return log;
+  }
+  return MakeCampaignLog(path, collector.Finish());
+}
+
+size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_t nStartMs) {
+  auto& bands = m_data.bands;
+  auto found = std::find_if(bands.begin(), bands.end(), [&](const CampaignBand& c) { return c.SamePlan(b); });
+  if (found == bands.end()) {
+    CampaignBand fresh;
+    fresh.bChannels = b.bChannels;
+    fresh.nStartHz = b.nStartHz;
+    fresh.nStopHz = b.nStopHz;
+    if (!b.bChannels)
+      for (const CampaignBin& bin : b.bins) fresh.bins.push_back({bin.dFrequencyMHz});
+    bands.push_back(std::move(fresh));
+    found = bands.end() - 1;
+  }
+  CampaignBand& into = *found;
+  into.nSweeps += b.nSweeps;
+  ++into.nLogs;
+  if (!b.bChannels) {
+    for (size_t i = 0; i < b.bins.size(); ++i) MergeBin(into.bins[i], b.bins[i], nLog, nStartMs);
+    return static_cast<size_t>(found - bands.begin());
+  }
+  // Channels meet by frequency (to 1 Hz), kept in rising order.
+  auto byHz = [](const CampaignBin& a, std::int64_t hz) { return ToHz(a.dFrequencyMHz) < hz; };
+  for (const CampaignBin& bin : b.bins) {
+    std::int64_t hz = ToHz(bin.dFrequencyMHz);
+    auto at = std::lower_bound(into.bins.begin(), into.bins.end(), hz, byHz);
+    if (at == into.bins.end() || ToHz(at->dFrequencyMHz) != hz) at = into.bins.insert(at, {bin.dFrequencyMHz});
+    MergeBin(*at, bin, nLog, nStartMs);
+  }
+  into.nStartHz = ToHz(into.bins.front().dFrequencyMHz);
+  into.nStopHz = ToHz(into.bins.back().dFrequencyMHz);
+  return static_cast<size_t>(found - bands.begin());
+}
+
+void CCampaign::Add(CampaignLog log) {
+  auto nLog = static_cast<std::uint32_t>(m_data.logs.size());
+  for (const CampaignBand& b : log.bands) {
+    size_t at = AddBand(b, nLog, log.nStartMs);
+    log.outline.push_back({b.bChannels, b.bins.front().dFrequencyMHz, b.bins.back().dFrequencyMHz, b.bins.size(), at});
+  }
+  log.bands.clear();
+  log.bands.shrink_to_fit();
+  m_data.logs.push_back(std::move(log));
+}
+
+CampaignData CCampaign::Finish() {
+  auto& signals = m_data.signals;
+  signals.clear();
+  for (size_t nBand = 0; nBand < m_data.bands.size(); ++nBand) {
+    const CampaignBand& band = m_data.bands[nBand];
+    auto reached = [&](size_t i) { return band.bins[i].nLogsAbove > 0; };
+    for (size_t i = 0; i < band.bins.size();) {
+      if (!reached(i)) {
+        ++i;
+        continue;
+      }
+      // As in a log's table: a channel stands alone, neighbouring bins of a band form one signal.
+      size_t end = i + 1;
+      if (!band.bChannels)
+        while (end < band.bins.size() && reached(end)) ++end;
+      size_t peak = i;
+      for (size_t k = i; k < end; ++k)
+        if (band.bins[k].fMax > band.bins[peak].fMax) peak = k;
+      signals.push_back({nBand, peak, static_cast<int>(end - i)});
+      i = end;
+    }
+  }
+  auto level = [&](const CampaignSignal& g) { return m_data.bands[g.nBand].bins[g.nBin].fMax; };
+  std::stable_sort(signals.begin(), signals.end(),
+                   [&](const CampaignSignal& a, const CampaignSignal& b) { return level(a) > level(b); });
+  if (signals.size() > m_data.settings.nMaxSignals) signals.resize(m_data.settings.nMaxSignals);
+  return std::move(m_data);
+}

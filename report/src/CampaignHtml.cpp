@@ -1,0 +1,215 @@
+#include "CampaignHtml.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "vyr/Json.h"
+#include "ReportAssets.h"
+#include "ReportHtml.h"
+
+namespace {
+// "key": of an object's first member.
+void AppendFirstKey(std::string& out, const char* key) {
+  out += '"';
+  out += key;
+  out += "\":";
+}
+
+void AppendInt(std::string& out, const char* key, long long n) {
+  AppendJsonKey(out, key);
+  AppendJsonInt(out, n);
+}
+
+// A level as the shortest text of its float, as the log wrote it ("-47.3").
+void AppendLevel(std::string& out, float level) {
+  if (!std::isfinite(level)) {
+    out += "null";
+    return;
+  }
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, level);
+  out.append(buf, r.ptr);
+}
+
+std::string FormatAbsMs(std::int64_t ms) {
+  CVyrMilliSecAbsTime t;
+  t.SetMs(ms);
+  return t.FormatIso8601();
+}
+
+void AppendLogJson(std::string& out, const CampaignLog& log) {
+  AppendFirstKey(out, "file");
+  AppendJsonString(out, log.strPath);
+  if (!log.strRefusal.empty()) {
+    AppendJsonKey(out, "refused");
+    AppendJsonString(out, log.strRefusal);
+    return;
+  }
+  AppendJsonKey(out, "kind");
+  AppendJsonString(out, log.strKind);
+  AppendJsonKey(out, "start");
+  AppendJsonString(out, log.strStart);
+  AppendInt(out, "start_ms", log.nStartMs);
+  AppendInt(out, "duration_ms", log.nDurationMs);
+  AppendInt(out, "messages", static_cast<long long>(log.nMessages));
+  AppendInt(out, "positions", static_cast<long long>(log.nPositions));
+  AppendJsonKey(out, "strongest_dbm");
+  AppendLevel(out, log.fStrongest);
+  AppendJsonKey(out, "bands");
+  AppendJsonArray(out, log.outline, [&](const CampaignLogBand& b) {
+    out += "{\"channels\":";
+    out += b.bChannels ? "true" : "false";
+    AppendJsonKey(out, "start_mhz");
+    AppendNumberOrNull(out, b.dStartMHz);
+    AppendJsonKey(out, "stop_mhz");
+    AppendNumberOrNull(out, b.dStopMHz);
+    AppendInt(out, "bins", static_cast<long long>(b.nBins));
+    AppendInt(out, "campaign_band", static_cast<long long>(b.nCampaignBand));
+    out += '}';
+  });
+  AppendJsonKey(out, "track");
+  AppendTrackJson(out, log.track);
+}
+
+// Max hold, average and min hold per column: each column the bins
+// [ceil(c * bins / cols), ceil((c + 1) * bins / cols)), as in a log's panel.
+void AppendBandJson(std::string& out, const CampaignBand& b, size_t nMaxCols) {
+  const size_t nBins = b.bins.size();
+  const size_t nCols = std::min(nBins, std::max<size_t>(1, nMaxCols));
+  std::vector<double> freqs, avg;
+  std::vector<float> max, min;
+  for (size_t c = 0; c < nCols; ++c) {
+    size_t first = (c * nBins + nCols - 1) / nCols, end = ((c + 1) * nBins + nCols - 1) / nCols;
+    double sum = 0;
+    float hi = NAN, lo = NAN;
+    std::uint64_t n = 0;
+    for (size_t i = first; i < end; ++i) {
+      const CampaignBin& s = b.bins[i];
+      if (s.nLevels == 0) continue;
+      sum += s.dSum;
+      n += s.nLevels;
+      hi = std::isnan(hi) ? s.fMax : std::max(hi, s.fMax);
+      lo = std::isnan(lo) ? s.fMin : std::min(lo, s.fMin);
+    }
+    freqs.push_back((b.bins[first].dFrequencyMHz + b.bins[end - 1].dFrequencyMHz) / 2);
+    avg.push_back(n ? sum / static_cast<double>(n) : NAN);
+    max.push_back(hi);
+    min.push_back(lo);
+  }
+  auto num = [&](double d) { AppendNumberOrNull(out, d); };
+  auto level = [&](float f) { AppendLevel(out, f); };
+  AppendFirstKey(out, "channels");
+  out += b.bChannels ? "true" : "false";
+  AppendJsonKey(out, "start_mhz");
+  AppendNumberOrNull(out, b.bins.front().dFrequencyMHz);
+  AppendJsonKey(out, "stop_mhz");
+  AppendNumberOrNull(out, b.bins.back().dFrequencyMHz);
+  AppendInt(out, "bins", static_cast<long long>(nBins));
+  AppendInt(out, "sweeps", static_cast<long long>(b.nSweeps));
+  AppendInt(out, "logs", b.nLogs);
+  AppendJsonKey(out, "freqs_mhz");
+  AppendJsonArray(out, freqs, num);
+  AppendJsonKey(out, "max");
+  AppendJsonArray(out, max, level);
+  AppendJsonKey(out, "avg");
+  AppendJsonArray(out, avg, num);
+  AppendJsonKey(out, "min");
+  AppendJsonArray(out, min, level);
+}
+
+void AppendSignalJson(std::string& out, const CampaignData& d, const CampaignSignal& g) {
+  const CampaignBand& band = d.bands[g.nBand];
+  const CampaignBin& bin = band.bins[g.nBin];
+  out += '{';
+  AppendFirstKey(out, "band");
+  AppendJsonInt(out, static_cast<long long>(g.nBand));
+  AppendJsonKey(out, "channels");
+  out += band.bChannels ? "true" : "false";
+  AppendJsonKey(out, "frequency_mhz");
+  AppendNumberOrNull(out, bin.dFrequencyMHz);
+  AppendJsonKey(out, "max_dbm");
+  AppendLevel(out, bin.fMax);
+  AppendInt(out, "bins", g.nBins);
+  AppendInt(out, "log", bin.nMaxLog);
+  AppendJsonKey(out, "time");
+  AppendJsonString(out, FormatAbsMs(bin.nMaxTimeMs));
+  AppendInt(out, "logs_above", bin.nLogsAbove);
+  AppendInt(out, "above", static_cast<long long>(bin.nAbove));
+  AppendInt(out, "sweeps", static_cast<long long>(band.nSweeps));
+  out += '}';
+}
+
+// The page template before and after the logs' section data.
+std::string_view TemplatePart(bool bHead) {
+  std::string_view page = CampaignTemplateHtml();
+  constexpr std::string_view kLogData = "{{LOG_DATA}}";
+  size_t at = page.find(kLogData);
+  return bHead ? page.substr(0, at) : page.substr(at + kLogData.size());
+}
+
+void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d) {
+  FillTemplate(out, TemplatePart(bHead), [&](std::string_view key) {
+    if (key == "LOG_COUNT") {
+      out += std::to_string(nLogs);
+    } else if (key == "STYLE") {
+      out.append(ReportStyleCss());
+      out.append(CampaignStyleCss());
+    } else if (key == "LOG_SCRIPT") {
+      out.append(ReportScriptJs());
+    } else if (key == "SCRIPT") {
+      out.append(CampaignScriptJs());
+    } else if (key == "DATA" && d) {
+      std::string json;
+      AppendCampaignJson(json, *d);
+      AppendScriptSafe(out, json);
+    } else {
+      return FillCommonPlaceholder(out, key);
+    }
+    return true;
+  });
+}
+}  // namespace
+
+void AppendCampaignJson(std::string& out, const CampaignData& d) {
+  out += '{';
+  AppendFirstKey(out, "threshold_dbm");
+  AppendNumberOrNull(out, d.settings.log.dSignalThresholdDbm);
+  AppendJsonKey(out, "logs");
+  AppendJsonArray(out, d.logs, [&](const CampaignLog& log) {
+    out += '{';
+    AppendLogJson(out, log);
+    out += '}';
+  });
+  AppendJsonKey(out, "bands");
+  AppendJsonArray(out, d.bands, [&](const CampaignBand& b) {
+    out += '{';
+    AppendBandJson(out, b, d.settings.nMaxSpectrumColumns);
+    out += '}';
+  });
+  AppendJsonKey(out, "signals");
+  AppendJsonArray(out, d.signals, [&](const CampaignSignal& g) { AppendSignalJson(out, d, g); });
+  out += '}';
+}
+
+void AppendCampaignHead(std::string& out, size_t nLogs) { FillPart(out, true, nLogs, nullptr); }
+
+// Each decoded log's section data in a script element of its own, parsed
+// only when the section is drawn.
+void AppendCampaignLogData(std::string& out, size_t nLog, const std::string& reportJson) {
+  out += "<script type=\"application/json\" id=\"log-data-";
+  out += std::to_string(nLog);
+  out += "\">";
+  AppendScriptSafe(out, reportJson);
+  out += "</script>\n";
+}
+
+void AppendCampaignTail(std::string& out, const CampaignData& d) { FillPart(out, false, d.logs.size(), &d); }
+
+void AppendCampaignHtml(std::string& out, const CampaignData& d) {
+  AppendCampaignHead(out, d.logs.size());
+  for (size_t i = 0; i < d.logs.size(); ++i) {
+    if (!d.logs[i].reportJson.empty()) AppendCampaignLogData(out, i, d.logs[i].reportJson);
+  }
+  AppendCampaignTail(out, d);
+}

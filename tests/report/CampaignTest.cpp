@@ -1,0 +1,158 @@
+// The campaign: which logs' bands combine, and what the combination holds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CampaignCollector.h"
+#include "CampaignHtml.h"
+
+namespace {
+const double N = std::numeric_limits<double>::quiet_NaN();
+constexpr double kThreshold = -72;
+
+// A panel of a log: band 0 is the channels, named by their frequencies. Each
+// sweep gives one level per bin (NaN: none), one second apart.
+struct PanelSpec {
+  int nBand;
+  std::vector<double> freqs;
+  std::vector<std::vector<double>> sweeps;
+};
+using LogSpec = std::vector<PanelSpec>;
+
+CampaignLog MakeLog(const LogSpec& spec) {
+  ReportData d;
+  for (const PanelSpec& p : spec) {
+    bool bChannels = p.nBand == 0;
+    auto panel = std::make_unique<CReportPanel>(p.nBand, 0, bChannels ? std::vector<double>{} : p.freqs, kThreshold, 1000, 100);
+    for (size_t s = 0; s < p.sweeps.size(); ++s) {
+      std::vector<LevelRow> rows;
+      for (size_t b = 0; b < p.sweeps[s].size(); ++b) {
+        if (std::isnan(p.sweeps[s][b])) continue;
+        LevelRow r;
+        r.nBin = static_cast<int>(b);
+        r.dLevel = p.sweeps[s][b];
+        r.nBand = p.nBand;
+        r.bHasFrequency = bChannels;
+        r.dFrequencyMHz = p.freqs[b];
+        rows.push_back(r);
+      }
+      panel->AddSweep(static_cast<std::int64_t>(s) * 1000, rows.data(), rows.size());
+    }
+    d.panels.push_back(std::move(panel));
+  }
+  return MakeCampaignLog("log", d);
+}
+
+struct BandWant {
+  bool bChannels;
+  std::vector<double> freqs;
+  std::vector<float> max;
+  std::vector<float> min;
+  std::vector<std::uint32_t> logsAbove;
+  std::uint32_t nLogs;
+  std::uint64_t nSweeps;
+};
+
+struct Case {
+  const char* name;
+  std::vector<LogSpec> logs;
+  std::vector<BandWant> want;
+};
+
+const std::vector<double> kPlan = {100, 100.5, 101};
+
+TEST(Campaign, CombinesBandsOfTheSamePlanAndChannelsByFrequency) {
+  const Case cases[] = {
+      {"the same plan combines, whatever its band number",
+       {{{1, kPlan, {{-70, -90, -60}}}}, {{2, kPlan, {{-65, -95, N}, {-80, -85, -75}}}}},
+       {{false, kPlan, {-65, -85, -60}, {-80, -95, -75}, {2, 0, 1}, 2, 3}}},
+      {"another stop or another step is another plan",
+       {{{1, kPlan, {{-70, -90, -60}}}},
+        {{1, {100, 100.5}, {{-50, -50}}}},
+        {{1, {100, 100.25, 100.5, 100.75, 101}, {{-50, -50, -50, -50, -50}}}}},
+       {{false, kPlan, {-70, -90, -60}, {-70, -90, -60}, {1, 0, 1}, 1, 1},
+        {false, {100, 100.5}, {-50, -50}, {-50, -50}, {1, 1}, 1, 1},
+        {false, {100, 100.25, 100.5, 100.75, 101}, {-50, -50, -50, -50, -50}, {-50, -50, -50, -50, -50}, {1, 1, 1, 1, 1}, 1, 1}}},
+      {"channels meet by frequency, in rising order",
+       {{{0, {2437, 2412}, {{-60, -80}, {-75, N}}}}, {{0, {2422, 2437}, {{-90, -55}}}}},
+       {{true, {2412, 2422, 2437}, {-80, -90, -55}, {-80, -90, -75}, {0, 0, 2}, 2, 3}}},
+      {"a band and channels stay apart",
+       {{{1, {2412, 2437}, {{-60, -60}}}}, {{0, {2412}, {{-61}}}}},
+       {{false, {2412, 2437}, {-60, -60}, {-60, -60}, {1, 1}, 1, 1}, {true, {2412}, {-61}, {-61}, {1}, 1, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CCampaign campaign(CampaignSettingsFor(c.logs.size(), kThreshold));
+    for (const LogSpec& log : c.logs) campaign.Add(MakeLog(log));
+    CampaignData d = campaign.Finish();
+    ASSERT_EQ(d.bands.size(), c.want.size());
+    for (size_t k = 0; k < c.want.size(); ++k) {
+      const CampaignBand& got = d.bands[k];
+      const BandWant& want = c.want[k];
+      EXPECT_EQ(got.bChannels, want.bChannels) << "band " << k;
+      EXPECT_EQ(got.nLogs, want.nLogs) << "band " << k;
+      EXPECT_EQ(got.nSweeps, want.nSweeps) << "band " << k;
+      ASSERT_EQ(got.bins.size(), want.freqs.size()) << "band " << k;
+      for (size_t b = 0; b < want.freqs.size(); ++b) {
+        EXPECT_EQ(got.bins[b].dFrequencyMHz, want.freqs[b]) << "band " << k << " bin " << b;
+        EXPECT_EQ(got.bins[b].fMax, want.max[b]) << "band " << k << " bin " << b;
+        EXPECT_EQ(got.bins[b].fMin, want.min[b]) << "band " << k << " bin " << b;
+        EXPECT_EQ(got.bins[b].nLogsAbove, want.logsAbove[b]) << "band " << k << " bin " << b;
+      }
+    }
+  }
+}
+
+TEST(Campaign, SignalsNameTheLogAndTimeOfTheirMaximum) {
+  CCampaign campaign(CampaignSettingsFor(3, kThreshold));
+  campaign.Add(MakeLog({{1, kPlan, {{-70, -90, -80}}}}));
+  CampaignLog refused;
+  refused.strPath = "bad";
+  refused.strRefusal = "refused";
+  campaign.Add(std::move(refused));
+  campaign.Add(MakeLog({{1, kPlan, {{-80, -90, -80}, {-71, -75, -64}, {-90, -90, -64}}}}));
+  CampaignData d = campaign.Finish();
+  ASSERT_EQ(d.logs.size(), 3u);
+  EXPECT_EQ(d.logs[1].strRefusal, "refused");
+  // Bin 1 never reached -72, so bins 0 and 2 are two signals: bin 2 first
+  // strongest at 1 s in the third log, bin 0 above in both logs and
+  // strongest in the first.
+  ASSERT_EQ(d.signals.size(), 2u);
+  const CampaignBin& strongest = d.bands[0].bins[d.signals[0].nBin];
+  EXPECT_EQ(d.signals[0].nBin, 2u);
+  EXPECT_EQ(d.signals[0].nBins, 1);
+  EXPECT_EQ(strongest.nMaxLog, 2u);
+  EXPECT_EQ(strongest.nMaxTimeMs, d.logs[2].nStartMs + 1000);
+  EXPECT_EQ(strongest.nAbove, 2u);
+  const CampaignBin& first = d.bands[0].bins[d.signals[1].nBin];
+  EXPECT_EQ(d.signals[1].nBin, 0u);
+  EXPECT_EQ(first.nMaxLog, 0u);
+  EXPECT_EQ(first.nLogsAbove, 2u);
+  EXPECT_DOUBLE_EQ(first.dSum, -70 - 80 - 71 - 90);
+}
+
+TEST(CampaignPage, SelfContainedAndEscaped) {
+  CCampaign campaign(CampaignSettingsFor(2, kThreshold));
+  CampaignLog log = MakeLog({{1, kPlan, {{-70, -90, -60}}}});
+  log.strPath = "</script><b>.h2m";
+  campaign.Add(std::move(log));
+  CampaignLog refused;
+  refused.strPath = "b.h2m";
+  refused.strRefusal = "vyrhost: b.h2m: refused with code 1004";
+  campaign.Add(std::move(refused));
+  std::string html;
+  AppendCampaignHtml(html, campaign.Finish());
+  EXPECT_EQ(html.find("{{"), std::string::npos) << "a placeholder was left";
+  EXPECT_EQ(html.find("</script><b>"), std::string::npos);
+  EXPECT_NE(html.find("\\u003c/script>\\u003cb>.h2m"), std::string::npos);
+  // The decoded log has its section's data; the refused one only its row.
+  EXPECT_NE(html.find("id=\"log-data-0\""), std::string::npos);
+  EXPECT_EQ(html.find("id=\"log-data-1\""), std::string::npos);
+  EXPECT_NE(html.find("refused with code 1004"), std::string::npos);
+  EXPECT_EQ(html.find("<script src"), std::string::npos);
+}
+}  // namespace
