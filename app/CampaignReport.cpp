@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -72,7 +73,15 @@ CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThres
         cv.wait(g, [&] { return i < nCombined + nWindow; });
       }
       if (stopped.load()) break;
-      CampaignLog log = DecodeCampaignLog(files[i], settings, [&](std::uint64_t done) { reading[t].store(done); });
+      CampaignLog log;
+      try {
+        log = DecodeCampaignLog(files[i], settings, [&](std::uint64_t done) { reading[t].store(done); });
+      } catch (const std::bad_alloc&) {
+        // The log is listed as refused; the exception must not leave the thread.
+        log = CampaignLog{};
+        log.strPath = files[i];
+        log.strRefusal = "out of memory";
+      }
       reading[t].store(0);
       bytesDone += FileSize(files[i]);
       std::lock_guard<std::mutex> g(lock);
