@@ -119,13 +119,18 @@ void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::
 
 void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
                          const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
-                         std::thread::id owner) {
+                         std::thread::id owner, bool bFirstMessageOnly) {
   GateLease lease(threshold.value_or(-std::numeric_limits<double>::infinity()), owner);
   CLogDecoder decoder(options);
   DecodeCounts counts;
   std::string error;
-  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error);
-  if (rc == ROL_OK) return;
+  auto onFirstMessage = [&](const DecodedMessage& m) {
+    onMessage(m);
+    decoder.Stop();
+  };
+  RolRetc rc = bFirstMessageOnly ? decoder.Decode(path, onFile, onFirstMessage, counts, error)
+                                 : decoder.Decode(path, onFile, onMessage, counts, error);
+  if (rc == ROL_OK || (bFirstMessageOnly && rc == kDecodeStopped)) return;
   if (rc == -1) throw LogFailure(path, rc, path + ": " + error);
   throw LogFailure(path, rc, path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc));
 }
@@ -146,6 +151,21 @@ std::string SummaryJson(const std::string& path, std::optional<double> threshold
   return out;
 }
 
+std::string ProbeKind(const std::string& path, std::optional<double> threshold) {
+  CLogSummaryCollector collector;
+  CFrequencyPlan plan;
+  DecodeOptions options;
+  options.bWantTexts = false;
+  DecodeWithThreshold(
+      path, threshold, options, [&](const DecodedFileInfo& info) { collector.OnFile(info); },
+      [&](const DecodedMessage& m) {
+        plan.Update(m.writes, m.dataState);
+        collector.OnMessage(m, plan);
+      },
+      std::this_thread::get_id(), true);
+  return collector.Finish().Kind();
+}
+
 std::vector<LevelTable> CollectTables(const std::string& path, std::optional<double> threshold, bool bChannels) {
   const ScanAttributes& ids = ScanAttributes::Get();
   CLevelRowExtractor extractor(ids);
@@ -156,6 +176,10 @@ std::vector<LevelTable> CollectTables(const std::string& path, std::optional<dou
   CVyrMilliSecAbsTime start;
   DecodeOptions options;
   options.bWantTexts = false;
+  // The level rows and the plan read their own attributes; a channel set
+  // also needs the channel frequencies of its header.
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes(ids);
+  options.recordedAttributes.push_back(ids.nFreq);
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
     if (!bChannels && LaysPlan(m, ids)) {
@@ -200,6 +224,7 @@ LevelColumns CollectColumns(const std::string& path, std::optional<double> thres
   LevelColumns c;
   DecodeOptions options;
   options.bWantTexts = false;
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
     if (rows.empty()) return;
