@@ -96,22 +96,25 @@ void AppendMessageFacts(LevelTable& t, const MessageFacts& f, std::int64_t start
 }
 
 // Adds one row to each table of the current section that the message left a
-// level in.
+// level in. Rows and a table's bins are both sorted by element, so one walk
+// over both finds each row's column.
 void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::vector<LevelRow>& rows,
              const MessageFacts& facts, std::int64_t startMs, bool bChannels) {
   for (size_t ti = firstOfSection; ti < tables.size(); ++ti) {
     LevelTable& t = tables[ti];
-    bool added = false;
+    double* row = nullptr;
+    size_t col = 0;
     for (const LevelRow& r : rows) {
       if (bChannels ? r.nBand != 0 : r.nBand != t.nBand) continue;
-      auto it = std::lower_bound(t.bins.begin(), t.bins.end(), r.nBin);
-      if (it == t.bins.end() || *it != r.nBin) continue;
-      if (!added) {
+      while (col < t.bins.size() && t.bins[col] < r.nBin) ++col;
+      if (col == t.bins.size()) break;
+      if (t.bins[col] != r.nBin) continue;
+      if (!row) {
         AppendMessageFacts(t, facts, startMs);
         t.levelDbm.resize(t.levelDbm.size() + t.bins.size(), kNaN);
-        added = true;
+        row = t.levelDbm.data() + t.levelDbm.size() - t.bins.size();
       }
-      t.levelDbm[t.levelDbm.size() - t.bins.size() + static_cast<size_t>(it - t.bins.begin())] = r.dLevel;
+      row[col] = r.dLevel;
     }
   }
 }
