@@ -24,11 +24,13 @@ asan: deps
 	ctest --preset asan -j $(JOBS)
 
 # Micro-benchmarks in build/bench/bin/kel_bench; end-to-end figures from
-# tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory).
+# tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory) and
+# bench/python-bands.py (the Python package against a decode and the CSV way).
 bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	tools/bench-e2e.sh build/bench/bin
+	/usr/bin/python3 bench/python-bands.py build/bench
 
 run: build
 	$(BUILD_DIR)/bin/vyrhost decode samples/scan_two_bands.h2m

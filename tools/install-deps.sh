@@ -12,11 +12,13 @@ command -v g++ >/dev/null || need+=(g++)
 command -v python3 >/dev/null || need+=(python3)
 # The Python package and its tests: Debian's interpreter and modules.
 [ -e /usr/include/pybind11/pybind11.h ] || need+=(pybind11-dev)
-for module in numpy pandas pytest matplotlib; do
+for module in numpy pandas pytest matplotlib setuptools wheel; do
   /usr/bin/python3 -c "import $module" 2>/dev/null || need+=("python3-$module")
 done
 # GDAL's ogrinfo and ogr2ogr read the GeoJSON export in its test.
 command -v ogr2ogr >/dev/null || need+=(gdal-bin)
+# `pip install .` into a virtual environment, as the install test does.
+/usr/bin/python3 -c 'import ensurepip, venv' 2>/dev/null || need+=(python3-venv)
 /usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.exists(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' 2>/dev/null ||
   need+=(python3-dev)
 

@@ -194,28 +194,56 @@ void CVyrMemoryDataState::Clear() {
   m_nWriteCount = 0;
 }
 
-// A run of an attribute that no one watches, over non-negative indexes, is
-// stored straight into its pages: runs of different attributes touch
-// different elements, so the final values are those of the single calls.
-// The runs of watched attributes are made as the single calls of this final
-// class (bound directly), element by element, so that the record and the
-// observer see their writes in their order.
+// A run over non-negative indexes is stored straight into its pages: runs of
+// different attributes touch different elements, so the final values are
+// those of the single calls. Without an observer, the writes of recorded
+// runs are then listed as the single calls would list them: element by
+// element, and within an element run by run. With an observer, or over
+// negative indexes, the watched runs are made as the single calls of this
+// final class (bound directly), element by element, so that the record and
+// the observer see their writes in their order.
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
   if (nCount <= 0 || nRuns <= 0) return;
   const bool bPaged = nFirstIndex >= 0 && nFirstIndex <= INT_MAX - (nCount - 1);
   std::vector<int>& single = m_singleRuns;  // the runs made element by element
+  std::vector<int>& recorded = m_recordedRuns;  // paged runs whose writes are listed
   single.clear();
+  recorded.clear();
   for (int r = 0; r < nRuns; ++r) {
-    if (bPaged && !IsWatched(pRuns[r].nAttrId)) {
+    const bool bWatched = IsWatched(pRuns[r].nAttrId);
+    if (bPaged && (!bWatched || !m_observer)) {
       StorePagedRun(pRuns[r], nFirstIndex, nCount, nScope);
       m_nWriteCount += static_cast<std::uint64_t>(nCount);
+      if (bWatched) recorded.push_back(r);
     } else {
       single.push_back(r);
     }
   }
+  if (!recorded.empty()) RecordRuns(pRuns, recorded, nFirstIndex, nCount, nScope);
   for (int k = 0; k < nCount; ++k)
     for (int r : single) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
+}
+
+// The writes that the single calls of the runs would record, in their order.
+void CVyrMemoryDataState::RecordRuns(const VyrValueRun* pRuns, const std::vector<int>& runs, int nFirstIndex,
+                                     int nCount, int nScope) {
+  m_writes.reserve(m_writes.size() + static_cast<size_t>(nCount) * runs.size());
+  for (int k = 0; k < nCount; ++k) {
+    for (int r : runs) {
+      const VyrValueRun& run = pRuns[r];
+      Write& w = m_writes.emplace_back(Write{run.nAttrId, nFirstIndex + k, nScope, Op::Set, Kind::Int, 0.0, 0, {}});
+      if (!run.pReals) {
+        w.nValue = run.pInts[k];
+      } else if (run.pReals[k] < run.dClearBelow) {
+        w.op = Op::Clear;
+        w.kind = Kind::None;
+      } else {
+        w.kind = Kind::Real;
+        w.dValue = run.pReals[k];
+      }
+    }
+  }
 }
 
 // Elements [nFirstIndex, nFirstIndex + nCount) of the non-negative table, a

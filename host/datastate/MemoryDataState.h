@@ -149,6 +149,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   void Notify(int nAttrId, int nIndex, int nScope, Op op, Element e);
   void StoreText(Element e, const char* psz);
   void StorePagedRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope);
+  void RecordRuns(const VyrValueRun* pRuns, const std::vector<int>& runs, int nFirstIndex, int nCount, int nScope);
   void StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags);
 
   // Mutable: a read creates no column, but finding one fills the cache.
@@ -160,6 +161,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   std::uint64_t m_nWriteCount = 0;
   bool m_bRecord = false;
   std::vector<int> m_recordedAttrs;  // empty: every attribute
-  std::vector<int> m_singleRuns;     // SetValueRuns's work list, kept for its capacity
+  std::vector<int> m_singleRuns;     // SetValueRuns's work lists, kept for their capacity
+  std::vector<int> m_recordedRuns;
   bool m_bSortOutputSuppressed = false;
 };

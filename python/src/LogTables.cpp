@@ -96,22 +96,25 @@ void AppendMessageFacts(LevelTable& t, const MessageFacts& f, std::int64_t start
 }
 
 // Adds one row to each table of the current section that the message left a
-// level in.
+// level in. Rows and a table's bins are both sorted by element, so one walk
+// over both finds each row's column.
 void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::vector<LevelRow>& rows,
              const MessageFacts& facts, std::int64_t startMs, bool bChannels) {
   for (size_t ti = firstOfSection; ti < tables.size(); ++ti) {
     LevelTable& t = tables[ti];
-    bool added = false;
+    double* row = nullptr;
+    size_t col = 0;
     for (const LevelRow& r : rows) {
       if (bChannels ? r.nBand != 0 : r.nBand != t.nBand) continue;
-      auto it = std::lower_bound(t.bins.begin(), t.bins.end(), r.nBin);
-      if (it == t.bins.end() || *it != r.nBin) continue;
-      if (!added) {
+      while (col < t.bins.size() && t.bins[col] < r.nBin) ++col;
+      if (col == t.bins.size()) break;
+      if (t.bins[col] != r.nBin) continue;
+      if (!row) {
         AppendMessageFacts(t, facts, startMs);
         t.levelDbm.resize(t.levelDbm.size() + t.bins.size(), kNaN);
-        added = true;
+        row = t.levelDbm.data() + t.levelDbm.size() - t.bins.size();
       }
-      t.levelDbm[t.levelDbm.size() - t.bins.size() + static_cast<size_t>(it - t.bins.begin())] = r.dLevel;
+      row[col] = r.dLevel;
     }
   }
 }
@@ -119,13 +122,18 @@ void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::
 
 void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
                          const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
-                         std::thread::id owner) {
+                         std::thread::id owner, bool bFirstMessageOnly) {
   GateLease lease(threshold.value_or(-std::numeric_limits<double>::infinity()), owner);
   CLogDecoder decoder(options);
   DecodeCounts counts;
   std::string error;
-  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error);
-  if (rc == ROL_OK) return;
+  auto onFirstMessage = [&](const DecodedMessage& m) {
+    onMessage(m);
+    decoder.Stop();
+  };
+  RolRetc rc = bFirstMessageOnly ? decoder.Decode(path, onFile, onFirstMessage, counts, error)
+                                 : decoder.Decode(path, onFile, onMessage, counts, error);
+  if (rc == ROL_OK || (bFirstMessageOnly && rc == kDecodeStopped)) return;
   if (rc == -1) throw LogFailure(path, rc, path + ": " + error);
   throw LogFailure(path, rc, path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc));
 }
@@ -146,6 +154,21 @@ std::string SummaryJson(const std::string& path, std::optional<double> threshold
   return out;
 }
 
+std::string ProbeKind(const std::string& path, std::optional<double> threshold) {
+  CLogSummaryCollector collector;
+  CFrequencyPlan plan;
+  DecodeOptions options;
+  options.bWantTexts = false;
+  DecodeWithThreshold(
+      path, threshold, options, [&](const DecodedFileInfo& info) { collector.OnFile(info); },
+      [&](const DecodedMessage& m) {
+        plan.Update(m.writes, m.dataState);
+        collector.OnMessage(m, plan);
+      },
+      std::this_thread::get_id(), true);
+  return collector.Finish().Kind();
+}
+
 std::vector<LevelTable> CollectTables(const std::string& path, std::optional<double> threshold, bool bChannels) {
   const ScanAttributes& ids = ScanAttributes::Get();
   CLevelRowExtractor extractor(ids);
@@ -156,6 +179,10 @@ std::vector<LevelTable> CollectTables(const std::string& path, std::optional<dou
   CVyrMilliSecAbsTime start;
   DecodeOptions options;
   options.bWantTexts = false;
+  // The level rows and the plan read their own attributes; a channel set
+  // also needs the channel frequencies of its header.
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes(ids);
+  options.recordedAttributes.push_back(ids.nFreq);
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
     if (!bChannels && LaysPlan(m, ids)) {
@@ -200,6 +227,7 @@ LevelColumns CollectColumns(const std::string& path, std::optional<double> thres
   LevelColumns c;
   DecodeOptions options;
   options.bWantTexts = false;
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
     if (rows.empty()) return;

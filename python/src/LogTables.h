@@ -44,9 +44,17 @@ struct LevelColumns {
 // device reads the threshold from its process-wide preferences. owner is the
 // thread the decode works for; that thread gets an error rather than waiting
 // for its own decode.
+// bFirstMessageOnly stops the decode after the first message.
 void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
                          const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
-                         std::thread::id owner = std::this_thread::get_id());
+                         std::thread::id owner = std::this_thread::get_id(), bool bFirstMessageOnly = false);
+
+// Reads the log up to its first message and returns the kind that
+// `vyrhost info` gives it ("scan", "channels" or "other"). The reader
+// refuses a log whose header or first measurement line is unusable before it
+// hands on any message, so this raises those refusals without decoding the
+// whole file; and the kind is that of the first header, the first message.
+std::string ProbeKind(const std::string& path, std::optional<double> threshold);
 
 // The summary JSON of `vyrhost info --format json`.
 std::string SummaryJson(const std::string& path, std::optional<double> threshold);

@@ -132,6 +132,11 @@ std::string Summary(const std::string& path, std::optional<double> threshold) {
   py::gil_scoped_release release;
   return SummaryJson(path, threshold);
 }
+
+std::string Kind(const std::string& path, std::optional<double> threshold) {
+  py::gil_scoped_release release;
+  return ProbeKind(path, threshold);
+}
 }  // namespace
 
 PYBIND11_MODULE(_vyrhost, m) {
@@ -149,6 +154,7 @@ PYBIND11_MODULE(_vyrhost, m) {
   m.def("load_plugins", &LoadPlugins, py::arg("folder"), "Loads the plug-ins of a folder once.");
   m.def("formats", &Formats, "The data-file types and decode devices the plug-ins register.");
   m.def("summary_json", &Summary, py::arg("path"), py::arg("level_threshold"));
+  m.def("probe_kind", &Kind, py::arg("path"), py::arg("level_threshold"));
   m.def("tables", &Tables, py::arg("path"), py::arg("level_threshold"), py::arg("channels"));
   m.def("columns", &Columns, py::arg("path"), py::arg("level_threshold"));
   py::class_<CMessageStream>(m, "MessageStream")

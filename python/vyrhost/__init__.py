@@ -62,18 +62,26 @@ class Band:
 
 
 class Log:
-    """A log the reader accepted. Each method decodes the file anew."""
+    """A log whose header and first measurement line the reader accepted.
 
-    def __init__(self, path, level_threshold, info_json):
+    Each method decodes the whole file anew (``info()`` once, then keeps its
+    result); a refusal the reader meets further on (a line over its length
+    limit, a read error) raises LogError from the method that reads that far.
+    """
+
+    def __init__(self, path, level_threshold, kind):
         self.path = path
         self.level_threshold = level_threshold
-        self._info = info_json
+        self._kind = kind
+        self._info = None
 
     def __repr__(self):
         return f"vyrhost.Log({self.path!r})"
 
     def info(self):
         """What ``vyrhost info --format json`` prints, as a dict."""
+        if self._info is None:
+            self._info = _vyrhost.summary_json(self.path, self.level_threshold)
         return json.loads(self._info)
 
     def messages(self):
@@ -91,7 +99,7 @@ class Log:
 
     def channels(self):
         """One Band (band 0) per channel set of a channel log; None for a scan log."""
-        if self.info().get("kind") == "scan":
+        if self._kind == "scan":
             return None
         return [Band(**t) for t in _vyrhost.tables(self.path, self.level_threshold, True)]
 
@@ -109,11 +117,12 @@ class Log:
 
 
 def open(path, level_threshold=None, plugins=None):  # noqa: A001 - the package's entry point
-    """Opens a HYTEM log: decodes it once and returns a Log.
+    """Opens a HYTEM log: reads it up to its first message and returns a Log.
 
     ``level_threshold`` drops bin levels below it in dBm (None keeps every
     level); ``plugins`` names one more plug-in folder to load. Raises
-    FileNotFoundError for a missing file and LogError for a refused one.
+    FileNotFoundError for a missing file and LogError for a log whose type is
+    unknown or whose header or first measurement line the reader refuses.
     """
     path = os.fspath(path)
     if not os.path.exists(path):
@@ -121,4 +130,4 @@ def open(path, level_threshold=None, plugins=None):  # noqa: A001 - the package'
     if plugins is not None:
         _vyrhost.load_plugins(os.fspath(plugins))
     threshold = None if level_threshold is None else float(level_threshold)
-    return Log(path, threshold, _vyrhost.summary_json(path, threshold))
+    return Log(path, threshold, _vyrhost.probe_kind(path, threshold))

@@ -59,6 +59,24 @@ TEST(CollectLevelsLeft, TheLastWriteOfEachElementDecides) {
   EXPECT_EQ(got, want);
 }
 
+TEST(CollectLevelsLeft, WritesInIncreasingOrderKeepSetLevelsOnly) {
+  CVyrMemoryDataState state;
+  state.SetRecordWrites(true);
+  state.SetRealValue(kLevel, -70, 0, kScopeMessage, 0);
+  state.ClearValue(kLevel, 1, kScopeMessage, 0);
+  state.SetIntValue(kLevel, -77, 2, kScopeMessage, 0);
+  state.SetTextValue(kLevel, "x", 3, kScopeMessage, 0);
+  state.SetRealValue(kLevel, -50, 1, kScopePlan, 0);     // not the message scope
+  state.SetRealValue(kOther, -40, 0, kScopeMessage, 0);  // another attribute
+  state.SetRealValue(kLevel, -55, 5, kScopeMessage, 0);
+  std::vector<LevelRow> rows = {LevelRow{9, -1}};  // replaced, not appended to
+  CollectLevelsLeft(state.GetWrites(), kLevel, rows);
+  std::vector<std::pair<int, double>> got;
+  for (const LevelRow& r : rows) got.emplace_back(r.nBin, r.dLevel);
+  std::vector<std::pair<int, double>> want = {{0, -70}, {2, -77}, {5, -55}};
+  EXPECT_EQ(got, want);
+}
+
 TEST(CollectLevelsLeft, SortsElementsWrittenOutOfOrder) {
   CVyrMemoryDataState state;
   state.SetRecordWrites(true);

@@ -27,8 +27,36 @@ MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime&
   return f;
 }
 
+namespace {
+// A message that writes each element once, in increasing order (a run, as a
+// scan line is decoded), needs no sorting: each write is the last of its
+// element. Returns false, with rows undefined, as soon as an element comes
+// again or out of order.
+bool CollectIncreasingLevels(const std::vector<CVyrMemoryDataState::Write>& writes, int nLevelAttr,
+                             std::vector<LevelRow>& rows) {
+  rows.clear();
+  bool bFirst = true;
+  int nLast = 0;
+  for (const auto& w : writes) {
+    if (w.nAttrId != nLevelAttr || w.nScope != kScopeMessage) continue;
+    if (!bFirst && w.nIndex <= nLast) return false;
+    bFirst = false;
+    nLast = w.nIndex;
+    if (w.op == CVyrMemoryDataState::Op::Clear) continue;
+    LevelRow r;
+    r.nBin = w.nIndex;
+    if (w.kind == CVyrMemoryDataState::Kind::Real) r.dLevel = w.dValue;
+    else if (w.kind == CVyrMemoryDataState::Kind::Int) r.dLevel = static_cast<double>(w.nValue);
+    else continue;  // a text is no level
+    rows.push_back(r);
+  }
+  return true;
+}
+}  // namespace
+
 void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, int nLevelAttr,
                        std::vector<LevelRow>& rows) {
+  if (CollectIncreasingLevels(writes, nLevelAttr, rows)) return;
   rows.clear();
   // One entry per write in order; a clear is an entry without a level.
   struct Entry {
