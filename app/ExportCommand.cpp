@@ -21,6 +21,7 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
   DecodeOptions options;
   options.bWantTexts = false;
   options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
+  options.bSuppressSortOutput = true;  // rows are the bin levels, not their ranking
   CLogDecoder decoder(options);
   CLevelRowExtractor extractor;
   std::vector<LevelRow> rows;

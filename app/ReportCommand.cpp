@@ -70,6 +70,7 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
   DecodeOptions options;
   options.bWantTexts = false;
   options.recordedAttributes = CReportCollector::RecordedAttributes();
+  options.bSuppressSortOutput = true;  // the page shows the bin levels, not their ranking
   CLogDecoder decoder(options);
   CReportCollector collector(settings);
   DecodeCounts counts;

@@ -35,6 +35,8 @@ class CDecodingSink final : public IDataFileMessageSink {
     m_info.strTypeName = typeName;
     m_dataState.SetRecordWrites(options.bRecordWrites);
     m_dataState.SetRecordedAttributes(options.recordedAttributes);
+    m_dataState.SetSortOutputSuppressed(options.bSuppressSortOutput);
+    m_dataState.SetWriteObserver(options.writeObserver);
     m_expanded.m_bWantSummaryText = m_expanded.m_bWantMsgName = m_expanded.m_bWantDetailText =
         options.bWantTexts ? 1 : 0;
   }

@@ -42,6 +42,13 @@ struct DecodeOptions {
   // With bRecordWrites, the attributes whose writes are recorded; empty for all.
   std::vector<int> recordedAttributes;
   bool bWantTexts = true;
+  // Skips the ranked lists of scan levels (the data state's sort output),
+  // for a reader that does not look at them: a line of millions of levels
+  // then holds no ranked copies of them.
+  bool bSuppressSortOutput = false;
+  // Sees each write and clear as decoding makes it, recorded or not: a
+  // reader can keep what it needs of them instead of a copy of each.
+  CVyrMemoryDataState::WriteObserver writeObserver;
 };
 
 class CLogDecoder {
