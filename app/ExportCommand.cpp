@@ -1,4 +1,6 @@
 // vyrhost export: the bin levels of logs as CSV or JSON Lines rows.
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,11 +22,14 @@ const char kExportUsage[] =
 bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& out) {
   DecodeOptions options;
   options.bWantTexts = false;
-  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributesWithObserver();
   options.bSuppressSortOutput = true;  // rows are the bin levels, not their ranking
-  CLogDecoder decoder(options);
   CLevelRowExtractor extractor;
+  options.writeObserver = extractor.Observer();
+  CLogDecoder decoder(options);
   std::vector<LevelRow> rows;
+  std::vector<LevelRow> piece;
+  constexpr size_t kRowsAtATime = 4096;
   CVyrMilliSecAbsTime start;
   DecodeCounts counts;
   std::string error;
@@ -34,9 +39,15 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
     extractor.Extract(m, rows);
     if (rows.empty()) return;
     MessageFacts facts = GetMessageFacts(m, start);
-    if (format == ExportFormat::Csv) AppendCsvRows(out.Buffer(), path, facts, rows);
-    else AppendJsonlRows(out.Buffer(), path, facts, rows);
-    out.MaybeFlush();
+    // A few thousand rows at a time: the text of a line of millions of
+    // levels is not held whole.
+    for (size_t first = 0; first < rows.size() && !out.Failed(); first += kRowsAtATime) {
+      piece.assign(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                   rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), first + kRowsAtATime)));
+      if (format == ExportFormat::Csv) AppendCsvRows(out.Buffer(), path, facts, piece);
+      else AppendJsonlRows(out.Buffer(), path, facts, piece);
+      out.MaybeFlush();
+    }
     if (out.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };

@@ -71,8 +71,9 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
   options.bWantTexts = false;
   options.recordedAttributes = CReportCollector::RecordedAttributes();
   options.bSuppressSortOutput = true;  // the page shows the bin levels, not their ranking
-  CLogDecoder decoder(options);
   CReportCollector collector(settings);
+  options.writeObserver = collector.WriteObserver();
+  CLogDecoder decoder(options);
   DecodeCounts counts;
   std::string error;
   RolRetc rc;

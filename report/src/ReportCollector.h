@@ -31,8 +31,10 @@ class CReportCollector {
  public:
   explicit CReportCollector(const ReportSettings& settings);
   // The attributes whose recorded writes OnMessage reads: the level rows'
-  // and the channel frequencies that the summary lists.
+  // and the channel frequencies that the summary lists. The bin levels are
+  // followed through WriteObserver(), which the decode must be given.
   static std::vector<int> RecordedAttributes();
+  CVyrMemoryDataState::WriteObserver WriteObserver() { return m_extractor.Observer(); }
 
   void OnFile(const DecodedFileInfo& info);
   void OnMessage(const DecodedMessage& m);

@@ -1,6 +1,7 @@
 #include "vyr/LevelRows.h"
 
 #include <algorithm>
+#include <cstdint>
 
 MessagePosition GetMessagePosition(const CVyrGenericHsMessage& msg) {
   MessagePosition p;
@@ -58,8 +59,53 @@ void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, in
   }
 }
 
+template <class Fn>
+void CTouchedElements::ForEachAndClear(const Fn& fn) {
+  auto byFirst = [](const Range& a, const Range& b) { return a.nFirst < b.nFirst; };
+  if (!std::is_sorted(m_ranges.begin(), m_ranges.end(), byFirst)) std::sort(m_ranges.begin(), m_ranges.end(), byFirst);
+  std::int64_t nNext = INT64_MIN;  // the first element not yet visited
+  for (const Range& r : m_ranges) {
+    for (std::int64_t e = std::max(r.nFirst, nNext); e < r.nEnd; ++e) fn(static_cast<int>(e));
+    nNext = std::max(nNext, r.nEnd);
+  }
+  m_ranges.clear();
+}
+
+CVyrMemoryDataState::WriteObserver CLevelRowExtractor::Observer() {
+  m_bObserved = true;
+  return [this](const CVyrMemoryDataState::Write& w) {
+    if (w.nAttrId == m_ids.nBinLevel && w.nScope == kScopeMessage) m_touched.Add(w.nIndex);
+  };
+}
+
 void CLevelRowExtractor::Extract(const DecodedMessage& m, std::vector<LevelRow>& rows) {
-  Extract(m.msg.m_nMsgClass, m.writes, m.dataState, rows);
+  if (!m_bObserved) {
+    Extract(m.msg.m_nMsgClass, m.writes, m.dataState, rows);
+    return;
+  }
+  m_plan.Update(m.writes, m.dataState);
+  rows.clear();
+  if (m.msg.m_nMsgClass != kMeasurementMessageClass) {
+    m_touched.ForEachAndClear([](int) {});
+    return;
+  }
+  CollectTouchedLevels(m.dataState, rows);
+  AddFrequencies(m.dataState, rows);
+}
+
+// What the data state holds at each element the message wrote or cleared
+// is what its last write there left: the same rows as CollectLevelsLeft.
+void CLevelRowExtractor::CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows) {
+  m_touched.ForEachAndClear([&](int nBin) {
+    const VyrRetVal v = state.GetValue(m_ids.nBinLevel, nBin, kScopeMessage);
+    if (v.m_nStatus != VYR_RV_STATUS_OK || v.m_nType == VYR_RV_TEXT) return;
+    double dLevel = 0;
+    if (!RetValNumber(v, dLevel)) return;
+    LevelRow r;
+    r.nBin = nBin;
+    r.dLevel = dLevel;
+    rows.push_back(r);
+  });
 }
 
 void CLevelRowExtractor::Extract(int nMsgClass, const std::vector<CVyrMemoryDataState::Write>& writes,

@@ -5,6 +5,7 @@
 // channel frequencies (ATTR_ID_SCAN_LOG_FREQ at message scope).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,27 @@ MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime&
 void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, int nLevelAttr,
                        std::vector<LevelRow>& rows);
 
+// The elements of one attribute (at message scope) that a message wrote or
+// cleared, as ranges of indexes: the bin levels of a line are one range,
+// however many there are.
+class CTouchedElements {
+ public:
+  void Add(int nIndex) {
+    if (!m_ranges.empty() && m_ranges.back().nEnd == nIndex) ++m_ranges.back().nEnd;
+    else m_ranges.push_back({nIndex, static_cast<std::int64_t>(nIndex) + 1});
+  }
+  // Each element once, in increasing order; then empty again.
+  template <class Fn>
+  void ForEachAndClear(const Fn& fn);
+
+ private:
+  struct Range {
+    std::int64_t nFirst;
+    std::int64_t nEnd;
+  };
+  std::vector<Range> m_ranges;
+};
+
 class CLevelRowExtractor {
  public:
   // The attributes whose recorded writes Extract reads: a decode for it
@@ -56,6 +78,14 @@ class CLevelRowExtractor {
   static std::vector<int> RecordedAttributes(const ScanAttributes& ids = ScanAttributes::Get()) {
     return {ids.nBinLevel, ids.nBandStartIdx};
   }
+  // The same when the decode hands its writes to Observer(): the bin levels
+  // are then followed through it, as elements written, and read back from
+  // the data state, so that their writes need not be copied.
+  static std::vector<int> RecordedAttributesWithObserver(const ScanAttributes& ids = ScanAttributes::Get()) {
+    return {ids.nBandStartIdx};
+  }
+  // For DecodeOptions::writeObserver; the extractor must outlive the decode.
+  CVyrMemoryDataState::WriteObserver Observer();
 
   explicit CLevelRowExtractor(const ScanAttributes& ids = ScanAttributes::Get()) : m_ids(ids), m_plan(ids) {}
 
@@ -72,7 +102,10 @@ class CLevelRowExtractor {
 
  private:
   void AddFrequencies(const IVyrDataState& state, std::vector<LevelRow>& rows) const;
+  void CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows);
 
   const ScanAttributes& m_ids;
+  bool m_bObserved = false;
+  CTouchedElements m_touched;
   CFrequencyPlan m_plan;
 };
