@@ -6,8 +6,8 @@
 #   bench/hostile-shapes.sh BIN_DIR [WORK_DIR] [--all]
 #
 # BIN_DIR holds vyrhost and plugins/. Without --all only `decode --format
-# summary` is measured; with it also jsonl, export --csv and report, for
-# information. Every run is cut off after LIMIT_S seconds (default 120) and
+# summary` is measured; with it every command and format: decode as jsonl
+# and text, export as CSV and JSON Lines, report and info. Every run is cut off after LIMIT_S seconds (default 120) and
 # limited to LIMIT_MB of address space (default 4096). Needs /usr/bin/time
 # (Debian package `time`) and /usr/bin/python3.
 set -euo pipefail
@@ -88,9 +88,12 @@ for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb he
   [ "$f" = zero ] && size=endless
   label="$f ($size)"
   cmd="summary"; run "$label" "$bin/vyrhost" decode --format summary "$f.h2m"
-  if [ "$all" = --all ] && [ "$f" != zero ]; then
+  if [ "$all" = --all ]; then
     cmd="jsonl"; run "$label" "$bin/vyrhost" decode --format jsonl "$f.h2m"
+    cmd="text"; run "$label" "$bin/vyrhost" decode --format text "$f.h2m"
     cmd="export-csv"; run "$label" "$bin/vyrhost" export --csv "$f.h2m"
+    cmd="export-jsonl"; run "$label" "$bin/vyrhost" export --jsonl "$f.h2m"
     cmd="report"; run "$label" "$bin/vyrhost" report -o report.html "$f.h2m"
+    cmd="info"; run "$label" "$bin/vyrhost" info "$f.h2m"
   fi
 done

@@ -15,6 +15,8 @@
 #include "VyrGenericHsMessage.h"
 #include "VyrTime.h"
 
+class CVyrDecodeDevice;
+
 struct DecodedFileInfo {
   std::string strPath;
   std::string strTypeName;
@@ -49,6 +51,9 @@ struct DecodeOptions {
   // Sees each write and clear as decoding makes it, recorded or not: a
   // reader can keep what it needs of them instead of a copy of each.
   CVyrMemoryDataState::WriteObserver writeObserver;
+  // Called with the file's decode device once it is made, before the first
+  // message: a test or fuzz target may adjust the device here.
+  std::function<void(CVyrDecodeDevice&)> onDevice;
 };
 
 class CLogDecoder {
