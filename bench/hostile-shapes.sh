@@ -79,14 +79,28 @@ run() {  # label, command...
   t1=$(date +%s.%N)
   rss=$(tail -1 rss.txt 2>/dev/null || echo "?")
   case $rss in ''|*[!0-9]*) rss="?";; *) rss=$((rss / 1024));; esac
-  printf '%-22s %-16s %9.2f %8s %5s\n' "$label" "$cmd" "$(echo "$t1 - $t0" | bc)" "$rss" "$rc"
+  local secs
+  secs=$(echo "$t1 - $t0" | bc)
+  printf '%-22s %-16s %9.2f %8s %5s\n' "$label" "$cmd" "$secs" "$rss" "$rc"
+  # The worst time and peak of each shape, over its commands.
+  if [ -z "${worst_s[$label]:-}" ] || [ "$(echo "$secs > ${worst_s[$label]}" | bc)" = 1 ]; then
+    worst_s[$label]=$secs; worst_s_cmd[$label]=$cmd
+  fi
+  if [ "$rss" != "?" ] && { [ -z "${worst_mb[$label]:-}" ] || [ "$rss" -gt "${worst_mb[$label]}" ]; }; then
+    worst_mb[$label]=$rss; worst_mb_cmd[$label]=$cmd
+  fi
 }
+declare -A worst_s worst_s_cmd worst_mb worst_mb_cmd
+labels=()
+
+echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 printf '%-22s %-16s %9s %8s %5s\n' shape command seconds peak_MB exit
 for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb headers1mb zero; do
   size=$(stat -L -c %s "$f.h2m" 2>/dev/null || echo 0)
   [ "$f" = zero ] && size=endless
   label="$f ($size)"
+  labels+=("$label")
   cmd="summary"; run "$label" "$bin/vyrhost" decode --format summary "$f.h2m"
   if [ "$all" = --all ]; then
     cmd="jsonl"; run "$label" "$bin/vyrhost" decode --format jsonl "$f.h2m"
@@ -96,4 +110,11 @@ for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb he
     cmd="report"; run "$label" "$bin/vyrhost" report -o report.html "$f.h2m"
     cmd="info"; run "$label" "$bin/vyrhost" info "$f.h2m"
   fi
+done
+
+echo
+printf '%-22s %-30s %-30s\n' shape "worst seconds (command)" "worst peak MB (command)"
+for label in "${labels[@]}"; do
+  printf '%-22s %-30s %-30s\n' "$label" "${worst_s[$label]} (${worst_s_cmd[$label]})" \
+    "${worst_mb[$label]:-?} (${worst_mb_cmd[$label]:-})"
 done

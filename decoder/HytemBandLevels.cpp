@@ -120,11 +120,15 @@ std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, s
 }
 
 // A ranked level without its frequency, which is read again from the plan
-// when it is written: half the size of a record's fields.
+// when it is written: a quarter of a record's size.
 struct RankedLevel {
   std::int32_t nIndex;
   std::int32_t nRxLev;
 };
+
+// Lists of up to this many ranks are written straight from their records;
+// longer ones give their records up first.
+constexpr int kRanksFromRecords = 1 << 16;
 
 // The ranked lists, strongest first, down to the threshold: per rank, the
 // level, the element's place in the band and its frequency in MHz. With the
@@ -150,9 +154,10 @@ void WriteRankedLevels(IVyrDataState* pDataState, std::vector<CWScanMeasurementS
     }
     return;
   }
-  std::vector<RankedLevel> ranks(static_cast<size_t>(nRanks));
+  const bool bCompact = nRanks > kRanksFromRecords;
+  std::vector<RankedLevel> ranks(bCompact ? static_cast<size_t>(nRanks) : 0);
   for (size_t r = 0; r < ranks.size(); ++r) ranks[r] = {records[r].nIndex, records[r].nRxLev};
-  records = std::vector<CWScanMeasurementStruct>();
+  if (bCompact) records = std::vector<CWScanMeasurementStruct>();
   const size_t nPiece = static_cast<size_t>(std::min(nRanks, kPiece));
   std::vector<double> levels(nPiece);
   std::vector<std::int32_t> places(nPiece);
@@ -166,11 +171,17 @@ void WriteRankedLevels(IVyrDataState* pDataState, std::vector<CWScanMeasurementS
   for (int r0 = 0; r0 < nRanks; r0 += kPiece) {
     const int n = std::min(nRanks - r0, kPiece);
     for (int i = 0; i < n; ++i) {
-      const RankedLevel& rank = ranks[static_cast<size_t>(r0 + i)];
-      // The plan element the level's record read its frequency from; the
-      // plan's scope is not written while a message's levels are.
-      const int e = static_cast<int>(nStart + static_cast<std::int64_t>(rank.nIndex));
-      const std::int64_t llFreqHz = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
+      const size_t r = static_cast<size_t>(r0 + i);
+      std::int64_t llFreqHz = 0;
+      if (bCompact) {
+        // The plan element the level's record read its frequency from; the
+        // plan's scope is not written while a message's levels are.
+        const int e = static_cast<int>(nStart + static_cast<std::int64_t>(ranks[r].nIndex));
+        llFreqHz = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
+      } else {
+        llFreqHz = records[r].llFreqHz;
+      }
+      const RankedLevel rank = bCompact ? ranks[r] : RankedLevel{records[r].nIndex, records[r].nRxLev};
       levels[static_cast<size_t>(i)] = rank.nRxLev * 0.001;
       places[static_cast<size_t>(i)] = rank.nIndex;
       freqsMHz[static_cast<size_t>(i)] = static_cast<double>(llFreqHz) * 0.000001;
