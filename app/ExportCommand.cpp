@@ -1,6 +1,4 @@
 // vyrhost export: the bin levels of logs as CSV or JSON Lines rows.
-#include <algorithm>
-#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,7 +26,6 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
   options.writeObserver = extractor.Observer();
   CLogDecoder decoder(options);
   std::vector<LevelRow> rows;
-  std::vector<LevelRow> piece;
   constexpr size_t kRowsAtATime = 4096;
   CVyrMilliSecAbsTime start;
   DecodeCounts counts;
@@ -36,18 +33,16 @@ bool ExportOneFile(const std::string& path, ExportFormat format, COutputWriter& 
   CProgress progress("exporting " + path);
   auto onFile = [&](const DecodedFileInfo& info) { start = info.startTime; };
   auto onMessage = [&](const DecodedMessage& m) {
-    extractor.Extract(m, rows);
+    // A few thousand rows at a time: neither the rows of a line of millions
+    // of levels nor their text are held whole.
+    extractor.Extract(m, rows, kRowsAtATime);
     if (rows.empty()) return;
     MessageFacts facts = GetMessageFacts(m, start);
-    // A few thousand rows at a time: the text of a line of millions of
-    // levels is not held whole.
-    for (size_t first = 0; first < rows.size() && !out.Failed(); first += kRowsAtATime) {
-      piece.assign(rows.begin() + static_cast<std::ptrdiff_t>(first),
-                   rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), first + kRowsAtATime)));
-      if (format == ExportFormat::Csv) AppendCsvRows(out.Buffer(), path, facts, piece);
-      else AppendJsonlRows(out.Buffer(), path, facts, piece);
+    do {
+      if (format == ExportFormat::Csv) AppendCsvRows(out.Buffer(), path, facts, rows);
+      else AppendJsonlRows(out.Buffer(), path, facts, rows);
       out.MaybeFlush();
-    }
+    } while (!out.Failed() && extractor.ExtractMore(m.dataState, rows, kRowsAtATime));
     if (out.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };

@@ -12,6 +12,7 @@
 #include "CommandLine.h"
 #include "ExportFormats.h"
 #include "vyr/FrequencyPlan.h"
+#include "vyr/Json.h"
 #include "vyr/LevelRows.h"
 #include "vyr/PayloadFields.h"
 #include "VyrSchema.h"
@@ -117,6 +118,24 @@ TEST(CollectLevelsLeft, ObservedWritesGiveTheRecordedRows) {
       EXPECT_EQ(observed[r].nBin, recorded[r].nBin) << "message " << i;
       EXPECT_EQ(observed[r].dLevel, recorded[r].dLevel) << "message " << i;
     }
+  }
+}
+
+// JSON texts are UTF-8: valid sequences pass, every other byte is escaped.
+TEST(JsonString, BytesOutsideValidUtf8AreEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xc3\xa9", "\"\xc3\xa9\""},                                   // U+00E9
+      {"\xf0\x9f\x98\x80", "\"\xf0\x9f\x98\x80\""},                   // U+1F600
+      {"\xf6\xb3\x9e", "\"\\u00f6\\u00b3\\u009e\""},                  // no lead byte above F4
+      {"\xff", "\"\\u00ff\""},
+      {"\xed\xa0\x80", "\"\\u00ed\\u00a0\\u0080\""},                  // a surrogate
+      {"\xc0\xaf", "\"\\u00c0\\u00af\""},                             // overlong
+      {"\xe2\x82", "\"\\u00e2\\u0082\""},                             // cut short
+  };
+  for (const auto& [in, want] : cases) {
+    std::string out;
+    AppendJsonString(out, in);
+    EXPECT_EQ(out, want);
   }
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -56,12 +57,14 @@ void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, in
 class CTouchedElements {
  public:
   void Add(int nIndex) {
-    if (!m_ranges.empty() && m_ranges.back().nEnd == nIndex) ++m_ranges.back().nEnd;
+    if (m_ranges.size() > m_nTaken && m_ranges.back().nEnd == nIndex) ++m_ranges.back().nEnd;
     else m_ranges.push_back({nIndex, static_cast<std::int64_t>(nIndex) + 1});
   }
-  // Each element once, in increasing order; then empty again.
-  template <class Fn>
-  void ForEachAndClear(const Fn& fn);
+  // Takes the elements added since the last call, for Next: sorted, each
+  // once. Returns how many there are.
+  size_t TakeMessage();
+  // The next element taken, in increasing order; false after the last.
+  bool Next(int& nIndex);
 
  private:
   struct Range {
@@ -69,6 +72,9 @@ class CTouchedElements {
     std::int64_t nEnd;
   };
   std::vector<Range> m_ranges;
+  size_t m_nTaken = 0;  // ranges of the message taken last, at the front
+  size_t m_nRange = 0;  // Next's place
+  std::int64_t m_nNext = 0;
 };
 
 class CLevelRowExtractor {
@@ -90,8 +96,11 @@ class CLevelRowExtractor {
   explicit CLevelRowExtractor(const ScanAttributes& ids = ScanAttributes::Get()) : m_ids(ids), m_plan(ids) {}
 
   // Follows the frequency plan and fills rows with the levels that a
-  // measurement message leaves (none for other messages).
-  void Extract(const DecodedMessage& m, std::vector<LevelRow>& rows);
+  // measurement message leaves (none for other messages). With Observer()
+  // attached, at most nMaxRows of them: ExtractMore gives the next ones.
+  void Extract(const DecodedMessage& m, std::vector<LevelRow>& rows, size_t nMaxRows = SIZE_MAX);
+  // The message's next rows, at most nMaxRows; false, with no row, after the last.
+  bool ExtractMore(const IVyrDataState& state, std::vector<LevelRow>& rows, size_t nMaxRows);
   // The same from a message's class, writes and the data state after it.
   void Extract(int nMsgClass, const std::vector<CVyrMemoryDataState::Write>& writes, const IVyrDataState& state,
                std::vector<LevelRow>& rows);
@@ -102,7 +111,7 @@ class CLevelRowExtractor {
 
  private:
   void AddFrequencies(const IVyrDataState& state, std::vector<LevelRow>& rows) const;
-  void CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows);
+  void CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows, size_t nMaxRows);
 
   const ScanAttributes& m_ids;
   bool m_bObserved = false;
