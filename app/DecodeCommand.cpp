@@ -134,7 +134,8 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
     out.MaybeFlush();
     writes.MoveTo(out);
     bFirstWrite = true;
-    if (format == DecodeFormat::Jsonl) out.Buffer() += kJsonlMessageEnd;
+    // A message whose writes were lost is left unfinished, and the file fails.
+    if (format == DecodeFormat::Jsonl && !writes.Failed()) out.Buffer() += kJsonlMessageEnd;
     out.MaybeFlush();
     if (out.Failed() || writes.Failed()) decoder.Stop();
   };

@@ -81,7 +81,7 @@ run() {  # label, command...
   case $rss in ''|*[!0-9]*) rss="?";; *) rss=$((rss / 1024));; esac
   local secs
   secs=$(echo "$t1 - $t0" | bc)
-  printf '%-22s %-16s %9.2f %8s %5s\n' "$label" "$cmd" "$secs" "$rss" "$rc"
+  printf '%-24s %-14s %9.2f %8s %5s\n' "$label" "$cmd" "$secs" "$rss" "$rc"
   # The worst time and peak of each shape, over its commands.
   if [ -z "${worst_s[$label]:-}" ] || [ "$(echo "$secs > ${worst_s[$label]}" | bc)" = 1 ]; then
     worst_s[$label]=$secs; worst_s_cmd[$label]=$cmd
@@ -95,7 +95,7 @@ labels=()
 
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
-printf '%-22s %-16s %9s %8s %5s\n' shape command seconds peak_MB exit
+printf '%-24s %-14s %9s %8s %5s\n' shape command seconds peak_MB exit
 for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb headers1mb zero; do
   size=$(stat -L -c %s "$f.h2m" 2>/dev/null || echo 0)
   [ "$f" = zero ] && size=endless
@@ -113,8 +113,8 @@ for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb he
 done
 
 echo
-printf '%-22s %-30s %-30s\n' shape "worst seconds (command)" "worst peak MB (command)"
+printf '%-24s %-24s %-24s\n' shape "worst seconds (command)" "worst peak MB (command)"
 for label in "${labels[@]}"; do
-  printf '%-22s %-30s %-30s\n' "$label" "${worst_s[$label]} (${worst_s_cmd[$label]})" \
+  printf '%-24s %-24s %-24s\n' "$label" "$(printf '%.2f' "${worst_s[$label]}") (${worst_s_cmd[$label]})" \
     "${worst_mb[$label]:-?} (${worst_mb_cmd[$label]:-})"
 done
