@@ -6,9 +6,11 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "DecodeFormats.h"
+#include "OutputFile.h"
 #include "OutputWriter.h"
 #include "ParallelFiles.h"
 #include "Progress.h"
+#include "TextSpool.h"
 #include "VyrDecodeDevice.h"
 
 namespace {
@@ -99,7 +101,20 @@ void PrintDecodeUsage() {
 bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgress, COutputWriter& out,
                    std::string& err) {
   DecodeOptions options;
-  options.bRecordWrites = format != DecodeFormat::Summary;
+  options.bRecordWrites = false;
+  options.bWantTexts = format != DecodeFormat::Summary;
+  // The writes are formatted as they come and kept as text until the
+  // message's head is out: a copy of each would cost far more.
+  CTextSpool writes;
+  bool bFirstWrite = true;
+  if (format != DecodeFormat::Summary) {
+    options.writeObserver = [&](const CVyrMemoryDataState::Write& w) {
+      if (format == DecodeFormat::Text) AppendWriteText(writes.Buffer(), w);
+      else AppendWriteJsonl(writes.Buffer(), w, bFirstWrite);
+      bFirstWrite = false;
+      writes.MaybeSpill();
+    };
+  }
   CLogDecoder decoder(options);
   DecodeCounts counts;
   std::string error;
@@ -109,15 +124,28 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
     else if (format == DecodeFormat::Jsonl) WriteFileStartJsonl(out.Buffer(), info);
   };
   auto onMessage = [&](const DecodedMessage& m) {
-    if (format == DecodeFormat::Text) WriteMessageText(out.Buffer(), m);
-    else if (format == DecodeFormat::Jsonl) WriteMessageJsonl(out.Buffer(), m);
+    if (format == DecodeFormat::Text) {
+      WriteMessageTextHead(out.Buffer(), m);
+      if (!bFirstWrite) out.Buffer() += kTextAttributesLine;
+    } else if (format == DecodeFormat::Jsonl) {
+      WriteMessageJsonlHead(out.Buffer(), m);
+    }
     out.MaybeFlush();
-    if (out.Failed()) decoder.Stop();
+    writes.MoveTo(out);
+    bFirstWrite = true;
+    // A message whose writes were lost is left unfinished, and the file fails.
+    if (format == DecodeFormat::Jsonl && !writes.Failed()) out.Buffer() += kJsonlMessageEnd;
+    out.MaybeFlush();
+    if (out.Failed() || writes.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   if (rc == ROL_OK && format == DecodeFormat::Summary) WriteSummaryJson(out.Buffer(), path, counts);
   out.Flush();
+  if (writes.Failed()) {
+    err = DescribeSystemError("temporary file of the attribute writes of " + path, writes.Errno()) + "\n";
+    return false;
+  }
   if (out.Failed()) return false;
   if (rc != ROL_OK) {
     err = DescribeDecodeFailure(path, rc, error) + "\n";

@@ -98,7 +98,7 @@ void WriteFileStartText(std::string& out, const DecodedFileInfo& info) {
          std::to_string(info.nDeviceType) + ")\n";
 }
 
-void WriteMessageText(std::string& out, const DecodedMessage& m) {
+void WriteMessageTextHead(std::string& out, const DecodedMessage& m) {
   char line[256];
   std::snprintf(line, sizeof line, "\n#%" PRIu64 "  class %d  time %+.3f s  ", m.nIndex, m.msg.m_nMsgClass,
                 static_cast<double>(m.msg.m_msgTime.GetMs()) / 1000.0);
@@ -108,21 +108,28 @@ void WriteMessageText(std::string& out, const DecodedMessage& m) {
   out += m.expanded.m_strMsgName.view();
   out += "\n  detail:\n";
   AppendIndented(out, m.expanded.m_strDetailText, "    ");
-  if (m.writes.empty()) return;
-  out += "  attributes:\n";
-  for (const auto& w : m.writes) {
-    out += "    ";
-    out += AttributeName(w.nAttrId);
-    std::snprintf(line, sizeof line, "[%d] scope %d ", w.nIndex, w.nScope);
-    out += line;
-    if (w.op == CVyrMemoryDataState::Op::Clear) {
-      out += "cleared\n";
-      continue;
-    }
-    out += "= ";
-    AppendWriteValueText(out, w);
-    out += '\n';
+}
+
+void AppendWriteText(std::string& out, const CVyrMemoryDataState::Write& w) {
+  char line[64];
+  out += "    ";
+  out += AttributeName(w.nAttrId);
+  std::snprintf(line, sizeof line, "[%d] scope %d ", w.nIndex, w.nScope);
+  out += line;
+  if (w.op == CVyrMemoryDataState::Op::Clear) {
+    out += "cleared\n";
+    return;
   }
+  out += "= ";
+  AppendWriteValueText(out, w);
+  out += '\n';
+}
+
+void WriteMessageText(std::string& out, const DecodedMessage& m) {
+  WriteMessageTextHead(out, m);
+  if (m.writes.empty()) return;
+  out += kTextAttributesLine;
+  for (const auto& w : m.writes) AppendWriteText(out, w);
 }
 
 void WriteFileStartJsonl(std::string& out, const DecodedFileInfo& info) {
@@ -137,7 +144,7 @@ void WriteFileStartJsonl(std::string& out, const DecodedFileInfo& info) {
   out += "}\n";
 }
 
-void WriteMessageJsonl(std::string& out, const DecodedMessage& m) {
+void WriteMessageJsonlHead(std::string& out, const DecodedMessage& m) {
   MessagePosition position = GetMessagePosition(m.msg);
   const char* payload = m.msg.GetMsgBuf();
   out += "{\"index\": ";
@@ -163,25 +170,33 @@ void WriteMessageJsonl(std::string& out, const DecodedMessage& m) {
   out += ", \"type\": ";
   AppendJsonInt(out, m.expanded.m_nMsgType);
   out += ", \"attrs\": [";
+}
+
+void AppendWriteJsonl(std::string& out, const CVyrMemoryDataState::Write& w, bool bFirst) {
+  out += bFirst ? "{\"attr\": " : ", {\"attr\": ";
+  AppendJsonString(out, AttributeName(w.nAttrId));
+  out += ", \"index\": ";
+  AppendJsonInt(out, w.nIndex);
+  out += ", \"scope\": ";
+  AppendJsonInt(out, w.nScope);
+  out += ", \"op\": \"";
+  out += OpName(w.op);
+  out += '"';
+  if (w.op == CVyrMemoryDataState::Op::Set) {
+    out += ", \"value\": ";
+    AppendWriteValueJson(out, w);
+  }
+  out += '}';
+}
+
+void WriteMessageJsonl(std::string& out, const DecodedMessage& m) {
+  WriteMessageJsonlHead(out, m);
   bool first = true;
   for (const auto& w : m.writes) {
-    out += first ? "{\"attr\": " : ", {\"attr\": ";
+    AppendWriteJsonl(out, w, first);
     first = false;
-    AppendJsonString(out, AttributeName(w.nAttrId));
-    out += ", \"index\": ";
-    AppendJsonInt(out, w.nIndex);
-    out += ", \"scope\": ";
-    AppendJsonInt(out, w.nScope);
-    out += ", \"op\": \"";
-    out += OpName(w.op);
-    out += '"';
-    if (w.op == CVyrMemoryDataState::Op::Set) {
-      out += ", \"value\": ";
-      AppendWriteValueJson(out, w);
-    }
-    out += '}';
   }
-  out += "]}\n";
+  out += kJsonlMessageEnd;
 }
 
 void WriteSummaryJson(std::string& out, const std::string& path, const DecodeCounts& c) {

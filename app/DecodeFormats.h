@@ -8,11 +8,23 @@
 
 enum class DecodeFormat { Text, Jsonl, Summary };
 
+// A message with its recorded writes (DecodedMessage::writes).
 void WriteFileStartText(std::string& out, const DecodedFileInfo& info);
 void WriteMessageText(std::string& out, const DecodedMessage& m);
 
 void WriteFileStartJsonl(std::string& out, const DecodedFileInfo& info);
 void WriteMessageJsonl(std::string& out, const DecodedMessage& m);
+
+// The same in pieces, for writes that are not recorded but seen as they
+// come (DecodeOptions::writeObserver): a message is its head, then, when it
+// made writes, kTextAttributesLine (text only) and each write, then
+// kJsonlMessageEnd (JSON Lines only).
+void WriteMessageTextHead(std::string& out, const DecodedMessage& m);
+void AppendWriteText(std::string& out, const CVyrMemoryDataState::Write& w);
+inline constexpr char kTextAttributesLine[] = "  attributes:\n";
+void WriteMessageJsonlHead(std::string& out, const DecodedMessage& m);
+void AppendWriteJsonl(std::string& out, const CVyrMemoryDataState::Write& w, bool bFirst);
+inline constexpr char kJsonlMessageEnd[] = "]}\n";
 
 void WriteSummaryJson(std::string& out, const std::string& path, const DecodeCounts& counts);
 

@@ -1,5 +1,6 @@
 // vyrhost export: the bin levels of logs as CSV or JSON Lines rows, GeoJSON
 // points or rtl_power sweep lines, all logs into one output.
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -31,18 +32,28 @@ bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter
   DecodeOptions options;
   options.bWantTexts = false;
   options.recordedAttributes = writer.RecordedAttributes();
-  CLogDecoder decoder(options);
+  options.bSuppressSortOutput = true;  // every format shows the bin levels, not their ranking
   CLevelRowExtractor extractor;
+  options.writeObserver = extractor.Observer();
+  CLogDecoder decoder(options);
   std::vector<LevelRow> rows;
+  constexpr size_t kRowsAtATime = 4096;
   CVyrMilliSecAbsTime start;
   DecodeCounts counts;
   std::string error;
   CProgress progress("exporting " + path);
   auto onFile = [&](const DecodedFileInfo& info) { start = info.startTime; };
   auto onMessage = [&](const DecodedMessage& m) {
-    extractor.Extract(m, rows);
+    // Row formats take a few thousand rows at a time, so that neither the rows
+    // of a line of millions of levels nor their text are held whole.
+    const size_t nMaxRows = writer.TakesRowsInPieces() ? kRowsAtATime : SIZE_MAX;
+    extractor.Extract(m, rows, nMaxRows);
     writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
     out.MaybeFlush();
+    while (!out.Failed() && nMaxRows != SIZE_MAX && extractor.ExtractMore(m.dataState, rows, nMaxRows)) {
+      writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
+      out.MaybeFlush();
+    }
     if (out.Failed()) decoder.Stop();
   };
   auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };

@@ -31,7 +31,7 @@ const LevelRow* Strongest(const std::vector<LevelRow>& rows) {
 }  // namespace
 
 std::vector<int> CGeoJsonWriter::RecordedAttributes() const {
-  std::vector<int> ids = CLevelRowExtractor::RecordedAttributes();
+  std::vector<int> ids = CLevelRowExtractor::RecordedAttributesWithObserver();
   ids.push_back(ScanAttributes::Get().nFreq);  // the channels a header names
   return ids;
 }

@@ -57,7 +57,7 @@ void AppendLevel(std::string& out, double level) {
 }  // namespace
 
 std::vector<int> CSweepsWriter::RecordedAttributes() const {
-  std::vector<int> ids = CLevelRowExtractor::RecordedAttributes();
+  std::vector<int> ids = CLevelRowExtractor::RecordedAttributesWithObserver();
   ids.push_back(ScanAttributes::Get().nFreq);  // the channels a header names
   return ids;
 }

@@ -11,6 +11,7 @@ class CRowWriter : public CExportWriter {
   void Begin(std::string& out) override {
     if (m_format == ExportFormat::Csv) AppendCsvHeader(out);
   }
+  bool TakesRowsInPieces() const override { return true; }
   void Message(std::string& out, const ExportMessage& m) override {
     if (m.rows.empty()) return;
     MessageFacts facts = GetMessageFacts(m.decoded, m.fileStart);

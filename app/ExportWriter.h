@@ -17,15 +17,21 @@ struct ExportMessage {
   std::string_view file;  // the log as given on the command line
   const DecodedMessage& decoded;
   const CVyrMilliSecAbsTime& fileStart;
-  const std::vector<LevelRow>& rows;  // the levels it left; none but for a measurement message
+  const std::vector<LevelRow>& rows;  // the levels it left (or a piece of them); none but for a measurement message
   const CLevelRowExtractor& levels;   // with the frequency plan in force
 };
 
 class CExportWriter {
  public:
   virtual ~CExportWriter() = default;
-  // The attributes whose writes a decode must record for this format.
-  virtual std::vector<int> RecordedAttributes() const { return CLevelRowExtractor::RecordedAttributes(); }
+  // The attributes whose writes a decode must record for this format; the
+  // bin levels are followed through the extractor's write observer.
+  virtual std::vector<int> RecordedAttributes() const {
+    return CLevelRowExtractor::RecordedAttributesWithObserver();
+  }
+  // True when Message may get a measurement message's rows in pieces, one
+  // call per piece; otherwise it gets them all in one call.
+  virtual bool TakesRowsInPieces() const { return false; }
   // Before the first log (a header line, the start of a collection).
   virtual void Begin(std::string& /*out*/) {}
   // Every message of a log, header messages included.

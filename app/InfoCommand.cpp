@@ -17,6 +17,10 @@ const char kInfoUsage[] = "usage: vyrhost info [--format text|json] FILE...\nTry
 bool SummarizeFile(const std::string& path, LogSummary& summary) {
   DecodeOptions options;
   options.bWantTexts = false;
+  // The summary reads the plan's band starts and the channel frequencies.
+  const ScanAttributes& ids = ScanAttributes::Get();
+  options.recordedAttributes = {ids.nBandStartIdx, ids.nFreq};
+  options.bSuppressSortOutput = true;
   CLogDecoder decoder(options);
   CLogSummaryCollector collector;
   CFrequencyPlan plan;

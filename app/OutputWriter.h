@@ -41,6 +41,11 @@ class COutputWriter {
       m_nErrno = errno ? errno : EIO;
     if (m_nErrno == 0 && std::fflush(m_file) != 0) m_nErrno = errno ? errno : EIO;
     m_buf.clear();
+    // A buffer grown for one huge message is given back.
+    if (m_buf.capacity() > (1u << 22)) {
+      std::string().swap(m_buf);
+      m_buf.reserve(1 << 16);
+    }
   }
   bool Failed() const { return m_nErrno != 0; }
   int Errno() const { return m_nErrno; }

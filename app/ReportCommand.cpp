@@ -134,11 +134,8 @@ class CPageOutput {
 
 int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string& outputName) {
   const std::string& path = ra.cl.files[0];
-  DecodeOptions options;
-  options.bWantTexts = false;
-  options.recordedAttributes = CReportCollector::RecordedAttributes();
-  CLogDecoder decoder(options);
   CReportCollector collector(ra.settings);
+  CLogDecoder decoder(collector.MakeDecodeOptions());
   DecodeCounts counts;
   std::string error;
   RolRetc rc;

@@ -6,8 +6,8 @@
 #   bench/hostile-shapes.sh BIN_DIR [WORK_DIR] [--all]
 #
 # BIN_DIR holds vyrhost and plugins/. Without --all only `decode --format
-# summary` is measured; with it also jsonl, export --csv and report, for
-# information. Every run is cut off after LIMIT_S seconds (default 120) and
+# summary` is measured; with it every command and format: decode as jsonl
+# and text, export as CSV and JSON Lines, report and info. Every run is cut off after LIMIT_S seconds (default 120) and
 # limited to LIMIT_MB of address space (default 4096). Needs /usr/bin/time
 # (Debian package `time`) and /usr/bin/python3.
 set -euo pipefail
@@ -79,18 +79,42 @@ run() {  # label, command...
   t1=$(date +%s.%N)
   rss=$(tail -1 rss.txt 2>/dev/null || echo "?")
   case $rss in ''|*[!0-9]*) rss="?";; *) rss=$((rss / 1024));; esac
-  printf '%-22s %-16s %9.2f %8s %5s\n' "$label" "$cmd" "$(echo "$t1 - $t0" | bc)" "$rss" "$rc"
+  local secs
+  secs=$(echo "$t1 - $t0" | bc)
+  printf '%-24s %-14s %9.2f %8s %5s\n' "$label" "$cmd" "$secs" "$rss" "$rc"
+  # The worst time and peak of each shape, over its commands.
+  if [ -z "${worst_s[$label]:-}" ] || [ "$(echo "$secs > ${worst_s[$label]}" | bc)" = 1 ]; then
+    worst_s[$label]=$secs; worst_s_cmd[$label]=$cmd
+  fi
+  if [ "$rss" != "?" ] && { [ -z "${worst_mb[$label]:-}" ] || [ "$rss" -gt "${worst_mb[$label]}" ]; }; then
+    worst_mb[$label]=$rss; worst_mb_cmd[$label]=$cmd
+  fi
 }
+declare -A worst_s worst_s_cmd worst_mb worst_mb_cmd
+labels=()
 
-printf '%-22s %-16s %9s %8s %5s\n' shape command seconds peak_MB exit
+echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+
+printf '%-24s %-14s %9s %8s %5s\n' shape command seconds peak_MB exit
 for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb headers1mb zero; do
   size=$(stat -L -c %s "$f.h2m" 2>/dev/null || echo 0)
   [ "$f" = zero ] && size=endless
   label="$f ($size)"
+  labels+=("$label")
   cmd="summary"; run "$label" "$bin/vyrhost" decode --format summary "$f.h2m"
-  if [ "$all" = --all ] && [ "$f" != zero ]; then
+  if [ "$all" = --all ]; then
     cmd="jsonl"; run "$label" "$bin/vyrhost" decode --format jsonl "$f.h2m"
+    cmd="text"; run "$label" "$bin/vyrhost" decode --format text "$f.h2m"
     cmd="export-csv"; run "$label" "$bin/vyrhost" export --csv "$f.h2m"
+    cmd="export-jsonl"; run "$label" "$bin/vyrhost" export --jsonl "$f.h2m"
     cmd="report"; run "$label" "$bin/vyrhost" report -o report.html "$f.h2m"
+    cmd="info"; run "$label" "$bin/vyrhost" info "$f.h2m"
   fi
+done
+
+echo
+printf '%-24s %-24s %-24s\n' shape "worst seconds (command)" "worst peak MB (command)"
+for label in "${labels[@]}"; do
+  printf '%-24s %-24s %-24s\n' "$label" "$(printf '%.2f' "${worst_s[$label]}") (${worst_s_cmd[$label]})" \
+    "${worst_mb[$label]:-?} (${worst_mb_cmd[$label]:-})"
 done

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "HytemScanDecoding.h"
@@ -68,27 +69,35 @@ void ReadLevels(std::string_view levelsText, std::int64_t nMax, std::vector<doub
 }
 
 // Stores each level at its plan element (clearing those below the threshold)
-// and reads the element's plan frequency, one element after the other.
+// and reads the element's plan frequency into its record, one element after
+// the other.
 void StoreLevelsOneByOne(IVyrDataState* pDataState, const std::vector<double>& levels, std::int32_t nStart,
-                         double dThreshold, std::vector<std::int64_t>& freqs) {
+                         double dThreshold, std::vector<CWScanMeasurementStruct>& records) {
   for (size_t k = 0; k < levels.size(); ++k) {
     const int e = static_cast<int>(nStart + static_cast<std::int64_t>(k));
     if (levels[k] < dThreshold) pDataState->ClearValue(g_nAttrScanBinDbMean, e, kVyrScopeMessage, 0);
     else pDataState->SetRealValue(g_nAttrScanBinDbMean, levels[k], e, kVyrScopeMessage, 0);
-    freqs[k] = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
+    records[k].llFreqHz = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
   }
 }
+
+// Elements handled at a time by the run operations: the plan is read, and
+// the ranks written, through buffers of this many elements.
+constexpr int kPiece = 4096;
 
 // The same through the data state's run operations: the reads of the plan
 // follow the writes of the levels, which do not touch the plan's scope.
 void StoreLevelsAsRun(IVyrDataStateRuns* pRuns, const std::vector<double>& levels, std::int32_t nStart,
-                      double dThreshold, std::vector<std::int64_t>& freqs) {
+                      double dThreshold, std::vector<CWScanMeasurementStruct>& records) {
   const int nCount = static_cast<int>(levels.size());
   const VyrValueRun run{g_nAttrScanBinDbMean, levels.data(), nullptr, dThreshold};
   pRuns->SetValueRuns(&run, 1, nStart, nCount, kVyrScopeMessage, 0);
-  std::vector<VyrRetVal> plan(levels.size());
-  pRuns->GetValueRun(g_nAttrScanLogFreq, nStart, nCount, kVyrScopeFrequencyPlan, plan.data());
-  for (size_t k = 0; k < plan.size(); ++k) freqs[k] = FrequencyHz(plan[k]);
+  for (int k0 = 0; k0 < nCount; k0 += kPiece) {
+    const int n = std::min(nCount - k0, kPiece);
+    std::vector<VyrRetVal> plan(static_cast<size_t>(n));
+    pRuns->GetValueRun(g_nAttrScanLogFreq, nStart + k0, n, kVyrScopeFrequencyPlan, plan.data());
+    for (int i = 0; i < n; ++i) records[static_cast<size_t>(k0 + i)].llFreqHz = FrequencyHz(plan[static_cast<size_t>(i)]);
+  }
 }
 
 // Stores each level at its plan element (clearing those below the threshold)
@@ -100,23 +109,33 @@ std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, s
   const std::int64_t nRoom = std::min<std::int64_t>(static_cast<std::int64_t>(INT_MAX) - nStart + 1, INT_MAX);
   std::vector<double> levels;
   ReadLevels(levelsText, nRoom, levels);
-  std::vector<std::int64_t> freqs(levels.size());
-  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) StoreLevelsAsRun(pRuns, levels, nStart, dThreshold, freqs);
-  else StoreLevelsOneByOne(pDataState, levels, nStart, dThreshold, freqs);
   std::vector<CWScanMeasurementStruct> records(levels.size());
+  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) StoreLevelsAsRun(pRuns, levels, nStart, dThreshold, records);
+  else StoreLevelsOneByOne(pDataState, levels, nStart, dThreshold, records);
   for (size_t k = 0; k < levels.size(); ++k) {
     records[k].nIndex = static_cast<std::int32_t>(k);
-    records[k].llFreqHz = freqs[k];
     records[k].nRxLev = RankLevel(levels[k]);
   }
   return records;
 }
 
+// A ranked level without its frequency, which is read again from the plan
+// when it is written: a quarter of a record's size.
+struct RankedLevel {
+  std::int32_t nIndex;
+  std::int32_t nRxLev;
+};
+
+// Lists of up to this many ranks are written straight from their records;
+// longer ones give their records up first.
+constexpr int kRanksFromRecords = 1 << 16;
+
 // The ranked lists, strongest first, down to the threshold: per rank, the
 // level, the element's place in the band and its frequency in MHz. With the
-// run operations the ranks go in pieces, so that a line of millions of
-// levels does not hold three more arrays of them.
-void WriteRankedLevels(IVyrDataState* pDataState, const std::vector<CWScanMeasurementStruct>& records,
+// run operations the ranks go in pieces, and the records are given up for
+// a compact list of the ranks first, so that a line of millions of levels
+// does not hold the records beside the ranked lists it fills.
+void WriteRankedLevels(IVyrDataState* pDataState, std::vector<CWScanMeasurementStruct> records, std::int32_t nStart,
                        double dThreshold) {
   if (pDataState->IsSortOutputSuppressed()) return;
   // Records are strongest first: the ranks end at the first one below the threshold.
@@ -135,7 +154,10 @@ void WriteRankedLevels(IVyrDataState* pDataState, const std::vector<CWScanMeasur
     }
     return;
   }
-  constexpr int kPiece = 4096;
+  const bool bCompact = nRanks > kRanksFromRecords;
+  std::vector<RankedLevel> ranks(bCompact ? static_cast<size_t>(nRanks) : 0);
+  for (size_t r = 0; r < ranks.size(); ++r) ranks[r] = {records[r].nIndex, records[r].nRxLev};
+  if (bCompact) records = std::vector<CWScanMeasurementStruct>();
   const size_t nPiece = static_cast<size_t>(std::min(nRanks, kPiece));
   std::vector<double> levels(nPiece);
   std::vector<std::int32_t> places(nPiece);
@@ -149,10 +171,20 @@ void WriteRankedLevels(IVyrDataState* pDataState, const std::vector<CWScanMeasur
   for (int r0 = 0; r0 < nRanks; r0 += kPiece) {
     const int n = std::min(nRanks - r0, kPiece);
     for (int i = 0; i < n; ++i) {
-      const CWScanMeasurementStruct& record = records[static_cast<size_t>(r0 + i)];
-      levels[static_cast<size_t>(i)] = record.nRxLev * 0.001;
-      places[static_cast<size_t>(i)] = record.nIndex;
-      freqsMHz[static_cast<size_t>(i)] = static_cast<double>(record.llFreqHz) * 0.000001;
+      const size_t r = static_cast<size_t>(r0 + i);
+      std::int64_t llFreqHz = 0;
+      if (bCompact) {
+        // The plan element the level's record read its frequency from; the
+        // plan's scope is not written while a message's levels are.
+        const int e = static_cast<int>(nStart + static_cast<std::int64_t>(ranks[r].nIndex));
+        llFreqHz = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
+      } else {
+        llFreqHz = records[r].llFreqHz;
+      }
+      const RankedLevel rank = bCompact ? ranks[r] : RankedLevel{records[r].nIndex, records[r].nRxLev};
+      levels[static_cast<size_t>(i)] = rank.nRxLev * 0.001;
+      places[static_cast<size_t>(i)] = rank.nIndex;
+      freqsMHz[static_cast<size_t>(i)] = static_cast<double>(llFreqHz) * 0.000001;
     }
     pRuns->SetValueRuns(runs, 3, r0, n, kVyrScopeMessage, 0);
   }
@@ -190,6 +222,7 @@ void DecodeBandLevels(const CVyrGenericHsMessage& msg, const NameValueDefn*, IVy
 
   std::vector<CWScanMeasurementStruct> records = StoreBinLevels(pDataState, levelsText, nStart, dThreshold);
   NVyrDecodeDeviceUtils::CWScanSortByRxLev(records.data(), static_cast<int>(records.size()));
-  WriteRankedLevels(pDataState, records, dThreshold);
+  // The "Top 10" text goes first, as the ranked lists release the records.
   AppendTopLevels(pExpandedMsg, records);
+  WriteRankedLevels(pDataState, std::move(records), nStart, dThreshold);
 }

@@ -46,6 +46,9 @@ RolRetc CVyrDecodeReceiverHytem::DecodeMessageWithin(const CVyrGenericHsMessage&
     // Assigned in place, so that the text keeps its storage from one
     // message to the next.
     std::string& strSummary = expanded.m_strSummaryText.str();
+    // Room for the line end too: a long payload is not copied twice.
+    strSummary.clear();
+    strSummary.reserve(static_cast<size_t>(msg.GetMsgBufLen()) + 2);
     strSummary.assign(msg.GetMsgBufLen() == 0 ? "EMPTY MESSAGE" : msg.GetMsgBuf());
     strSummary += "\r\n";
   }

@@ -48,6 +48,11 @@ void CStdioFile::UnregisterMemoryFile(const std::string& strName) {
   m.nCount.store(m.files.size(), std::memory_order_release);
 }
 
+bool CStdioFile::IsMemoryFile(const std::string& strName) {
+  std::string_view bytes;
+  return FindMemoryFile(strName.c_str(), bytes);
+}
+
 CStdioFile::CStdioFile() = default;
 CStdioFile::~CStdioFile() { Close(); }
 

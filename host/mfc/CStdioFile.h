@@ -48,6 +48,7 @@ class CStdioFile {
   // tests and fuzz targets: a host that registers nothing reads files only.
   static void RegisterMemoryFile(const std::string& strName, std::string_view bytes);
   static void UnregisterMemoryFile(const std::string& strName);
+  static bool IsMemoryFile(const std::string& strName);
 
   // Reads the next line without its line end, up to the maximum line length.
   // Returns false when no line is left (end of file), on a read error, and

@@ -92,11 +92,8 @@ CampaignLog MakeCampaignLog(const std::string& path, const ReportData& report) {
 
 CampaignLog DecodeCampaignLog(const std::string& path, const CampaignSettings& settings,
                               const CampaignProgressFn& onProgress) {
-  DecodeOptions options;
-  options.bWantTexts = false;
-  options.recordedAttributes = CReportCollector::RecordedAttributes();
-  CLogDecoder decoder(options);
   CReportCollector collector(settings.log);
+  CLogDecoder decoder(collector.MakeDecodeOptions());
   DecodeCounts counts;
   std::string error;
   auto onFile = [&](const DecodedFileInfo& info) { collector.OnFile(info); };

@@ -7,7 +7,7 @@ CReportCollector::CReportCollector(const ReportSettings& settings) : m_track(set
 }
 
 std::vector<int> CReportCollector::RecordedAttributes() {
-  std::vector<int> ids = CLevelRowExtractor::RecordedAttributes();
+  std::vector<int> ids = CLevelRowExtractor::RecordedAttributesWithObserver();
   ids.push_back(ScanAttributes::Get().nFreq);
   return ids;
 }

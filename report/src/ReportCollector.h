@@ -31,8 +31,20 @@ class CReportCollector {
  public:
   explicit CReportCollector(const ReportSettings& settings);
   // The attributes whose recorded writes OnMessage reads: the level rows'
-  // and the channel frequencies that the summary lists.
+  // and the channel frequencies that the summary lists. The bin levels are
+  // followed through WriteObserver(), which the decode must be given.
   static std::vector<int> RecordedAttributes();
+  CVyrMemoryDataState::WriteObserver WriteObserver() { return m_extractor.Observer(); }
+  // The options of a decode for this collector: no texts, no ranking (the
+  // page shows the bin levels), the writes it reads recorded or observed.
+  DecodeOptions MakeDecodeOptions() {
+    DecodeOptions options;
+    options.bWantTexts = false;
+    options.recordedAttributes = RecordedAttributes();
+    options.bSuppressSortOutput = true;
+    options.writeObserver = WriteObserver();
+    return options;
+  }
 
   void OnFile(const DecodedFileInfo& info);
   void OnMessage(const DecodedMessage& m);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "CommandLine.h"
 #include "ExportFormats.h"
 #include "vyr/FrequencyPlan.h"
+#include "vyr/Json.h"
 #include "vyr/LevelRows.h"
 #include "vyr/PayloadFields.h"
 #include "VyrSchema.h"
@@ -89,6 +91,70 @@ TEST(CollectLevelsLeft, SortsElementsWrittenOutOfOrder) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].nBin, 1);
   EXPECT_EQ(rows[1].nBin, 2);
+}
+
+// An extractor that follows the writes through its observer and reads the
+// levels back from the data state gives the rows of one that reads every
+// recorded write, whatever order, overlap or kind the writes have.
+TEST(CollectLevelsLeft, ObservedWritesGiveTheRecordedRows) {
+  using Op = std::function<void(CVyrMemoryDataState&)>;
+  auto set = [](int e, double v, int scope = kScopeMessage) {
+    return Op([=](CVyrMemoryDataState& s) { s.SetRealValue(kLevel, v, e, scope, 0); });
+  };
+  auto clear = [](int e) { return Op([=](CVyrMemoryDataState& s) { s.ClearValue(kLevel, e, kScopeMessage, 0); }); };
+  auto run = [](int first, std::vector<double> v, double below) {
+    return Op([=](CVyrMemoryDataState& s) {
+      const VyrValueRun r{kLevel, v.data(), nullptr, below};
+      s.SetValueRuns(&r, 1, first, static_cast<int>(v.size()), kScopeMessage, 0);
+    });
+  };
+  const std::vector<std::vector<Op>> messages = {
+      {set(0, -70), set(1, -80), clear(1), set(2, -90), set(0, -60), set(3, -50, kScopePlan), clear(5), set(5, -55),
+       Op([](CVyrMemoryDataState& s) { s.SetIntValue(kLevel, -77, 6, kScopeMessage, 0); }),
+       Op([](CVyrMemoryDataState& s) { s.SetTextValue(kLevel, "x", 7, kScopeMessage, 0); }),
+       Op([](CVyrMemoryDataState& s) { s.SetRealValue(kOther, -40, 4, kScopeMessage, 0); })},
+      {set(9, -9), set(3, -3), set(-2, -2), set(2147483647, -1), set(3, -4)},
+      {run(0, {-1, -2, -200, -4, -5}, -100), run(3, {-6, -300, -8}, -100), set(1, -11), clear(0)},
+      {},
+  };
+  ScanAttributes ids = TestIds();
+  CVyrMemoryDataState state;
+  state.SetRecordWrites(true);
+  CLevelRowExtractor observing(ids), recording(ids);
+  state.SetWriteObserver(observing.Observer());
+  CVyrGenericHsMessage msg;
+  msg.m_nMsgClass = kMeasurementMessageClass;
+  CVyrExpandedMessage expanded;
+  for (size_t i = 0; i < messages.size(); ++i) {
+    state.ClearWrites();
+    for (const Op& op : messages[i]) op(state);
+    std::vector<LevelRow> observed, recorded;
+    observing.Extract({i, msg, expanded, state.GetWrites(), state}, observed);
+    recording.Extract(kMeasurementMessageClass, state.GetWrites(), state, recorded);
+    ASSERT_EQ(observed.size(), recorded.size()) << "message " << i;
+    for (size_t r = 0; r < observed.size(); ++r) {
+      EXPECT_EQ(observed[r].nBin, recorded[r].nBin) << "message " << i;
+      EXPECT_EQ(observed[r].dLevel, recorded[r].dLevel) << "message " << i;
+    }
+  }
+}
+
+// JSON texts are UTF-8: valid sequences pass, every other byte is escaped.
+TEST(JsonString, BytesOutsideValidUtf8AreEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xc3\xa9", "\"\xc3\xa9\""},                                   // U+00E9
+      {"\xf0\x9f\x98\x80", "\"\xf0\x9f\x98\x80\""},                   // U+1F600
+      {"\xf6\xb3\x9e", "\"\\u00f6\\u00b3\\u009e\""},                  // no lead byte above F4
+      {"\xff", "\"\\u00ff\""},
+      {"\xed\xa0\x80", "\"\\u00ed\\u00a0\\u0080\""},                  // a surrogate
+      {"\xc0\xaf", "\"\\u00c0\\u00af\""},                             // overlong
+      {"\xe2\x82", "\"\\u00e2\\u0082\""},                             // cut short
+  };
+  for (const auto& [in, want] : cases) {
+    std::string out;
+    AppendJsonString(out, in);
+    EXPECT_EQ(out, want);
+  }
 }
 
 class FrequencyPlanTest : public ::testing::Test {

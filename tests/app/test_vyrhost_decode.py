@@ -240,6 +240,38 @@ class SummaryAndTextTest(VyrhostTestCase):
         self.assertIn("Top 10 RSSI values", r.stdout)
         self.assertIn("ATTR_ID_SCAN_BIN_DB_MEAN[1] scope 2147483647 = -95.5", r.stdout)
 
+    def test_long_line_writes_pass_through_the_spool_whole(self):
+        # 70,000 levels make 280,000 writes, some 30 MB of JSON Lines and
+        # 18 MB of listing: more than the decode holds in memory before it
+        # spools them to a temporary file, and more ranks than are written
+        # straight from their records.
+        n = 70000
+        levels = "\t".join("-%d" % (k % 90) for k in range(n))
+        path = self.write("long.h2m", HEADER + "12:00:01\t03/15/05\t48.3\tN\t2.15\tE\t1\t1\t" + levels + "\n" + LINES)
+        r = run("decode", "--format", "jsonl", path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        objs = jsonl(r.stdout)
+        self.assertEqual([o.get("index") for o in objs[1:]], [0, 1, 2, 3])
+        attrs = objs[2]["attrs"]
+        self.assertEqual(len(attrs), 4 * n)
+        self.assertEqual([(a["index"], a["value"]) for a in attrs[:n]], [(k, -(k % 90)) for k in range(n)])
+        ranks = attrs[n:]
+        self.assertEqual([a["attr"] for a in ranks[:3]], ["ATTR_ID_SCAN_SORT_SIGLEVEL_BY_SIGLEV",
+                                                          "ATTR_ID_SCAN_SORT_INDEX_BY_SIGLEV",
+                                                          "ATTR_ID_SCAN_SORT_FREQ_BY_SIGLEV"])
+        # Strongest first, equal levels in list order; only the plan's five
+        # elements have a frequency.
+        order = sorted(range(n), key=lambda k: (k % 90, k))
+        self.assertEqual([a["value"] for a in ranks[1::3]], order)
+        self.assertEqual([a["value"] for a in ranks[0::3]], [-(k % 90) for k in order])
+        self.assertEqual([round(a["value"], 6) for a in ranks[2::3]],
+                         [round(100 + 0.025 * k, 6) if k < 5 else 0 for k in order])
+        self.assertEqual(objs[3]["attrs"][0]["value"], -70)
+        writes = sum(len(o["attrs"]) for o in objs[1:])
+        r = run("decode", "--format", "text", path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.count("\n    ATTR_ID_"), writes)
+
     def test_every_sample_decodes(self):
         samples = sorted(f for f in os.listdir(SAMPLES) if f.rsplit(".", 1)[-1] in ("h1m", "h2m", "h1s", "h2s"))
         self.assertGreaterEqual(len(samples), 4)

@@ -1,6 +1,7 @@
 #include "vyr/LevelRows.h"
 
 #include <algorithm>
+#include <cstdint>
 
 MessagePosition GetMessagePosition(const CVyrGenericHsMessage& msg) {
   MessagePosition p;
@@ -86,8 +87,75 @@ void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, in
   }
 }
 
-void CLevelRowExtractor::Extract(const DecodedMessage& m, std::vector<LevelRow>& rows) {
-  Extract(m.msg.m_nMsgClass, m.writes, m.dataState, rows);
+size_t CTouchedElements::TakeMessage() {
+  m_ranges.erase(m_ranges.begin(), m_ranges.begin() + static_cast<std::ptrdiff_t>(m_nTaken));
+  auto byFirst = [](const Range& a, const Range& b) { return a.nFirst < b.nFirst; };
+  if (!std::is_sorted(m_ranges.begin(), m_ranges.end(), byFirst)) std::sort(m_ranges.begin(), m_ranges.end(), byFirst);
+  // Overlapping and touching ranges merged.
+  size_t nOut = 0;
+  for (const Range& r : m_ranges) {
+    if (nOut > 0 && r.nFirst <= m_ranges[nOut - 1].nEnd) m_ranges[nOut - 1].nEnd = std::max(m_ranges[nOut - 1].nEnd, r.nEnd);
+    else m_ranges[nOut++] = r;
+  }
+  m_ranges.resize(nOut);
+  m_nTaken = nOut;
+  m_nRange = 0;
+  m_nNext = nOut > 0 ? m_ranges[0].nFirst : 0;
+  size_t nCount = 0;
+  for (const Range& r : m_ranges) nCount += static_cast<size_t>(r.nEnd - r.nFirst);
+  return nCount;
+}
+
+bool CTouchedElements::Next(int& nIndex) {
+  if (m_nRange < m_nTaken && m_nNext >= m_ranges[m_nRange].nEnd && ++m_nRange < m_nTaken)
+    m_nNext = m_ranges[m_nRange].nFirst;
+  if (m_nRange >= m_nTaken) return false;
+  nIndex = static_cast<int>(m_nNext++);
+  return true;
+}
+
+CVyrMemoryDataState::WriteObserver CLevelRowExtractor::Observer() {
+  m_bObserved = true;
+  return [this](const CVyrMemoryDataState::Write& w) {
+    if (w.nAttrId == m_ids.nBinLevel && w.nScope == kScopeMessage) m_touched.Add(w.nIndex);
+  };
+}
+
+void CLevelRowExtractor::Extract(const DecodedMessage& m, std::vector<LevelRow>& rows, size_t nMaxRows) {
+  if (!m_bObserved) {
+    Extract(m.msg.m_nMsgClass, m.writes, m.dataState, rows);
+    return;
+  }
+  m_plan.Update(m.writes, m.dataState);
+  rows.clear();
+  const size_t nTouched = m_touched.TakeMessage();
+  if (m.msg.m_nMsgClass != kMeasurementMessageClass) return;  // its elements are dropped with the next message's
+  // Room for every row at once: no copy while the vector grows.
+  rows.reserve(std::min(nTouched, nMaxRows));
+  ExtractMore(m.dataState, rows, nMaxRows);
+}
+
+bool CLevelRowExtractor::ExtractMore(const IVyrDataState& state, std::vector<LevelRow>& rows, size_t nMaxRows) {
+  rows.clear();
+  if (!m_bObserved) return false;
+  CollectTouchedLevels(state, rows, nMaxRows);
+  AddFrequencies(state, rows);
+  return !rows.empty();
+}
+
+// What the data state holds at each element the message wrote or cleared
+// is what its last write there left: the same rows as CollectLevelsLeft.
+void CLevelRowExtractor::CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows,
+                                              size_t nMaxRows) {
+  int nBin = 0;
+  while (rows.size() < nMaxRows && m_touched.Next(nBin)) {
+    const VyrRetVal v = state.GetValue(m_ids.nBinLevel, nBin, kScopeMessage);
+    double dLevel = 0;
+    if (v.m_nType == VYR_RV_TEXT || !RetValNumber(v, dLevel)) continue;
+    LevelRow& r = rows.emplace_back();
+    r.nBin = nBin;
+    r.dLevel = dLevel;
+  }
 }
 
 void CLevelRowExtractor::Extract(int nMsgClass, const std::vector<CVyrMemoryDataState::Write>& writes,

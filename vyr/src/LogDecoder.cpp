@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "CStdioFile.h"
 #include "DataFile.h"
 #include "DataFileFactory.h"
 #include "VyrDecodeDevice.h"
@@ -35,6 +36,8 @@ class CDecodingSink final : public IDataFileMessageSink {
     m_info.strTypeName = typeName;
     m_dataState.SetRecordWrites(options.bRecordWrites);
     m_dataState.SetRecordedAttributes(options.recordedAttributes);
+    m_dataState.SetSortOutputSuppressed(options.bSuppressSortOutput);
+    m_dataState.SetWriteObserver(options.writeObserver);
     m_expanded.m_bWantSummaryText = m_expanded.m_bWantMsgName = m_expanded.m_bWantDetailText =
         options.bWantTexts ? 1 : 0;
   }
@@ -78,6 +81,7 @@ class CDecodingSink final : public IDataFileMessageSink {
       m_strError = "the decode device for device type " + std::to_string(m_info.nDeviceType) + " cannot be created";
       return false;
     }
+    if (m_options.onDevice) m_options.onDevice(*m_device);
     if (m_onFile) m_onFile(m_info);
     return true;
   }
@@ -100,6 +104,8 @@ class CDecodingSink final : public IDataFileMessageSink {
 // Gives 1001 (cannot be opened) with the system's reason, or -1.
 RolRetc CheckReadable(const std::string& path, std::string& strError) {
   constexpr RolRetc kCannotOpen = 1001;
+  // A log registered in memory (tests, fuzz targets) is read in place.
+  if (CStdioFile::IsMemoryFile(path)) return ROL_OK;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     strError = std::strerror(errno);

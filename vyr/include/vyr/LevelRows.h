@@ -5,6 +5,8 @@
 // channel frequencies (ATTR_ID_SCAN_LOG_FREQ at message scope).
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,32 @@ MessageFacts GetMessageFacts(const DecodedMessage& m, const CVyrMilliSecAbsTime&
 void CollectLevelsLeft(const std::vector<CVyrMemoryDataState::Write>& writes, int nLevelAttr,
                        std::vector<LevelRow>& rows);
 
+// The elements of one attribute (at message scope) that a message wrote or
+// cleared, as ranges of indexes: the bin levels of a line are one range,
+// however many there are.
+class CTouchedElements {
+ public:
+  void Add(int nIndex) {
+    if (m_ranges.size() > m_nTaken && m_ranges.back().nEnd == nIndex) ++m_ranges.back().nEnd;
+    else m_ranges.push_back({nIndex, static_cast<std::int64_t>(nIndex) + 1});
+  }
+  // Takes the elements added since the last call, for Next: sorted, each
+  // once. Returns how many there are.
+  size_t TakeMessage();
+  // The next element taken, in increasing order; false after the last.
+  bool Next(int& nIndex);
+
+ private:
+  struct Range {
+    std::int64_t nFirst;
+    std::int64_t nEnd;
+  };
+  std::vector<Range> m_ranges;
+  size_t m_nTaken = 0;  // ranges of the message taken last, at the front
+  size_t m_nRange = 0;  // Next's place
+  std::int64_t m_nNext = 0;
+};
+
 class CLevelRowExtractor {
  public:
   // The attributes whose recorded writes Extract reads: a decode for it
@@ -56,12 +84,23 @@ class CLevelRowExtractor {
   static std::vector<int> RecordedAttributes(const ScanAttributes& ids = ScanAttributes::Get()) {
     return {ids.nBinLevel, ids.nBandStartIdx};
   }
+  // The same when the decode hands its writes to Observer(): the bin levels
+  // are then followed through it, as elements written, and read back from
+  // the data state, so that their writes need not be copied.
+  static std::vector<int> RecordedAttributesWithObserver(const ScanAttributes& ids = ScanAttributes::Get()) {
+    return {ids.nBandStartIdx};
+  }
+  // For DecodeOptions::writeObserver; the extractor must outlive the decode.
+  CVyrMemoryDataState::WriteObserver Observer();
 
   explicit CLevelRowExtractor(const ScanAttributes& ids = ScanAttributes::Get()) : m_ids(ids), m_plan(ids) {}
 
   // Follows the frequency plan and fills rows with the levels that a
-  // measurement message leaves (none for other messages).
-  void Extract(const DecodedMessage& m, std::vector<LevelRow>& rows);
+  // measurement message leaves (none for other messages). With Observer()
+  // attached, at most nMaxRows of them: ExtractMore gives the next ones.
+  void Extract(const DecodedMessage& m, std::vector<LevelRow>& rows, size_t nMaxRows = SIZE_MAX);
+  // The message's next rows, at most nMaxRows; false, with no row, after the last.
+  bool ExtractMore(const IVyrDataState& state, std::vector<LevelRow>& rows, size_t nMaxRows);
   // The same from a message's class, writes and the data state after it.
   void Extract(int nMsgClass, const std::vector<CVyrMemoryDataState::Write>& writes, const IVyrDataState& state,
                std::vector<LevelRow>& rows);
@@ -72,7 +111,10 @@ class CLevelRowExtractor {
 
  private:
   void AddFrequencies(const IVyrDataState& state, std::vector<LevelRow>& rows) const;
+  void CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows, size_t nMaxRows);
 
   const ScanAttributes& m_ids;
+  bool m_bObserved = false;
+  CTouchedElements m_touched;
   CFrequencyPlan m_plan;
 };

@@ -15,6 +15,8 @@
 #include "VyrGenericHsMessage.h"
 #include "VyrTime.h"
 
+class CVyrDecodeDevice;
+
 struct DecodedFileInfo {
   std::string strPath;
   std::string strTypeName;
@@ -42,6 +44,16 @@ struct DecodeOptions {
   // With bRecordWrites, the attributes whose writes are recorded; empty for all.
   std::vector<int> recordedAttributes;
   bool bWantTexts = true;
+  // Skips the ranked lists of scan levels (the data state's sort output),
+  // for a reader that does not look at them: a line of millions of levels
+  // then holds no ranked copies of them.
+  bool bSuppressSortOutput = false;
+  // Sees each write and clear as decoding makes it, recorded or not: a
+  // reader can keep what it needs of them instead of a copy of each.
+  CVyrMemoryDataState::WriteObserver writeObserver;
+  // Called with the file's decode device once it is made, before the first
+  // message: a test or fuzz target may adjust the device here.
+  std::function<void(CVyrDecodeDevice&)> onDevice;
 };
 
 class CLogDecoder {
