@@ -107,6 +107,8 @@ for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb he
     cmd="text"; run "$label" "$bin/vyrhost" decode --format text "$f.h2m"
     cmd="export-csv"; run "$label" "$bin/vyrhost" export --csv "$f.h2m"
     cmd="export-jsonl"; run "$label" "$bin/vyrhost" export --jsonl "$f.h2m"
+    cmd="export-geojson"; run "$label" "$bin/vyrhost" export --geojson "$f.h2m"
+    cmd="export-sweeps"; run "$label" "$bin/vyrhost" export --sweeps "$f.h2m"
     cmd="report"; run "$label" "$bin/vyrhost" report -o report.html "$f.h2m"
     cmd="info"; run "$label" "$bin/vyrhost" info "$f.h2m"
   fi
