@@ -138,23 +138,9 @@ void DecodeWithThreshold(const std::string& path, std::optional<double> threshol
   throw LogFailure(path, rc, path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc));
 }
 
-std::string SummaryJson(const std::string& path, std::optional<double> threshold) {
-  CLogSummaryCollector collector;
-  CFrequencyPlan plan;
-  DecodeOptions options;
-  options.bWantTexts = false;
-  DecodeWithThreshold(
-      path, threshold, options, [&](const DecodedFileInfo& info) { collector.OnFile(info); },
-      [&](const DecodedMessage& m) {
-        plan.Update(m.writes, m.dataState);
-        collector.OnMessage(m, plan);
-      });
-  std::string out;
-  AppendSummaryJson(out, collector.Finish());
-  return out;
-}
-
-std::string ProbeKind(const std::string& path, std::optional<double> threshold) {
+namespace {
+// The log's summary: of the whole log, or of what precedes its first message.
+LogSummary SummarizeLog(const std::string& path, std::optional<double> threshold, bool bFirstMessageOnly) {
   CLogSummaryCollector collector;
   CFrequencyPlan plan;
   DecodeOptions options;
@@ -165,8 +151,19 @@ std::string ProbeKind(const std::string& path, std::optional<double> threshold) 
         plan.Update(m.writes, m.dataState);
         collector.OnMessage(m, plan);
       },
-      std::this_thread::get_id(), true);
-  return collector.Finish().Kind();
+      std::this_thread::get_id(), bFirstMessageOnly);
+  return collector.Finish();
+}
+}  // namespace
+
+std::string SummaryJson(const std::string& path, std::optional<double> threshold) {
+  std::string out;
+  AppendSummaryJson(out, SummarizeLog(path, threshold, false));
+  return out;
+}
+
+std::string ProbeKind(const std::string& path, std::optional<double> threshold) {
+  return SummarizeLog(path, threshold, true).Kind();
 }
 
 std::vector<LevelTable> CollectTables(const std::string& path, std::optional<double> threshold, bool bChannels) {
