@@ -7,13 +7,5 @@ set -uo pipefail
 
 command -v chromium >/dev/null && exit 0
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "install-browser.sh: not root and no sudo" >&2; exit 1; }
-  SUDO="sudo -n"
-fi
-echo "Installing: chromium"
-$SUDO apt-get update -qq || true
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends chromium fonts-dejavu-core >/dev/null \
-  || { echo "install-browser.sh: chromium cannot be installed" >&2; exit 1; }
+bash "$(dirname "$0")/apt-install.sh" chromium fonts-dejavu-core || exit 1
 command -v chromium >/dev/null

@@ -23,9 +23,5 @@ command -v ogr2ogr >/dev/null || need+=(gdal-bin)
   need+=(python3-dev)
 
 if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}"
+  bash "$(dirname "$0")/apt-install.sh" "${need[@]}"
 fi

@@ -14,15 +14,7 @@ dir=${1:-${DUCKDB_NODE_DIR:-"$(cd "$(dirname "$0")/.." && pwd)/build/duckdb"}}
 package=@duckdb/node-api
 [ -e "$dir/node_modules/$package/package.json" ] && exit 0
 if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null || { echo "install-duckdb.sh: node and npm are missing; not root and no sudo" >&2; exit 1; }
-    SUDO="sudo -n"
-  fi
-  echo "Installing: nodejs npm"
-  $SUDO apt-get update -qq || true
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null ||
-    { echo "install-duckdb.sh: nodejs and npm cannot be installed" >&2; exit 1; }
+  bash "$(dirname "$0")/apt-install.sh" nodejs npm || exit 1
 fi
 mkdir -p "$dir" || exit 1
 [ -e "$dir/package.json" ] || printf '{"private": true}\n' >"$dir/package.json"
