@@ -35,6 +35,7 @@ bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter
   options.bSuppressSortOutput = true;  // every format shows the bin levels, not their ranking
   CLevelRowExtractor extractor;
   options.writeObserver = extractor.Observer();
+  options.runObserver = extractor.RunObserver();
   CLogDecoder decoder(options);
   std::vector<LevelRow> rows;
   constexpr size_t kRowsAtATime = 4096;

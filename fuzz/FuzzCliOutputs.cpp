@@ -72,6 +72,20 @@ class COutputs {
       exportObserver(w);
       reportObserver(w);
     };
+    // Runs come whole, as the report and the export take them; the listing
+    // spells out their writes, which must be those of the single calls.
+    auto exportRuns = m_exportRows.RunObserver();
+    auto reportRuns = m_report.RunObserver();
+    m_options.runObserver = [this, exportRuns, reportRuns](const CVyrMemoryDataState::RunWrites& runs) {
+      for (int k = 0; k < runs.nCount; ++k) {
+        for (int r = 0; r < runs.nRuns; ++r) {
+          AppendWriteJsonl(m_streamedWrites, CVyrMemoryDataState::RunWrite(runs, r, k), m_bFirstWrite);
+          m_bFirstWrite = false;
+        }
+      }
+      exportRuns(runs);
+      reportRuns(runs);
+    };
   }
 
   RolRetc Run() {

@@ -196,54 +196,57 @@ void CVyrMemoryDataState::Clear() {
 
 // A run over non-negative indexes is stored straight into its pages: runs of
 // different attributes touch different elements, so the final values are
-// those of the single calls. Without an observer, the writes of recorded
-// runs are then listed as the single calls would list them: element by
-// element, and within an element run by run. With an observer, or over
-// negative indexes, the watched runs are made as the single calls of this
-// final class (bound directly), element by element, so that the record and
-// the observer see their writes in their order.
+// those of the single calls. The writes of recorded runs are then listed as
+// the single calls would list them: element by element, and within an element
+// run by run; a run observer is told of the whole call at once. With only a
+// write observer, or over negative indexes, the watched runs are made as the
+// single calls of this final class (bound directly), element by element, so
+// that the record and the observer see their writes in their order.
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
   if (nCount <= 0 || nRuns <= 0) return;
   const bool bPaged = nFirstIndex >= 0 && nFirstIndex <= INT_MAX - (nCount - 1);
+  const bool bRunObserved = bPaged && m_runObserver;
   std::vector<int>& single = m_singleRuns;  // the runs made element by element
   std::vector<int>& recorded = m_recordedRuns;  // paged runs whose writes are listed
   single.clear();
   recorded.clear();
   for (int r = 0; r < nRuns; ++r) {
-    const bool bWatched = IsWatched(pRuns[r].nAttrId);
-    if (bPaged && (!bWatched || !m_observer)) {
+    if (bRunObserved || (bPaged && !(m_observer && IsWatched(pRuns[r].nAttrId)))) {
       StorePagedRun(pRuns[r], nFirstIndex, nCount, nScope);
       m_nWriteCount += static_cast<std::uint64_t>(nCount);
-      if (bWatched) recorded.push_back(r);
+      if (IsRecorded(pRuns[r].nAttrId)) recorded.push_back(r);
     } else {
       single.push_back(r);
     }
   }
-  if (!recorded.empty()) RecordRuns(pRuns, recorded, nFirstIndex, nCount, nScope);
+  const RunWrites runWrites{pRuns, nRuns, nFirstIndex, nCount, nScope};
+  if (!recorded.empty()) RecordRuns(runWrites, recorded);
+  if (bRunObserved) m_runObserver(runWrites);
   for (int k = 0; k < nCount; ++k)
     for (int r : single) StoreRunElement(pRuns[r], k, nFirstIndex + k, nScope, nFlags);
 }
 
-// The writes that the single calls of the runs would record, in their order.
-void CVyrMemoryDataState::RecordRuns(const VyrValueRun* pRuns, const std::vector<int>& runs, int nFirstIndex,
-                                     int nCount, int nScope) {
-  m_writes.reserve(m_writes.size() + static_cast<size_t>(nCount) * runs.size());
-  for (int k = 0; k < nCount; ++k) {
-    for (int r : runs) {
-      const VyrValueRun& run = pRuns[r];
-      Write& w = m_writes.emplace_back(Write{run.nAttrId, nFirstIndex + k, nScope, Op::Set, Kind::Int, 0.0, 0, {}});
-      if (!run.pReals) {
-        w.nValue = run.pInts[k];
-      } else if (run.pReals[k] < run.dClearBelow) {
-        w.op = Op::Clear;
-        w.kind = Kind::None;
-      } else {
-        w.kind = Kind::Real;
-        w.dValue = run.pReals[k];
-      }
-    }
+CVyrMemoryDataState::Write CVyrMemoryDataState::RunWrite(const RunWrites& runs, int r, int k) {
+  const VyrValueRun& run = runs.pRuns[r];
+  Write w{run.nAttrId, runs.nFirstIndex + k, runs.nScope, Op::Set, Kind::Int, 0.0, 0, {}};
+  if (!run.pReals) {
+    w.nValue = run.pInts[k];
+  } else if (run.pReals[k] < run.dClearBelow) {
+    w.op = Op::Clear;
+    w.kind = Kind::None;
+  } else {
+    w.kind = Kind::Real;
+    w.dValue = run.pReals[k];
   }
+  return w;
+}
+
+// The writes that the single calls of the runs would record, in their order.
+void CVyrMemoryDataState::RecordRuns(const RunWrites& runWrites, const std::vector<int>& runs) {
+  m_writes.reserve(m_writes.size() + static_cast<size_t>(runWrites.nCount) * runs.size());
+  for (int k = 0; k < runWrites.nCount; ++k)
+    for (int r : runs) m_writes.push_back(RunWrite(runWrites, r, k));
 }
 
 // Elements [nFirstIndex, nFirstIndex + nCount) of the non-negative table, a

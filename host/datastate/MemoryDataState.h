@@ -60,6 +60,26 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   // (a line of millions of levels makes millions of writes). Empty to stop.
   using WriteObserver = std::function<void(const Write&)>;
   void SetWriteObserver(WriteObserver observer) { m_observer = std::move(observer); }
+  // One SetValueRuns call over non-negative indexes, as its caller gave it.
+  // It stands for the writes that RunWrite lists, element by element and,
+  // within an element, run by run.
+  struct RunWrites {
+    const VyrValueRun* pRuns;
+    int nRuns;
+    int nFirstIndex;
+    int nCount;
+    int nScope;
+  };
+  // The write that run r makes at its element k, as the single call would
+  // report it.
+  static Write RunWrite(const RunWrites& runs, int r, int k);
+  // Called once with each such call instead of the write observer's calls
+  // for its elements, so that the runs stay stored a page at a time (a scan
+  // line is one call of a million elements). Writes of single elements, and
+  // runs over negative indexes, still go to the write observer one by one.
+  // Empty (the default): the write observer sees every write.
+  using RunObserver = std::function<void(const RunWrites&)>;
+  void SetRunObserver(RunObserver observer) { m_runObserver = std::move(observer); }
   const std::vector<Write>& GetWrites() const { return m_writes; }
   void ClearWrites() { m_writes.clear(); }
   std::uint64_t GetWriteCount() const { return m_nWriteCount; }
@@ -149,7 +169,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   void Notify(int nAttrId, int nIndex, int nScope, Op op, Element e);
   void StoreText(Element e, const char* psz);
   void StorePagedRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope);
-  void RecordRuns(const VyrValueRun* pRuns, const std::vector<int>& runs, int nFirstIndex, int nCount, int nScope);
+  void RecordRuns(const RunWrites& runWrites, const std::vector<int>& runs);
   void StoreRunElement(const VyrValueRun& run, int k, int nIndex, int nScope, int nFlags);
 
   // Mutable: a read creates no column, but finding one fills the cache.
@@ -158,6 +178,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   std::vector<std::string> m_texts;
   std::vector<Write> m_writes;
   WriteObserver m_observer;
+  RunObserver m_runObserver;
   std::uint64_t m_nWriteCount = 0;
   bool m_bRecord = false;
   std::vector<int> m_recordedAttrs;  // empty: every attribute

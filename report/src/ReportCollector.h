@@ -35,6 +35,8 @@ class CReportCollector {
   // followed through WriteObserver(), which the decode must be given.
   static std::vector<int> RecordedAttributes();
   CVyrMemoryDataState::WriteObserver WriteObserver() { return m_extractor.Observer(); }
+  // With WriteObserver(): the runs of bin levels followed as ranges.
+  CVyrMemoryDataState::RunObserver RunObserver() { return m_extractor.RunObserver(); }
   // The options of a decode for this collector: no texts, no ranking (the
   // page shows the bin levels), the writes it reads recorded or observed.
   DecodeOptions MakeDecodeOptions() {
@@ -43,6 +45,7 @@ class CReportCollector {
     options.recordedAttributes = RecordedAttributes();
     options.bSuppressSortOutput = true;
     options.writeObserver = WriteObserver();
+    options.runObserver = RunObserver();
     return options;
   }
 

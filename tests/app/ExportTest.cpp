@@ -95,7 +95,8 @@ TEST(CollectLevelsLeft, SortsElementsWrittenOutOfOrder) {
 
 // An extractor that follows the writes through its observer and reads the
 // levels back from the data state gives the rows of one that reads every
-// recorded write, whatever order, overlap or kind the writes have.
+// recorded write, whatever order, overlap or kind the writes have; so does one
+// told of runs at once, taking its rows two at a time.
 TEST(CollectLevelsLeft, ObservedWritesGiveTheRecordedRows) {
   using Op = std::function<void(CVyrMemoryDataState&)>;
   auto set = [](int e, double v, int scope = kScopeMessage) {
@@ -116,25 +117,36 @@ TEST(CollectLevelsLeft, ObservedWritesGiveTheRecordedRows) {
       {set(9, -9), set(3, -3), set(-2, -2), set(2147483647, -1), set(3, -4)},
       {run(0, {-1, -2, -200, -4, -5}, -100), run(3, {-6, -300, -8}, -100), set(1, -11), clear(0)},
       {},
+      {run(1000, std::vector<double>(3000, -50), -100), run(2500, std::vector<double>(9, -200), -100), set(-5, -5),
+       run(-3, {-1, -2, -3, -4}, -100), run(4000, {-1}, -100)},
   };
   ScanAttributes ids = TestIds();
-  CVyrMemoryDataState state;
+  CVyrMemoryDataState state, runState;
   state.SetRecordWrites(true);
-  CLevelRowExtractor observing(ids), recording(ids);
+  CLevelRowExtractor observing(ids), recording(ids), runObserving(ids);
   state.SetWriteObserver(observing.Observer());
+  runState.SetWriteObserver(runObserving.Observer());
+  runState.SetRunObserver(runObserving.RunObserver());
   CVyrGenericHsMessage msg;
   msg.m_nMsgClass = kMeasurementMessageClass;
   CVyrExpandedMessage expanded;
   for (size_t i = 0; i < messages.size(); ++i) {
     state.ClearWrites();
-    for (const Op& op : messages[i]) op(state);
-    std::vector<LevelRow> observed, recorded;
+    for (const Op& op : messages[i]) {
+      op(state);
+      op(runState);
+    }
+    std::vector<LevelRow> observed, recorded, ranged, more;
     observing.Extract({i, msg, expanded, state.GetWrites(), state}, observed);
     recording.Extract(kMeasurementMessageClass, state.GetWrites(), state, recorded);
-    ASSERT_EQ(observed.size(), recorded.size()) << "message " << i;
-    for (size_t r = 0; r < observed.size(); ++r) {
-      EXPECT_EQ(observed[r].nBin, recorded[r].nBin) << "message " << i;
-      EXPECT_EQ(observed[r].dLevel, recorded[r].dLevel) << "message " << i;
+    runObserving.Extract({i, msg, expanded, runState.GetWrites(), runState}, ranged, 2);
+    while (runObserving.ExtractMore(runState, more, 2)) ranged.insert(ranged.end(), more.begin(), more.end());
+    for (const auto* pRows : {&observed, &ranged}) {
+      ASSERT_EQ(pRows->size(), recorded.size()) << "message " << i;
+      for (size_t r = 0; r < recorded.size(); ++r) {
+        EXPECT_EQ((*pRows)[r].nBin, recorded[r].nBin) << "message " << i;
+        EXPECT_EQ((*pRows)[r].dLevel, recorded[r].dLevel) << "message " << i;
+      }
     }
   }
 }

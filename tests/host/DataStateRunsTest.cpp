@@ -72,8 +72,12 @@ void ExpectSameValue(const VyrRetVal& a, const VyrRetVal& b, const char* what) {
 
 TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
   std::mt19937 rng(5);
-  enum class Recording { None, All, OnlyAttr2, Observed };
-  for (Recording mode : {Recording::None, Recording::All, Recording::OnlyAttr2, Recording::Observed}) {
+  // RunObserved: the runs' data state tells a run observer of each paged
+  // run call, which lists RunWrite's writes; the singles' observer sees each.
+  enum class Recording { None, All, OnlyAttr2, Observed, RunObserved };
+  for (Recording mode :
+       {Recording::None, Recording::All, Recording::OnlyAttr2, Recording::Observed, Recording::RunObserved}) {
+    const bool bObserved = mode == Recording::Observed || mode == Recording::RunObserved;
     CVyrMemoryDataState runs, singles;
     // The observer of each lists its writes in its own record.
     CVyrMemoryDataState observedRuns, observedSingles;
@@ -81,15 +85,22 @@ TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
       ds->SetRecordWrites(mode == Recording::All || mode == Recording::OnlyAttr2);
       if (mode == Recording::OnlyAttr2) ds->SetRecordedAttributes({2});
     }
-    if (mode == Recording::Observed) {
+    if (bObserved) {
       for (auto [ds, pObserved] : {std::pair{&runs, &observedRuns}, std::pair{&singles, &observedSingles}}) {
         pObserved->SetRecordWrites(true);
-        ds->SetWriteObserver([pObserved](const CVyrMemoryDataState::Write& w) {
+        auto replay = [pObserved](const CVyrMemoryDataState::Write& w) {
           if (w.op == CVyrMemoryDataState::Op::Clear) pObserved->ClearValue(w.nAttrId, w.nIndex, w.nScope, 0);
           else if (w.kind == CVyrMemoryDataState::Kind::Int) pObserved->SetIntValue(w.nAttrId, w.nValue, w.nIndex, w.nScope, 0);
           else if (w.kind == CVyrMemoryDataState::Kind::Real) pObserved->SetRealValue(w.nAttrId, w.dValue, w.nIndex, w.nScope, 0);
           else pObserved->SetTextValue(w.nAttrId, w.strValue.c_str(), w.nIndex, w.nScope, 0);
-        });
+        };
+        ds->SetWriteObserver(replay);
+        if (mode == Recording::RunObserved && ds == &runs) {
+          ds->SetRunObserver([replay](const CVyrMemoryDataState::RunWrites& w) {
+            for (int k = 0; k < w.nCount; ++k)
+              for (int r = 0; r < w.nRuns; ++r) replay(CVyrMemoryDataState::RunWrite(w, r, k));
+          });
+        }
       }
     }
     for (int i = 0; i < 400; ++i) {
@@ -112,8 +123,8 @@ TEST(MemoryDataStateRuns, RunsMatchTheSingleCalls) {
         }
       }
     }
-    const CVyrMemoryDataState& listRuns = mode == Recording::Observed ? observedRuns : runs;
-    const CVyrMemoryDataState& listSingles = mode == Recording::Observed ? observedSingles : singles;
+    const CVyrMemoryDataState& listRuns = bObserved ? observedRuns : runs;
+    const CVyrMemoryDataState& listSingles = bObserved ? observedSingles : singles;
     ASSERT_EQ(listRuns.GetWrites().size(), listSingles.GetWrites().size());
     EXPECT_EQ(listRuns.GetWrites().empty(), mode == Recording::None);
     if (mode == Recording::OnlyAttr2) {

@@ -1,6 +1,7 @@
 #include "vyr/LevelRows.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 MessagePosition GetMessagePosition(const CVyrGenericHsMessage& msg) {
@@ -114,10 +115,29 @@ bool CTouchedElements::Next(int& nIndex) {
   return true;
 }
 
+bool CTouchedElements::NextRun(int& nFirst, int& nCount, size_t nMax) {
+  if (m_nRange < m_nTaken && m_nNext >= m_ranges[m_nRange].nEnd && ++m_nRange < m_nTaken)
+    m_nNext = m_ranges[m_nRange].nFirst;
+  if (m_nRange >= m_nTaken) return false;
+  const std::int64_t nLeft = m_ranges[m_nRange].nEnd - m_nNext;
+  nFirst = static_cast<int>(m_nNext);
+  nCount = static_cast<int>(std::min<std::int64_t>(nLeft, static_cast<std::int64_t>(std::min<size_t>(nMax, INT_MAX))));
+  m_nNext += nCount;
+  return true;
+}
+
 CVyrMemoryDataState::WriteObserver CLevelRowExtractor::Observer() {
   m_bObserved = true;
   return [this](const CVyrMemoryDataState::Write& w) {
     if (w.nAttrId == m_ids.nBinLevel && w.nScope == kScopeMessage) m_touched.Add(w.nIndex);
+  };
+}
+
+CVyrMemoryDataState::RunObserver CLevelRowExtractor::RunObserver() {
+  return [this](const CVyrMemoryDataState::RunWrites& w) {
+    if (w.nScope != kScopeMessage) return;
+    for (int r = 0; r < w.nRuns; ++r)
+      if (w.pRuns[r].nAttrId == m_ids.nBinLevel) m_touched.AddRange(w.nFirstIndex, w.nCount);
   };
 }
 
@@ -145,16 +165,33 @@ bool CLevelRowExtractor::ExtractMore(const IVyrDataState& state, std::vector<Lev
 
 // What the data state holds at each element the message wrote or cleared
 // is what its last write there left: the same rows as CollectLevelsLeft.
+// A data state with run operations is read a stretch of elements at a time.
 void CLevelRowExtractor::CollectTouchedLevels(const IVyrDataState& state, std::vector<LevelRow>& rows,
                                               size_t nMaxRows) {
-  int nBin = 0;
-  while (rows.size() < nMaxRows && m_touched.Next(nBin)) {
-    const VyrRetVal v = state.GetValue(m_ids.nBinLevel, nBin, kScopeMessage);
-    double dLevel = 0;
-    if (v.m_nType == VYR_RV_TEXT || !RetValNumber(v, dLevel)) continue;
-    LevelRow& r = rows.emplace_back();
-    r.nBin = nBin;
-    r.dLevel = dLevel;
+  // QueryRuns only answers which interface the data state has; the run
+  // read that it offers is const.
+  const IVyrDataStateRuns* pRuns = const_cast<IVyrDataState&>(state).QueryRuns();
+  constexpr size_t kReadAtATime = 1024;
+  int nFirst = 0, nCount = 0;
+  while (rows.size() < nMaxRows) {
+    if (pRuns) {
+      if (!m_touched.NextRun(nFirst, nCount, std::min(kReadAtATime, nMaxRows - rows.size()))) break;
+      m_levels.resize(static_cast<size_t>(nCount));  // whatever it held is replaced, texts too
+      pRuns->GetValueRun(m_ids.nBinLevel, nFirst, nCount, kScopeMessage, m_levels.data());
+    } else {
+      if (!m_touched.Next(nFirst)) break;
+      nCount = 1;
+      m_levels.resize(1);
+      m_levels[0] = state.GetValue(m_ids.nBinLevel, nFirst, kScopeMessage);
+    }
+    for (int k = 0; k < nCount; ++k) {
+      const VyrRetVal& v = m_levels[static_cast<size_t>(k)];
+      double dLevel = 0;
+      if (v.m_nType == VYR_RV_TEXT || !RetValNumber(v, dLevel)) continue;
+      LevelRow& r = rows.emplace_back();
+      r.nBin = nFirst + k;
+      r.dLevel = dLevel;
+    }
   }
 }
 

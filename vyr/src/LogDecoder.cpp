@@ -38,6 +38,7 @@ class CDecodingSink final : public IDataFileMessageSink {
     m_dataState.SetRecordedAttributes(options.recordedAttributes);
     m_dataState.SetSortOutputSuppressed(options.bSuppressSortOutput);
     m_dataState.SetWriteObserver(options.writeObserver);
+    m_dataState.SetRunObserver(options.runObserver);
     m_expanded.m_bWantSummaryText = m_expanded.m_bWantMsgName = m_expanded.m_bWantDetailText =
         options.bWantTexts ? 1 : 0;
   }

@@ -60,11 +60,19 @@ class CTouchedElements {
     if (m_ranges.size() > m_nTaken && m_ranges.back().nEnd == nIndex) ++m_ranges.back().nEnd;
     else m_ranges.push_back({nIndex, static_cast<std::int64_t>(nIndex) + 1});
   }
+  // Elements nFirst to nFirst + nCount - 1 (nCount > 0), as if added one by one.
+  void AddRange(int nFirst, int nCount) {
+    if (m_ranges.size() > m_nTaken && m_ranges.back().nEnd == nFirst) m_ranges.back().nEnd += nCount;
+    else m_ranges.push_back({nFirst, static_cast<std::int64_t>(nFirst) + nCount});
+  }
   // Takes the elements added since the last call, for Next: sorted, each
   // once. Returns how many there are.
   size_t TakeMessage();
   // The next element taken, in increasing order; false after the last.
   bool Next(int& nIndex);
+  // The next consecutive elements taken, at most nMax (> 0) of them, in
+  // increasing order: the same as that many calls of Next. False after the last.
+  bool NextRun(int& nFirst, int& nCount, size_t nMax);
 
  private:
   struct Range {
@@ -92,6 +100,9 @@ class CLevelRowExtractor {
   }
   // For DecodeOptions::writeObserver; the extractor must outlive the decode.
   CVyrMemoryDataState::WriteObserver Observer();
+  // For DecodeOptions::runObserver, with Observer(): follows a run of bin
+  // levels as one range instead of element by element.
+  CVyrMemoryDataState::RunObserver RunObserver();
 
   explicit CLevelRowExtractor(const ScanAttributes& ids = ScanAttributes::Get()) : m_ids(ids), m_plan(ids) {}
 
@@ -116,5 +127,6 @@ class CLevelRowExtractor {
   const ScanAttributes& m_ids;
   bool m_bObserved = false;
   CTouchedElements m_touched;
+  std::vector<VyrRetVal> m_levels;  // CollectTouchedLevels's buffer, kept for its capacity
   CFrequencyPlan m_plan;
 };

@@ -51,6 +51,9 @@ struct DecodeOptions {
   // Sees each write and clear as decoding makes it, recorded or not: a
   // reader can keep what it needs of them instead of a copy of each.
   CVyrMemoryDataState::WriteObserver writeObserver;
+  // Told of each run write over non-negative indexes at once, instead of
+  // writeObserver element by element (CVyrMemoryDataState::SetRunObserver).
+  CVyrMemoryDataState::RunObserver runObserver;
   // Called with the file's decode device once it is made, before the first
   // message: a test or fuzz target may adjust the device here.
   std::function<void(CVyrDecodeDevice&)> onDevice;
