@@ -69,15 +69,16 @@ void ReadLevels(std::string_view levelsText, std::int64_t nMax, std::vector<doub
 }
 
 // Stores each level at its plan element (clearing those below the threshold)
-// and reads the element's plan frequency into its record, one element after
-// the other.
+// and reads the element's plan frequency into its record, when there are
+// records, one element after the other.
 void StoreLevelsOneByOne(IVyrDataState* pDataState, const std::vector<double>& levels, std::int32_t nStart,
-                         double dThreshold, std::vector<CWScanMeasurementStruct>& records) {
+                         double dThreshold, std::vector<CWScanMeasurementStruct>* pRecords) {
   for (size_t k = 0; k < levels.size(); ++k) {
     const int e = static_cast<int>(nStart + static_cast<std::int64_t>(k));
     if (levels[k] < dThreshold) pDataState->ClearValue(g_nAttrScanBinDbMean, e, kVyrScopeMessage, 0);
     else pDataState->SetRealValue(g_nAttrScanBinDbMean, levels[k], e, kVyrScopeMessage, 0);
-    records[k].llFreqHz = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
+    if (pRecords)
+      (*pRecords)[k].llFreqHz = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, e, kVyrScopeFrequencyPlan));
   }
 }
 
@@ -88,31 +89,34 @@ constexpr int kPiece = 4096;
 // The same through the data state's run operations: the reads of the plan
 // follow the writes of the levels, which do not touch the plan's scope.
 void StoreLevelsAsRun(IVyrDataStateRuns* pRuns, const std::vector<double>& levels, std::int32_t nStart,
-                      double dThreshold, std::vector<CWScanMeasurementStruct>& records) {
+                      double dThreshold, std::vector<CWScanMeasurementStruct>* pRecords) {
   const int nCount = static_cast<int>(levels.size());
   const VyrValueRun run{g_nAttrScanBinDbMean, levels.data(), nullptr, dThreshold};
   pRuns->SetValueRuns(&run, 1, nStart, nCount, kVyrScopeMessage, 0);
-  for (int k0 = 0; k0 < nCount; k0 += kPiece) {
+  for (int k0 = 0; pRecords && k0 < nCount; k0 += kPiece) {
     const int n = std::min(nCount - k0, kPiece);
     std::vector<VyrRetVal> plan(static_cast<size_t>(n));
     pRuns->GetValueRun(g_nAttrScanLogFreq, nStart + k0, n, kVyrScopeFrequencyPlan, plan.data());
-    for (int i = 0; i < n; ++i) records[static_cast<size_t>(k0 + i)].llFreqHz = FrequencyHz(plan[static_cast<size_t>(i)]);
+    for (int i = 0; i < n; ++i)
+      (*pRecords)[static_cast<size_t>(k0 + i)].llFreqHz = FrequencyHz(plan[static_cast<size_t>(i)]);
   }
 }
 
 // Stores each level at its plan element (clearing those below the threshold)
-// and returns its ranking record.
+// and returns its ranking record; with bRanked false, only stores them and
+// returns no records.
 std::vector<CWScanMeasurementStruct> StoreBinLevels(IVyrDataState* pDataState, std::string_view levelsText,
-                                                    std::int32_t nStart, double dThreshold) {
+                                                    std::int32_t nStart, double dThreshold, bool bRanked) {
   // Elements run from nStart on; levels whose element would pass INT_MAX are
   // dropped, and so is any level beyond INT_MAX ranks.
   const std::int64_t nRoom = std::min<std::int64_t>(static_cast<std::int64_t>(INT_MAX) - nStart + 1, INT_MAX);
   std::vector<double> levels;
   ReadLevels(levelsText, nRoom, levels);
-  std::vector<CWScanMeasurementStruct> records(levels.size());
-  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) StoreLevelsAsRun(pRuns, levels, nStart, dThreshold, records);
-  else StoreLevelsOneByOne(pDataState, levels, nStart, dThreshold, records);
-  for (size_t k = 0; k < levels.size(); ++k) {
+  std::vector<CWScanMeasurementStruct> records(bRanked ? levels.size() : 0);
+  std::vector<CWScanMeasurementStruct>* const pRecords = bRanked ? &records : nullptr;
+  if (IVyrDataStateRuns* pRuns = pDataState->QueryRuns()) StoreLevelsAsRun(pRuns, levels, nStart, dThreshold, pRecords);
+  else StoreLevelsOneByOne(pDataState, levels, nStart, dThreshold, pRecords);
+  for (size_t k = 0; k < records.size(); ++k) {
     records[k].nIndex = static_cast<std::int32_t>(k);
     records[k].nRxLev = RankLevel(levels[k]);
   }
@@ -220,7 +224,12 @@ void DecodeBandLevels(const CVyrGenericHsMessage& msg, const NameValueDefn*, IVy
   const double dThreshold = CVyrDecodeDevice::m_prefs.dLevelThreshold;
   const std::int32_t nStart = ReadBandStart(pDataState, nBand);
 
-  std::vector<CWScanMeasurementStruct> records = StoreBinLevels(pDataState, levelsText, nStart, dThreshold);
+  // The records feed only the ranked lists and the "Top 10" text: a host
+  // that suppresses the one and wants none of the other gets the same
+  // writes without them (their plan reads and the ranking change nothing).
+  const bool bRanked = !pDataState->IsSortOutputSuppressed() || (pExpandedMsg && pExpandedMsg->m_bWantDetailText);
+  std::vector<CWScanMeasurementStruct> records = StoreBinLevels(pDataState, levelsText, nStart, dThreshold, bRanked);
+  if (!bRanked) return;
   NVyrDecodeDeviceUtils::CWScanSortByRxLev(records.data(), static_cast<int>(records.size()));
   // The "Top 10" text goes first, as the ranked lists release the records.
   AppendTopLevels(pExpandedMsg, records);

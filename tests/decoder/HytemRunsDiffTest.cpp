@@ -1,7 +1,8 @@
 // Decoding with and without the data state's run operations: whole logs read
 // by the HYTEM reader and decoded into a data state that offers the runs and
 // into one that hides them must leave the same writes, in the same order, and
-// the same texts, message by message.
+// the same texts, message by message. A host that wants no texts and no ranked
+// lists gets the same writes as one that wants the texts.
 #include <cstdio>
 #include <limits>
 #include <random>
@@ -26,16 +27,19 @@ class CStackHytemReader : public CDataFileHsLogHYTEM {
   HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
 };
 
-// Each message's writes and detail text, as one comparable text.
+// Each message's writes and then, after kTextMark, its detail text, as one
+// comparable text.
+constexpr char kTextMark[] = "\n#text\n";
 class CRecordingSink : public IDataFileMessageSink {
  public:
-  CRecordingSink(CVyrDecodeDevice& receiver, IVyrDataState* pTarget, CVyrMemoryDataState& recorder)
-      : m_receiver(receiver), m_pTarget(pTarget), m_recorder(recorder) {}
+  CRecordingSink(CVyrDecodeDevice& receiver, IVyrDataState* pTarget, CVyrMemoryDataState& recorder, bool bTexts)
+      : m_receiver(receiver), m_pTarget(pTarget), m_recorder(recorder), m_bTexts(bTexts) {}
   RolRetc OnMessage(CDataFile&, const CVyrGenericHsMessage& msg) override {
     CVyrExpandedMessage expanded;
+    expanded.m_bWantSummaryText = expanded.m_bWantMsgName = expanded.m_bWantDetailText = m_bTexts ? 1 : 0;
     m_recorder.ClearWrites();
     m_receiver.DecodeMessage(msg, m_pTarget, expanded, nullptr);
-    std::string& out = messages.emplace_back(expanded.m_strDetailText.str());
+    std::string& out = messages.emplace_back();
     for (const auto& w : m_recorder.GetWrites()) {
       char buf[160];
       std::snprintf(buf, sizeof buf, "\n%d[%d]@%d %d %d %a %d", w.nAttrId, w.nIndex, w.nScope, static_cast<int>(w.op),
@@ -43,6 +47,8 @@ class CRecordingSink : public IDataFileMessageSink {
       out += buf;
       out += w.strValue;
     }
+    out += kTextMark;
+    out += expanded.m_strDetailText.str();
     return ROL_OK;
   }
   std::vector<std::string> messages;
@@ -51,6 +57,7 @@ class CRecordingSink : public IDataFileMessageSink {
   CVyrDecodeDevice& m_receiver;
   IVyrDataState* m_pTarget;
   CVyrMemoryDataState& m_recorder;
+  bool m_bTexts;
 };
 
 // A scan with three bands (one of 4,000 bins) and levels around the
@@ -74,13 +81,13 @@ std::string ScanLog() {
 
 class RunsDiffTest : public HytemDecoderTest {
  protected:
-  std::vector<std::string> DecodeLog(const std::string& path, bool bRuns, bool bSuppressSort) {
+  std::vector<std::string> DecodeLog(const std::string& path, bool bRuns, bool bSuppressSort, bool bTexts = true) {
     CVyrMemoryDataState state;
     state.SetRecordWrites(true);
     state.SetSortOutputSuppressed(bSuppressSort);
     CVyrSingleCallDataState singles(state);
     std::unique_ptr<CVyrDecodeDevice> device(CreateHytemDecodeDevice(HytemDeviceInfo()));
-    CRecordingSink sink(*device, bRuns ? static_cast<IVyrDataState*>(&state) : &singles, state);
+    CRecordingSink sink(*device, bRuns ? static_cast<IVyrDataState*>(&state) : &singles, state, bTexts);
     CStackHytemReader reader;
     reader.SetMessageSink(&sink);
     EXPECT_EQ(reader.LoadDataFile(path.c_str(), ""), 0) << path;
@@ -107,6 +114,16 @@ TEST_F(RunsDiffTest, LogsDecodeAlikeWithAndWithoutRunOperations) {
         ASSERT_EQ(withRuns.size(), singles.size()) << log;
         for (size_t m = 0; m < withRuns.size(); ++m)
           ASSERT_EQ(withRuns[m], singles[m]) << log << " message " << m << " threshold " << threshold;
+        if (!bSuppress) continue;
+        for (bool bRuns : {true, false}) {
+          const auto noTexts = DecodeLog(log, bRuns, true, false);
+          ASSERT_EQ(noTexts.size(), withRuns.size()) << log;
+          for (size_t m = 0; m < noTexts.size(); ++m) {
+            const std::string writes = withRuns[m].substr(0, withRuns[m].find(kTextMark));
+            ASSERT_EQ(noTexts[m].substr(0, noTexts[m].find(kTextMark)), writes)
+                << log << " message " << m << " threshold " << threshold << " runs " << bRuns;
+          }
+        }
       }
     }
   }
