@@ -108,11 +108,17 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
   CTextSpool writes;
   bool bFirstWrite = true;
   if (format != DecodeFormat::Summary) {
-    options.writeObserver = [&](const CVyrMemoryDataState::Write& w) {
+    auto append = [&](const CVyrMemoryDataState::Write& w) {
       if (format == DecodeFormat::Text) AppendWriteText(writes.Buffer(), w);
       else AppendWriteJsonl(writes.Buffer(), w, bFirstWrite);
       bFirstWrite = false;
       writes.MaybeSpill();
+    };
+    options.writeObserver = append;
+    // A run is listed as its single writes, but stays stored a page at a time.
+    options.runObserver = [append](const CVyrMemoryDataState::RunWrites& runs) {
+      for (int k = 0; k < runs.nCount; ++k)
+        for (int r = 0; r < runs.nRuns; ++r) append(CVyrMemoryDataState::RunWrite(runs, r, k));
     };
   }
   CLogDecoder decoder(options);
