@@ -139,6 +139,19 @@ void DecodeWithThreshold(const std::string& path, std::optional<double> threshol
 }
 
 namespace {
+// The options of a decode for level tables: no texts and no ranking (the
+// tables hold the bin levels), the levels followed by the extractor as they
+// are written, in runs where the data state stores runs.
+DecodeOptions LevelDecodeOptions(CLevelRowExtractor& extractor) {
+  DecodeOptions options;
+  options.bWantTexts = false;
+  options.bSuppressSortOutput = true;
+  options.recordedAttributes = CLevelRowExtractor::RecordedAttributesWithObserver();
+  options.writeObserver = extractor.Observer();
+  options.runObserver = extractor.RunObserver();
+  return options;
+}
+
 // The log's summary: of the whole log, or of what precedes its first message.
 LogSummary SummarizeLog(const std::string& path, std::optional<double> threshold, bool bFirstMessageOnly) {
   CLogSummaryCollector collector;
@@ -174,11 +187,8 @@ std::vector<LevelTable> CollectTables(const std::string& path, std::optional<dou
   size_t firstOfSection = 0;
   std::int64_t startMs = 0;
   CVyrMilliSecAbsTime start;
-  DecodeOptions options;
-  options.bWantTexts = false;
-  // The level rows and the plan read their own attributes; a channel set
-  // also needs the channel frequencies of its header.
-  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes(ids);
+  DecodeOptions options = LevelDecodeOptions(extractor);
+  // A channel set also needs the channel frequencies of its header.
   options.recordedAttributes.push_back(ids.nFreq);
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
@@ -222,9 +232,7 @@ LevelColumns CollectColumns(const std::string& path, std::optional<double> thres
   std::vector<LevelRow> rows;
   CVyrMilliSecAbsTime start;
   LevelColumns c;
-  DecodeOptions options;
-  options.bWantTexts = false;
-  options.recordedAttributes = CLevelRowExtractor::RecordedAttributes();
+  DecodeOptions options = LevelDecodeOptions(extractor);
   auto onMessage = [&](const DecodedMessage& m) {
     extractor.Extract(m, rows);
     if (rows.empty()) return;
