@@ -56,58 +56,6 @@ void AppendCsvHeader(std::string& out) {
   out += '\n';
 }
 
-void AppendCsvRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r) {
-  AppendCsvField(out, file);
-  out += ',';
-  AppendInt(out, static_cast<long long>(m.nIndex));
-  out += ',';
-  out += m.strTime;
-  out += ',';
-  AppendInt(out, m.nTimeMs);
-  out += ',';
-  if (m.position.bHasLatitude) AppendShortestDouble(out, m.position.dLatitude);
-  out += ',';
-  if (m.position.bHasLongitude) AppendShortestDouble(out, m.position.dLongitude);
-  out += ',';
-  AppendInt(out, m.position.nQuality);
-  out += ',';
-  if (r.nBand > 0) AppendInt(out, r.nBand);
-  out += ',';
-  AppendInt(out, r.nBin);
-  out += ',';
-  if (r.bHasFrequency) AppendShortestDouble(out, r.dFrequencyMHz);
-  out += ',';
-  AppendShortestDouble(out, r.dLevel);
-  out += '\n';
-}
-
-void AppendJsonlRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r) {
-  out += "{\"file\": ";
-  AppendJsonString(out, file);
-  out += ", \"message\": ";
-  AppendJsonInt(out, static_cast<long long>(m.nIndex));
-  out += ", \"time\": ";
-  AppendJsonString(out, m.strTime);
-  out += ", \"time_ms\": ";
-  AppendJsonInt(out, m.nTimeMs);
-  out += ", \"lat\": ";
-  AppendJsonDoubleOrNull(out, m.position.bHasLatitude, m.position.dLatitude);
-  out += ", \"lon\": ";
-  AppendJsonDoubleOrNull(out, m.position.bHasLongitude, m.position.dLongitude);
-  out += ", \"quality\": ";
-  AppendJsonInt(out, m.position.nQuality);
-  out += ", \"band\": ";
-  if (r.nBand > 0) AppendJsonInt(out, r.nBand);
-  else out += "null";
-  out += ", \"bin\": ";
-  AppendJsonInt(out, r.nBin);
-  out += ", \"frequency_mhz\": ";
-  AppendJsonDoubleOrNull(out, r.bHasFrequency, r.dFrequencyMHz);
-  out += ", \"level_dbm\": ";
-  AppendJsonNumber(out, r.dLevel);
-  out += "}\n";
-}
-
 namespace {
 // The per-message columns of a CSV row, up to and including the comma
 // before the band.
@@ -146,7 +94,34 @@ void AppendJsonlMessageMembers(std::string& out, std::string_view file, const Me
   AppendJsonInt(out, m.position.nQuality);
   out += ", \"band\": ";
 }
+}  // namespace
 
+void AppendCsvRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r) {
+  AppendCsvMessageColumns(out, file, m);
+  if (r.nBand > 0) AppendInt(out, r.nBand);
+  out += ',';
+  AppendInt(out, r.nBin);
+  out += ',';
+  if (r.bHasFrequency) AppendShortestDouble(out, r.dFrequencyMHz);
+  out += ',';
+  AppendShortestDouble(out, r.dLevel);
+  out += '\n';
+}
+
+void AppendJsonlRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r) {
+  AppendJsonlMessageMembers(out, file, m);
+  if (r.nBand > 0) AppendJsonInt(out, r.nBand);
+  else out += "null";
+  out += ", \"bin\": ";
+  AppendJsonInt(out, r.nBin);
+  out += ", \"frequency_mhz\": ";
+  AppendJsonDoubleOrNull(out, r.bHasFrequency, r.dFrequencyMHz);
+  out += ", \"level_dbm\": ";
+  AppendJsonNumber(out, r.dLevel);
+  out += "}\n";
+}
+
+namespace {
 // Rows are short: reserving for the whole message keeps the buffer from
 // growing piecemeal.
 void ReserveFor(std::string& out, size_t nPrefix, size_t nRows) {

@@ -71,8 +71,8 @@ import os, statistics, sys, tempfile, time
 rounds = int(sys.argv[1])
 file = sys.argv[2]
 commands = {}
-for spec in sys.argv[3:]:
-    name, argv = spec.split("=", 1)
+for entry in sys.argv[3:]:
+    name, argv = entry.split("=", 1)
     commands[name] = [file if word == "@" else word for word in argv.split("|")]
 runs = {name: [] for name in commands}
 errors = tempfile.NamedTemporaryFile(prefix="bench-e2e-stderr.")

@@ -9,24 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "DataFileHsLogHYTEM.h"
 #include "HytemDecoderFixture.h"
+#include "StackHytemReader.h"
 #include "SingleCallDataState.h"
 #include "TempDir.h"
 
 namespace hytem_test {
 namespace {
-class CStackHytemReader : public CDataFileHsLogHYTEM {
- public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override { return InternalQueryInterface(riid, ppv); }
-  ULONG AddRef() override { return static_cast<ULONG>(++m_dwRef); }
-  ULONG Release() override { return static_cast<ULONG>(--m_dwRef); }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
-};
-
 // Each message's writes and then, after kTextMark, its detail text, as one
 // comparable text.
 constexpr char kTextMark[] = "\n#text\n";

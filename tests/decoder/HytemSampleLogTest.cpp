@@ -3,23 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "DataFileHsLogHYTEM.h"
 #include "HytemDecoderFixture.h"
+#include "StackHytemReader.h"
 
 namespace hytem_test {
 namespace {
-// The reader with trivial COM methods; the object lives on the stack.
-class CStackHytemReader : public CDataFileHsLogHYTEM {
- public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override { return InternalQueryInterface(riid, ppv); }
-  ULONG AddRef() override { return static_cast<ULONG>(++m_dwRef); }
-  ULONG Release() override { return static_cast<ULONG>(--m_dwRef); }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
-};
-
 struct Ranked {
   double level;
   int position;

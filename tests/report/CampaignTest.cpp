@@ -16,16 +16,16 @@ constexpr double kThreshold = -72;
 
 // A panel of a log: band 0 is the channels, named by their frequencies. Each
 // sweep gives one level per bin (NaN: none), one second apart.
-struct PanelSpec {
+struct PanelShape {
   int nBand;
   std::vector<double> freqs;
   std::vector<std::vector<double>> sweeps;
 };
-using LogSpec = std::vector<PanelSpec>;
+using LogPanels = std::vector<PanelShape>;
 
-CampaignLog MakeLog(const LogSpec& spec) {
+CampaignLog MakeLog(const LogPanels& panels) {
   ReportData d;
-  for (const PanelSpec& p : spec) {
+  for (const PanelShape& p : panels) {
     bool bChannels = p.nBand == 0;
     auto panel = std::make_unique<CReportPanel>(p.nBand, 0, bChannels ? std::vector<double>{} : p.freqs, kThreshold, 1000, 100);
     for (size_t s = 0; s < p.sweeps.size(); ++s) {
@@ -59,7 +59,7 @@ struct BandWant {
 
 struct Case {
   const char* name;
-  std::vector<LogSpec> logs;
+  std::vector<LogPanels> logs;
   std::vector<BandWant> want;
 };
 
@@ -87,7 +87,7 @@ TEST(Campaign, CombinesBandsOfTheSamePlanAndChannelsByFrequency) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CCampaign campaign(CampaignSettingsFor(c.logs.size(), kThreshold));
-    for (const LogSpec& log : c.logs) campaign.Add(MakeLog(log));
+    for (const LogPanels& log : c.logs) campaign.Add(MakeLog(log));
     CampaignData d = campaign.Finish();
     ASSERT_EQ(d.bands.size(), c.want.size());
     for (size_t k = 0; k < c.want.size(); ++k) {
