@@ -47,9 +47,10 @@ std::uint64_t FileSize(const std::string& path) {
 }
 }  // namespace
 
-CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm, int nJobs,
-                            const CampaignLogFn& onLog) {
-  const CampaignSettings settings = CampaignSettingsFor(files.size(), dThresholdDbm);
+CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm,
+                            const vyr::DecodeSettings& decode, int nJobs, const CampaignLogFn& onLog) {
+  CampaignSettings settings = CampaignSettingsFor(files.size(), dThresholdDbm);
+  settings.decode = decode;
   const size_t nThreads = std::clamp<size_t>(static_cast<size_t>(std::max(1, nJobs)), 1, std::max<size_t>(1, files.size()));
   // Workers stay within a window of logs ahead of the one being combined, so
   // that the logs waiting for their turn stay few.
@@ -75,12 +76,13 @@ CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThres
       if (stopped.load()) break;
       CampaignLog log;
       try {
-        log = DecodeCampaignLog(files[i], settings, [&](std::uint64_t done) { reading[t].store(done); });
+        log = DecodeCampaignLog(files[i], static_cast<std::uint32_t>(i), settings,
+                                [&](std::uint64_t done) { reading[t].store(done); });
       } catch (const std::bad_alloc&) {
         // The log is listed as refused; the exception must not leave the thread.
         log = CampaignLog{};
         log.strPath = files[i];
-        log.strRefusal = "out of memory";
+        log.strRefusal = vyr::EscapeFileName(files[i]) + ": out of memory";
       }
       reading[t].store(0);
       bytesDone += FileSize(files[i]);

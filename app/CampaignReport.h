@@ -15,5 +15,5 @@ using CampaignLogFn = std::function<bool(size_t nLog, CampaignLog& log)>;
 // Decodes the logs on up to nJobs threads and combines them in file order
 // (so the page is the same whatever nJobs); refused logs are listed in it.
 // Progress on a terminal counts logs and bytes.
-CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm, int nJobs,
-                            const CampaignLogFn& onLog);
+CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm,
+                            const vyr::DecodeSettings& decode, int nJobs, const CampaignLogFn& onLog);

@@ -5,17 +5,19 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
-#include "DecodeFormats.h"
 #include "OutputFile.h"
 #include "OutputWriter.h"
 #include "ParallelFiles.h"
 #include "Progress.h"
 #include "TextSpool.h"
-#include "VyrDecodeDevice.h"
+#include "vyr/Records.h"
 
 namespace {
+enum class DecodeFormat { Text, Jsonl, Summary };
+
 struct DecodeArgs {
   DecodeFormat format = DecodeFormat::Text;
+  vyr::DecodeSettings settings;
   int nJobs = 1;
   std::vector<std::string> files;
 };
@@ -70,7 +72,7 @@ bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
         std::fprintf(stderr, "vyrhost decode: the level threshold '%s' is not a number\n", v.c_str());
         return false;
       }
-      CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
+      out.settings.levelThreshold = d;
     } else if ((a.rfind("--jobs", 0) == 0 && value("--jobs", v)) || (a.rfind("-j", 0) == 0 && value("-j", v))) {
       char* end = nullptr;
       long n = std::strtol(v.c_str(), &end, 10);
@@ -96,65 +98,70 @@ void PrintDecodeUsage() {
                        "Try 'vyrhost --help' for more.\n");
 }
 
-// Decodes one file into out; why the file failed is described in err (a
-// failed write is for the caller to report). Returns false when it failed.
-bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgress, COutputWriter& out,
-                   std::string& err) {
-  DecodeOptions options;
-  options.bRecordWrites = false;
-  options.bWantTexts = format != DecodeFormat::Summary;
+// Writes the records of one log as its decode hands them on: a message's
+// writes are formatted as they come, kept in a spool, and follow its head.
+class CListingVisitor final : public vyr::LogVisitor {
+ public:
+  CListingVisitor(DecodeFormat format, COutputWriter& out, vyr::LogDecoder& decoder)
+      : m_format(format), m_out(out), m_decoder(decoder) {}
+
+  void OnFile(const vyr::FileInfo& info) override {
+    if (m_format == DecodeFormat::Text) vyr::AppendFileStartText(m_out.Buffer(), info);
+    else if (m_format == DecodeFormat::Jsonl) vyr::AppendFileStartJsonl(m_out.Buffer(), info);
+  }
+  void OnWrite(const vyr::AttributeWrite& w) override {
+    if (m_format == DecodeFormat::Text) vyr::AppendWriteText(m_writes.Buffer(), w);
+    else vyr::AppendWriteJsonl(m_writes.Buffer(), w, m_bFirstWrite);
+    m_bFirstWrite = false;
+    m_writes.MaybeSpill();
+  }
+  void OnMessage(const vyr::Message& m) override {
+    if (m_format == DecodeFormat::Summary) return;
+    if (m_format == DecodeFormat::Text) vyr::AppendMessageTextHead(m_out.Buffer(), m, !m_bFirstWrite);
+    else vyr::AppendMessageJsonlHead(m_out.Buffer(), m);
+    m_out.MaybeFlush();
+    m_writes.MoveTo(m_out);
+    m_bFirstWrite = true;
+    // A message whose writes were lost is left unfinished, and the file fails.
+    if (m_format == DecodeFormat::Jsonl && !m_writes.Failed()) m_out.Buffer() += vyr::kJsonlMessageEnd;
+    m_out.MaybeFlush();
+    if (m_out.Failed() || m_writes.Failed()) m_decoder.Stop();
+  }
+  const CTextSpool& Writes() const { return m_writes; }
+
+ private:
+  DecodeFormat m_format;
+  COutputWriter& m_out;
+  vyr::LogDecoder& m_decoder;
   // The writes are formatted as they come and kept as text until the
   // message's head is out: a copy of each would cost far more.
-  CTextSpool writes;
-  bool bFirstWrite = true;
-  if (format != DecodeFormat::Summary) {
-    auto append = [&](const CVyrMemoryDataState::Write& w) {
-      if (format == DecodeFormat::Text) AppendWriteText(writes.Buffer(), w);
-      else AppendWriteJsonl(writes.Buffer(), w, bFirstWrite);
-      bFirstWrite = false;
-      writes.MaybeSpill();
-    };
-    options.writeObserver = append;
-    // A run is listed as its single writes, but stays stored a page at a time.
-    options.runObserver = [append](const CVyrMemoryDataState::RunWrites& runs) {
-      for (int k = 0; k < runs.nCount; ++k)
-        for (int r = 0; r < runs.nRuns; ++r) append(CVyrMemoryDataState::RunWrite(runs, r, k));
-    };
-  }
-  CLogDecoder decoder(options);
-  DecodeCounts counts;
-  std::string error;
+  CTextSpool m_writes;
+  bool m_bFirstWrite = true;
+};
+
+// Decodes one file into out; why the file failed is described in err (a
+// failed write is for the caller to report). Returns false when it failed.
+bool DecodeOneFile(const std::string& path, const DecodeArgs& da, bool bShowProgress, COutputWriter& out,
+                   std::string& err) {
+  vyr::DecodeRequest request;
+  request.settings = da.settings;
+  request.texts = request.writes = da.format != DecodeFormat::Summary;
+  // Every attribute write counts, the ranked lists' too, whatever is shown.
+  request.rankedLevels = true;
   CProgress progress("decoding " + path, bShowProgress);
-  auto onFile = [&](const DecodedFileInfo& info) {
-    if (format == DecodeFormat::Text) WriteFileStartText(out.Buffer(), info);
-    else if (format == DecodeFormat::Jsonl) WriteFileStartJsonl(out.Buffer(), info);
-  };
-  auto onMessage = [&](const DecodedMessage& m) {
-    if (format == DecodeFormat::Text) {
-      WriteMessageTextHead(out.Buffer(), m);
-      if (!bFirstWrite) out.Buffer() += kTextAttributesLine;
-    } else if (format == DecodeFormat::Jsonl) {
-      WriteMessageJsonlHead(out.Buffer(), m);
-    }
-    out.MaybeFlush();
-    writes.MoveTo(out);
-    bFirstWrite = true;
-    // A message whose writes were lost is left unfinished, and the file fails.
-    if (format == DecodeFormat::Jsonl && !writes.Failed()) out.Buffer() += kJsonlMessageEnd;
-    out.MaybeFlush();
-    if (out.Failed() || writes.Failed()) decoder.Stop();
-  };
-  auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
-  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
-  if (rc == ROL_OK && format == DecodeFormat::Summary) WriteSummaryJson(out.Buffer(), path, counts);
+  request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
+  vyr::LogDecoder decoder(request);
+  CListingVisitor visitor(da.format, out, decoder);
+  vyr::DecodeResult result = decoder.Decode(path, visitor);
+  if (result.Ok() && da.format == DecodeFormat::Summary) vyr::AppendCountsJson(out.Buffer(), path, result.counts);
   out.Flush();
-  if (writes.Failed()) {
-    err = DescribeSystemError("temporary file of the attribute writes of " + path, writes.Errno()) + "\n";
+  if (visitor.Writes().Failed()) {
+    err = DescribeSystemError("temporary file of the attribute writes of " + path, visitor.Writes().Errno()) + "\n";
     return false;
   }
   if (out.Failed()) return false;
-  if (rc != ROL_OK) {
-    err = DescribeDecodeFailure(path, rc, error) + "\n";
+  if (!result.Ok()) {
+    err = "vyrhost: " + result.Describe(path) + "\n";
     return false;
   }
   return true;
@@ -170,7 +177,7 @@ int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args)
   if (!LoadPlugins(global)) return kExitFileFailed;
   bool bShowProgress = da.nJobs == 1;
   bool allOk = RunFilesInOrder(da.files, da.nJobs, [&](const std::string& path, COutputWriter& out, std::string& err) {
-    return DecodeOneFile(path, da.format, bShowProgress, out, err);
+    return DecodeOneFile(path, da, bShowProgress, out, err);
   });
   return allOk ? kExitOk : kExitFileFailed;
 }

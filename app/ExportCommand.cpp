@@ -13,7 +13,6 @@
 #include "OutputFile.h"
 #include "OutputWriter.h"
 #include "Progress.h"
-#include "VyrDecodeDevice.h"
 
 namespace {
 const char kExportUsage[] =
@@ -27,47 +26,66 @@ const std::pair<const char*, ExportFormat> kFormatOptions[] = {
     {"--geojson", ExportFormat::GeoJson},
     {"--sweeps", ExportFormat::Sweeps}};
 
+// Hands a decode of one log to the format's writer, flushing as it goes.
+class CExportVisitor final : public vyr::LogVisitor {
+ public:
+  CExportVisitor(const std::string& path, CExportWriter& writer, COutputWriter& out, vyr::LogDecoder& decoder)
+      : m_path(path), m_writer(writer), m_out(out), m_decoder(decoder) {}
+
+  void OnSection(const vyr::Section& s) override {
+    if (!m_writer.Section(s, m_strRefusal)) m_decoder.Stop();
+  }
+  void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override {
+    m_writer.Levels(m_out.Buffer(), m_path, m, levels, count);
+    Flush();
+  }
+  void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override {
+    m_writer.Sweep(m_out.Buffer(), m, sweep);
+    Flush();
+  }
+  void OnMessage(const vyr::Message& m) override {
+    m_writer.Message(m_out.Buffer(), m_path, m);
+    Flush();
+  }
+  // Why the format refused the log; empty when it did not.
+  const std::string& Refusal() const { return m_strRefusal; }
+
+ private:
+  void Flush() {
+    m_out.MaybeFlush();
+    if (m_out.Failed()) m_decoder.Stop();
+  }
+  const std::string& m_path;
+  CExportWriter& m_writer;
+  COutputWriter& m_out;
+  vyr::LogDecoder& m_decoder;
+  std::string m_strRefusal;
+};
+
 // Exports one log. Returns false when the log failed.
-bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter& out) {
-  DecodeOptions options;
-  options.bWantTexts = false;
-  options.recordedAttributes = writer.RecordedAttributes();
-  options.bSuppressSortOutput = true;  // every format shows the bin levels, not their ranking
-  CLevelRowExtractor extractor;
-  options.writeObserver = extractor.Observer();
-  options.runObserver = extractor.RunObserver();
-  CLogDecoder decoder(options);
-  std::vector<LevelRow> rows;
-  constexpr size_t kRowsAtATime = 4096;
-  CVyrMilliSecAbsTime start;
-  DecodeCounts counts;
-  std::string error;
+bool ExportOneFile(const std::string& path, const vyr::DecodeSettings& settings, CExportWriter& writer,
+                   COutputWriter& out) {
+  vyr::DecodeRequest request = writer.Request();
+  request.settings = settings;
   CProgress progress("exporting " + path);
-  auto onFile = [&](const DecodedFileInfo& info) { start = info.startTime; };
-  auto onMessage = [&](const DecodedMessage& m) {
-    // Row formats take a few thousand rows at a time, so that neither the rows
-    // of a line of millions of levels nor their text are held whole.
-    const size_t nMaxRows = writer.TakesRowsInPieces() ? kRowsAtATime : SIZE_MAX;
-    extractor.Extract(m, rows, nMaxRows);
-    writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
-    out.MaybeFlush();
-    while (!out.Failed() && nMaxRows != SIZE_MAX && extractor.ExtractMore(m.dataState, rows, nMaxRows)) {
-      writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
-      out.MaybeFlush();
-    }
-    if (out.Failed()) decoder.Stop();
-  };
-  auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
-  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
+  request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
+  vyr::LogDecoder decoder(request);
+  CExportVisitor visitor(path, writer, out, decoder);
+  vyr::DecodeResult result = decoder.Decode(path, visitor);
   out.Flush();
+  if (!visitor.Refusal().empty()) {
+    std::fprintf(stderr, "vyrhost export: %s: %s\n", vyr::EscapeFileName(path).c_str(), visitor.Refusal().c_str());
+    return false;
+  }
   std::string note = writer.EndFile(path);
   if (!note.empty() && !out.Failed()) std::fprintf(stderr, "%s\n", note.c_str());
-  if (rc == ROL_OK || out.Failed()) return rc == ROL_OK;
-  std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
+  if (result.Ok() || out.Failed()) return result.Ok();
+  std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());
   return false;
 }
 
-bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ExportFormat& format) {
+bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ExportFormat& format,
+                     vyr::DecodeSettings& settings) {
   static const std::vector<OptionDefn> options = {
       {"--csv", nullptr, false},      {"--jsonl", nullptr, false},        {"--geojson", nullptr, false},
       {"--sweeps", nullptr, false},   {"--output", "-o", true},           {"--level-threshold", nullptr, true}};
@@ -89,7 +107,7 @@ bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl
                    cl.Get("--level-threshold").c_str());
       return false;
     }
-    CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
+    settings.levelThreshold = d;
   }
   if (cl.Has("--output") && cl.Get("--output").empty()) {
     std::fprintf(stderr, "vyrhost export: the output name is empty (use - for standard output)\n");
@@ -106,7 +124,8 @@ bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl
 int RunExport(const GlobalOptions& global, const std::vector<std::string>& args) {
   ParsedCommandLine cl;
   ExportFormat format = ExportFormat::Csv;
-  if (!ParseExportArgs(args, cl, format)) {
+  vyr::DecodeSettings settings;
+  if (!ParseExportArgs(args, cl, format, settings)) {
     std::fputs(kExportUsage, stderr);
     return kExitUsage;
   }
@@ -125,7 +144,7 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
     std::unique_ptr<CExportWriter> writer = MakeExportWriter(format);
     writer->Begin(out.Buffer());
     for (const std::string& path : cl.files) {
-      allOk = ExportOneFile(path, *writer, out) && allOk;
+      allOk = ExportOneFile(path, settings, *writer, out) && allOk;
       if (out.Failed()) break;
     }
     writer->End(out.Buffer());

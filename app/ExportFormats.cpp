@@ -9,8 +9,14 @@
 
 #include "vyr/Json.h"
 
+using vyr::AppendJsonInt;
+using vyr::AppendJsonNumber;
+using vyr::AppendJsonString;
+using vyr::AppendShortestDouble;
+
 namespace {
-const char kColumns[] = "file,message,time,time_ms,lat,lon,quality,band,bin,frequency_mhz,level_dbm";
+const char kColumns[] =
+    "file,message,time,time_ms,lat,lon,quality,band,bin,frequency_hz,frequency_mhz,level_dbm,min_dbm,max_dbm,stddev_db";
 
 void AppendInt(std::string& out, long long n) {
   char buf[24];
@@ -23,20 +29,6 @@ void AppendJsonDoubleOrNull(std::string& out, bool has, double d) {
   else out += "null";
 }
 }  // namespace
-
-void AppendShortestDouble(std::string& out, double d) {
-  if (std::isnan(d)) {
-    out += "nan";
-    return;
-  }
-  if (std::isinf(d)) {
-    out += d > 0 ? "inf" : "-inf";
-    return;
-  }
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, d);
-  out.append(buf, r.ptr);
-}
 
 void AppendCsvField(std::string& out, std::string_view s) {
   if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -59,79 +51,52 @@ void AppendCsvHeader(std::string& out) {
 namespace {
 // The per-message columns of a CSV row, up to and including the comma
 // before the band.
-void AppendCsvMessageColumns(std::string& out, std::string_view file, const MessageFacts& m) {
+void AppendCsvMessageColumns(std::string& out, std::string_view file, const vyr::Message& m) {
   AppendCsvField(out, file);
   out += ',';
-  AppendInt(out, static_cast<long long>(m.nIndex));
+  AppendInt(out, static_cast<long long>(m.index));
   out += ',';
-  out += m.strTime;
+  out += m.TimeIso();
   out += ',';
-  AppendInt(out, m.nTimeMs);
+  AppendInt(out, m.timeMs);
   out += ',';
-  if (m.position.bHasLatitude) AppendShortestDouble(out, m.position.dLatitude);
+  if (m.position.hasLatitude) AppendShortestDouble(out, m.position.latitude);
   out += ',';
-  if (m.position.bHasLongitude) AppendShortestDouble(out, m.position.dLongitude);
+  if (m.position.hasLongitude) AppendShortestDouble(out, m.position.longitude);
   out += ',';
-  AppendInt(out, m.position.nQuality);
+  AppendInt(out, m.position.quality);
   out += ',';
 }
 
 // The same for a JSON Lines row, up to the value of "band".
-void AppendJsonlMessageMembers(std::string& out, std::string_view file, const MessageFacts& m) {
+void AppendJsonlMessageMembers(std::string& out, std::string_view file, const vyr::Message& m) {
   out += "{\"file\": ";
   AppendJsonString(out, file);
   out += ", \"message\": ";
-  AppendJsonInt(out, static_cast<long long>(m.nIndex));
+  AppendJsonInt(out, static_cast<long long>(m.index));
   out += ", \"time\": ";
-  AppendJsonString(out, m.strTime);
+  AppendJsonString(out, m.TimeIso());
   out += ", \"time_ms\": ";
-  AppendJsonInt(out, m.nTimeMs);
+  AppendJsonInt(out, m.timeMs);
   out += ", \"lat\": ";
-  AppendJsonDoubleOrNull(out, m.position.bHasLatitude, m.position.dLatitude);
+  AppendJsonDoubleOrNull(out, m.position.hasLatitude, m.position.latitude);
   out += ", \"lon\": ";
-  AppendJsonDoubleOrNull(out, m.position.bHasLongitude, m.position.dLongitude);
+  AppendJsonDoubleOrNull(out, m.position.hasLongitude, m.position.longitude);
   out += ", \"quality\": ";
-  AppendJsonInt(out, m.position.nQuality);
+  AppendJsonInt(out, m.position.quality);
   out += ", \"band\": ";
 }
-}  // namespace
 
-void AppendCsvRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r) {
-  AppendCsvMessageColumns(out, file, m);
-  if (r.nBand > 0) AppendInt(out, r.nBand);
-  out += ',';
-  AppendInt(out, r.nBin);
-  out += ',';
-  if (r.bHasFrequency) AppendShortestDouble(out, r.dFrequencyMHz);
-  out += ',';
-  AppendShortestDouble(out, r.dLevel);
-  out += '\n';
-}
-
-void AppendJsonlRow(std::string& out, std::string_view file, const MessageFacts& m, const LevelRow& r) {
-  AppendJsonlMessageMembers(out, file, m);
-  if (r.nBand > 0) AppendJsonInt(out, r.nBand);
-  else out += "null";
-  out += ", \"bin\": ";
-  AppendJsonInt(out, r.nBin);
-  out += ", \"frequency_mhz\": ";
-  AppendJsonDoubleOrNull(out, r.bHasFrequency, r.dFrequencyMHz);
-  out += ", \"level_dbm\": ";
-  AppendJsonNumber(out, r.dLevel);
-  out += "}\n";
-}
-
-namespace {
 // Rows are short: reserving for the whole message keeps the buffer from
 // growing piecemeal.
 void ReserveFor(std::string& out, size_t nPrefix, size_t nRows) {
-  size_t need = out.size() + nRows * (nPrefix + 64);
+  size_t need = out.size() + nRows * (nPrefix + 80);
   if (need > out.capacity()) out.reserve(std::max(need, 2 * out.capacity()));
 }
 
 // The row columns after the message's: written into a local buffer and
 // appended at once. Each writer returns the end of what it wrote.
-constexpr size_t kMaxTail = 160;
+constexpr size_t kMaxTail = 384;
 
 char* PutInt(char* p, long long n) { return std::to_chars(p, p + 24, n).ptr; }
 
@@ -159,24 +124,25 @@ CNumberTextCache& NumberCache() {
   return cache;
 }
 
-// The row columns that depend on the bin alone (band, bin and frequency),
-// remembered per bin: a log repeats them on every line. The text is rebuilt
-// when the band or the frequency of the bin changes.
+bool HasStatistics(const vyr::Level& l) {
+  return !std::isnan(l.minDbm) || !std::isnan(l.maxDbm) || !std::isnan(l.stddevDb);
+}
+
+// The row columns that depend on the element alone (band, bin and
+// frequency), remembered per element: a log repeats them on every line. The
+// text is rebuilt when the band or the frequency of the element changes.
 class CBinColumns {
  public:
-  // write(p, r) writes the columns of r at p and returns their end.
+  // write(p, l) writes the columns of l at p and returns their end.
   template <class WriteFn>
-  char* Put(char* p, const LevelRow& r, const WriteFn& write) {
-    if (r.nBin < 0 || r.nBin >= kMaxBins) return write(p, r);
-    if (static_cast<size_t>(r.nBin) >= m_entries.size()) m_entries.resize(static_cast<size_t>(r.nBin) + 1);
-    Entry& e = m_entries[static_cast<size_t>(r.nBin)];
-    std::uint64_t bits = 0;
-    if (r.bHasFrequency) std::memcpy(&bits, &r.dFrequencyMHz, sizeof bits);
-    if (!e.bUsed || e.nBand != r.nBand || e.bHasFrequency != r.bHasFrequency || e.nFrequencyBits != bits) {
-      e.nLength = static_cast<std::uint8_t>(write(e.text, r) - e.text);
-      e.nBand = r.nBand;
-      e.bHasFrequency = r.bHasFrequency;
-      e.nFrequencyBits = bits;
+  char* Put(char* p, const vyr::Level& l, const WriteFn& write) {
+    if (l.element < 0 || l.element >= kMaxBins) return write(p, l);
+    if (static_cast<size_t>(l.element) >= m_entries.size()) m_entries.resize(static_cast<size_t>(l.element) + 1);
+    Entry& e = m_entries[static_cast<size_t>(l.element)];
+    if (!e.bUsed || e.nBand != l.band || e.nHz != l.hz) {
+      e.nLength = static_cast<std::uint8_t>(write(e.text, l) - e.text);
+      e.nBand = l.band;
+      e.nHz = l.hz;
       e.bUsed = true;
     }
     std::memcpy(p, e.text, e.nLength);
@@ -186,67 +152,100 @@ class CBinColumns {
  private:
   static constexpr int kMaxBins = 1 << 16;
   struct Entry {
-    std::uint64_t nFrequencyBits = 0;
+    std::int64_t nHz = 0;
     int nBand = 0;
-    bool bHasFrequency = false;
     bool bUsed = false;
     std::uint8_t nLength = 0;
-    char text[104];
+    char text[160];
   };
   std::vector<Entry> m_entries;
 };
 
-char* PutCsvBinColumns(char* p, const LevelRow& r) {
-  if (r.nBand > 0) p = PutInt(p, r.nBand);
+char* PutCsvBinColumns(char* p, const vyr::Level& l) {
+  if (l.band > 0) p = PutInt(p, l.band);
   *p++ = ',';
-  p = PutInt(p, r.nBin);
+  p = PutInt(p, l.element);
   *p++ = ',';
-  if (r.bHasFrequency) p = PutShortestDouble(p, r.dFrequencyMHz, NumberCache());
+  if (l.HasFrequency()) {
+    p = PutInt(p, l.hz);
+    *p++ = ',';
+    p = PutShortestDouble(p, l.MHz(), NumberCache());
+  } else {
+    *p++ = ',';
+  }
   *p++ = ',';
   return p;
 }
 
-char* PutJsonlBinMembers(char* p, const LevelRow& r) {
-  p = r.nBand > 0 ? PutInt(p, r.nBand) : PutText(p, "null");
+char* PutJsonlBinMembers(char* p, const vyr::Level& l) {
+  p = l.band > 0 ? PutInt(p, l.band) : PutText(p, "null");
   p = PutText(p, ", \"bin\": ");
-  p = PutInt(p, r.nBin);
+  p = PutInt(p, l.element);
+  p = PutText(p, ", \"frequency_hz\": ");
+  p = l.HasFrequency() ? PutInt(p, l.hz) : PutText(p, "null");
   p = PutText(p, ", \"frequency_mhz\": ");
-  p = r.bHasFrequency ? PutJsonNumber(p, r.dFrequencyMHz, NumberCache()) : PutText(p, "null");
+  p = l.HasFrequency() ? PutJsonNumber(p, l.MHz(), NumberCache()) : PutText(p, "null");
   return PutText(p, ", \"level_dbm\": ");
+}
+
+// A statistic of a CSV row: empty when the log gives none.
+char* PutCsvStatistic(char* p, double d, CNumberTextCache& cache) {
+  *p++ = ',';
+  return std::isnan(d) ? p : PutShortestDouble(p, d, cache);
+}
+
+char* PutJsonlStatistics(char* p, const vyr::Level& l, CNumberTextCache& cache) {
+  auto member = [&](std::string_view name, double d) {
+    p = PutText(p, name);
+    p = std::isnan(d) ? PutText(p, "null") : PutJsonNumber(p, d, cache);
+  };
+  member(", \"min_dbm\": ", l.minDbm);
+  member(", \"max_dbm\": ", l.maxDbm);
+  member(", \"stddev_db\": ", l.stddevDb);
+  return p;
 }
 }  // namespace
 
-void AppendCsvRows(std::string& out, std::string_view file, const MessageFacts& m, const std::vector<LevelRow>& rows) {
-  if (rows.empty()) return;
+void AppendCsvRows(std::string& out, std::string_view file, const vyr::Message& m, const vyr::Level* levels,
+                   size_t count) {
+  if (count == 0) return;
   thread_local std::string prefix;
   thread_local CBinColumns binColumns;
   prefix.clear();
   AppendCsvMessageColumns(prefix, file, m);
-  ReserveFor(out, prefix.size(), rows.size());
+  ReserveFor(out, prefix.size(), count);
   CNumberTextCache& cache = NumberCache();
   char tail[kMaxTail];
-  for (const LevelRow& r : rows) {
-    char* p = binColumns.Put(tail, r, PutCsvBinColumns);
-    p = PutShortestDouble(p, r.dLevel, cache);
+  for (const vyr::Level* l = levels; l != levels + count; ++l) {
+    char* p = binColumns.Put(tail, *l, PutCsvBinColumns);
+    p = PutShortestDouble(p, l->dbm, cache);
+    if (HasStatistics(*l)) {
+      p = PutCsvStatistic(p, l->minDbm, cache);
+      p = PutCsvStatistic(p, l->maxDbm, cache);
+      p = PutCsvStatistic(p, l->stddevDb, cache);
+    } else {
+      p = PutText(p, ",,,");
+    }
     *p++ = '\n';
     out += prefix;
     out.append(tail, p);
   }
 }
 
-void AppendJsonlRows(std::string& out, std::string_view file, const MessageFacts& m,
-                     const std::vector<LevelRow>& rows) {
-  if (rows.empty()) return;
+void AppendJsonlRows(std::string& out, std::string_view file, const vyr::Message& m, const vyr::Level* levels,
+                     size_t count) {
+  if (count == 0) return;
   thread_local std::string prefix;
   thread_local CBinColumns binMembers;
   prefix.clear();
   AppendJsonlMessageMembers(prefix, file, m);
-  ReserveFor(out, prefix.size(), rows.size());
+  ReserveFor(out, prefix.size(), count);
   CNumberTextCache& cache = NumberCache();
   char tail[kMaxTail];
-  for (const LevelRow& r : rows) {
-    char* p = binMembers.Put(tail, r, PutJsonlBinMembers);
-    p = PutJsonNumber(p, r.dLevel, cache);
+  for (const vyr::Level* l = levels; l != levels + count; ++l) {
+    char* p = binMembers.Put(tail, *l, PutJsonlBinMembers);
+    p = PutJsonNumber(p, l->dbm, cache);
+    if (HasStatistics(*l)) p = PutJsonlStatistics(p, *l, cache);
     p = PutText(p, "}\n");
     out += prefix;
     out.append(tail, p);

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
-#include "ExportFormats.h"
 #include "vyr/Json.h"
+
+using vyr::AppendJsonInt;
+using vyr::AppendJsonString;
 
 namespace {
 // A level or frequency, always with a fraction or an exponent: GIS readers
@@ -15,104 +17,118 @@ void AppendRealOrNull(std::string& out, double d) {
     return;
   }
   size_t start = out.size();
-  AppendShortestDouble(out, d);
+  vyr::AppendShortestDouble(out, d);
   if (out.find_first_of(".e", start) == std::string::npos) out += ".0";
 }
 
-// The strongest level of a message: the first of the highest, NaN never.
-const LevelRow* Strongest(const std::vector<LevelRow>& rows) {
-  const LevelRow* best = nullptr;
-  for (const LevelRow& r : rows) {
-    if (std::isnan(r.dLevel)) continue;
-    if (!best || r.dLevel > best->dLevel) best = &r;
-  }
-  return best;
-}
+bool IsChannelSet(const vyr::Message& m) { return m.section && m.section->kind == vyr::Section::Kind::Channels; }
 }  // namespace
 
-std::vector<int> CGeoJsonWriter::RecordedAttributes() const {
-  std::vector<int> ids = CLevelRowExtractor::RecordedAttributesWithObserver();
-  ids.push_back(ScanAttributes::Get().nFreq);  // the channels a header names
-  return ids;
+vyr::DecodeRequest CGeoJsonWriter::Request() const {
+  vyr::DecodeRequest r;
+  r.levels = true;
+  return r;
 }
 
-bool CGeoJsonWriter::IsUsable(const MessagePosition& p) {
+bool CGeoJsonWriter::IsUsable(const vyr::Position& p) {
   // NaN fails both comparisons.
-  return p.HasBoth() && std::fabs(p.dLatitude) <= 90 && std::fabs(p.dLongitude) <= 180;
+  return p.HasBoth() && std::fabs(p.latitude) <= 90 && std::fabs(p.longitude) <= 180;
 }
 
 void CGeoJsonWriter::Begin(std::string& out) { out += "{\"type\": \"FeatureCollection\", \"features\": [\n"; }
 
-void CGeoJsonWriter::Message(std::string& out, const ExportMessage& m) {
-  const CVyrGenericHsMessage& msg = m.decoded.msg;
-  if (msg.m_nMsgClass == kHeaderMessageClass) m_channels.Update(m.decoded);
-  if (msg.m_nMsgClass != kMeasurementMessageClass) return;
-  ++m_nMeasurements;
-  if (!IsUsable(GetMessagePosition(msg))) {
-    ++m_nSkipped;
-    return;
+void CGeoJsonWriter::Levels(std::string&, std::string_view, const vyr::Message& m, const vyr::Level* levels,
+                            size_t count) {
+  m_nLevels += count;
+  const bool bChannels = IsChannelSet(m);
+  for (const vyr::Level* l = levels; l != levels + count; ++l) {
+    // The strongest level is the first of the highest; NaN never.
+    if (!std::isnan(l->dbm) && (!m_bHasStrongest || l->dbm > m_strongest.dbm)) {
+      m_strongest = *l;
+      m_bHasStrongest = true;
+    }
+    if (bChannels) m_channelLevels.emplace_back(l->element, l->dbm);
   }
-  if (m_nFeatures++ > 0) out += ",\n";
-  AppendFeature(out, m);
 }
 
-void CGeoJsonWriter::AppendFeature(std::string& out, const ExportMessage& m) const {
-  MessageFacts facts = GetMessageFacts(m.decoded, m.fileStart);
-  out += "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [";
-  AppendShortestDouble(out, facts.position.dLongitude);
-  out += ", ";
-  AppendShortestDouble(out, facts.position.dLatitude);
-  out += "]}, \"properties\": {\"file\": ";
-  AppendJsonString(out, m.file);
-  out += ", \"message\": ";
-  AppendJsonInt(out, static_cast<long long>(facts.nIndex));
-  out += ", \"time\": ";
-  AppendJsonString(out, facts.strTime);
-  out += ", \"time_ms\": ";
-  AppendJsonInt(out, facts.nTimeMs);
-  out += ", \"quality\": ";
-  AppendJsonInt(out, facts.position.nQuality);
-  out += ", \"levels\": ";
-  AppendJsonInt(out, static_cast<long long>(m.rows.size()));
-  if (const LevelRow* best = Strongest(m.rows)) {
-    out += ", \"max_level_dbm\": ";
-    AppendRealOrNull(out, best->dLevel);
-    out += ", \"max_frequency_mhz\": ";
-    AppendRealOrNull(out, best->bHasFrequency ? best->dFrequencyMHz : NAN);
+void CGeoJsonWriter::Message(std::string& out, std::string_view file, const vyr::Message& m) {
+  if (m.role == vyr::Role::Measurement) {
+    ++m_nMeasurements;
+    if (!IsUsable(m.position)) ++m_nSkipped;
+    else {
+      if (m_nFeatures++ > 0) out += ",\n";
+      AppendFeature(out, file, m);
+    }
   }
-  if (!m.levels.IsScan()) AppendChannelProperties(out, m.rows);
+  m_nLevels = 0;
+  m_bHasStrongest = false;
+  m_channelLevels.clear();
+}
+
+void CGeoJsonWriter::AppendFeature(std::string& out, std::string_view file, const vyr::Message& m) const {
+  out += "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [";
+  vyr::AppendShortestDouble(out, m.position.longitude);
+  out += ", ";
+  vyr::AppendShortestDouble(out, m.position.latitude);
+  out += "]}, \"properties\": {\"file\": ";
+  AppendJsonString(out, file);
+  out += ", \"message\": ";
+  AppendJsonInt(out, static_cast<long long>(m.index));
+  out += ", \"time\": ";
+  AppendJsonString(out, m.TimeIso());
+  out += ", \"time_ms\": ";
+  AppendJsonInt(out, m.timeMs);
+  out += ", \"quality\": ";
+  AppendJsonInt(out, m.position.quality);
+  out += ", \"levels\": ";
+  AppendJsonInt(out, static_cast<long long>(m_nLevels));
+  if (m_bHasStrongest) {
+    out += ", \"max_level_dbm\": ";
+    AppendRealOrNull(out, m_strongest.dbm);
+    out += ", \"max_frequency_mhz\": ";
+    AppendRealOrNull(out, m_strongest.HasFrequency() ? m_strongest.MHz() : NAN);
+    if (!std::isnan(m_strongest.minDbm) || !std::isnan(m_strongest.maxDbm) || !std::isnan(m_strongest.stddevDb)) {
+      out += ", \"min_dbm\": ";
+      AppendRealOrNull(out, m_strongest.minDbm);
+      out += ", \"max_dbm\": ";
+      AppendRealOrNull(out, m_strongest.maxDbm);
+      out += ", \"stddev_db\": ";
+      AppendRealOrNull(out, m_strongest.stddevDb);
+    }
+  }
+  if (IsChannelSet(m)) AppendChannelProperties(out, *m.section);
   out += "}}";
 }
 
-// One property per channel the header named, then one per further element
-// that holds a level; rows are sorted by element.
-void CGeoJsonWriter::AppendChannelProperties(std::string& out, const std::vector<LevelRow>& rows) const {
-  auto row = rows.begin();
+// One property per channel of the set, then one per further element that
+// holds a level; levels come in element order.
+void CGeoJsonWriter::AppendChannelProperties(std::string& out, const vyr::Section& section) const {
+  const int nChannels = section.bands.empty() ? 0 : static_cast<int>(section.bands[0].Bins());
+  auto level = m_channelLevels.begin();
   auto property = [&](int e) {
     out += ", \"ch";
     AppendJsonInt(out, e + 1LL);
     out += "_dbm\": ";
   };
-  for (int e = 0; e < m_channels.Count(); ++e) {
-    while (row != rows.end() && row->nBin < e) ++row;
+  for (int e = 0; e < nChannels; ++e) {
+    while (level != m_channelLevels.end() && level->first < e) ++level;
     property(e);
-    if (row != rows.end() && row->nBin == e) AppendRealOrNull(out, row->dLevel);
+    if (level != m_channelLevels.end() && level->first == e) AppendRealOrNull(out, level->second);
     else out += "null";
   }
-  for (; row != rows.end(); ++row) {
-    if (row->nBin < m_channels.Count()) continue;
-    property(row->nBin);
-    AppendRealOrNull(out, row->dLevel);
+  for (; level != m_channelLevels.end(); ++level) {
+    if (level->first < nChannels) continue;
+    property(level->first);
+    AppendRealOrNull(out, level->second);
   }
 }
 
 std::string CGeoJsonWriter::EndFile(std::string_view file) {
   std::string note;
   if (m_nSkipped > 0)
-    note = "vyrhost export: " + EscapeFileName(std::string(file)) + ": " + std::to_string(m_nSkipped) + " of " +
+    note = "vyrhost export: " + vyr::EscapeFileName(file) + ": " + std::to_string(m_nSkipped) + " of " +
            std::to_string(m_nMeasurements) + " measurement messages have no usable position and are not in the GeoJSON";
   m_nSkipped = m_nMeasurements = 0;
-  m_channels.Clear();
   return note;
 }
 

@@ -3,35 +3,44 @@
 // coordinates, |lat| <= 90, |lon| <= 180), coordinates [lon, lat] in WGS 84
 // decimal degrees. Properties: file, message, time, time_ms, quality, levels
 // (how many levels the message left), max_level_dbm and max_frequency_mhz
-// (its strongest level and where; absent when it left none) and, in a channel
-// log, ch1_dbm, ch2_dbm, ... (null for a channel without a level); levels
-// and frequencies always with a fraction (-55.0), so that GIS readers type
-// them as reals. JSON has no infinities or NaN: a non-finite number is
+// (its strongest level and where; absent when it left none), for a
+// statistics log min_dbm, max_dbm and stddev_db of that level, and in a
+// channel log ch1_dbm, ch2_dbm, ... (null for a channel without a level);
+// levels and frequencies always with a fraction (-55.0), so that GIS readers
+// type them as reals. JSON has no infinities or NaN: a non-finite number is
 // written as null. Features are written as the log is decoded; the messages
 // skipped for want of a position are counted per log.
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
-#include "ChannelList.h"
 #include "ExportWriter.h"
 
 class CGeoJsonWriter : public CExportWriter {
  public:
-  std::vector<int> RecordedAttributes() const override;
+  vyr::DecodeRequest Request() const override;
   void Begin(std::string& out) override;
-  void Message(std::string& out, const ExportMessage& m) override;
+  void Levels(std::string& out, std::string_view file, const vyr::Message& m, const vyr::Level* levels,
+              size_t count) override;
+  void Message(std::string& out, std::string_view file, const vyr::Message& m) override;
   std::string EndFile(std::string_view file) override;
   void End(std::string& out) override;
 
   // A position that a map can show.
-  static bool IsUsable(const MessagePosition& p);
+  static bool IsUsable(const vyr::Position& p);
 
  private:
-  void AppendFeature(std::string& out, const ExportMessage& m) const;
-  void AppendChannelProperties(std::string& out, const std::vector<LevelRow>& rows) const;
+  void AppendFeature(std::string& out, std::string_view file, const vyr::Message& m) const;
+  void AppendChannelProperties(std::string& out, const vyr::Section& section) const;
 
-  CChannelList m_channels;
+  // What the current message left: how many levels, the strongest, and in a
+  // channel log each channel's.
+  std::uint64_t m_nLevels = 0;
+  bool m_bHasStrongest = false;
+  vyr::Level m_strongest;
+  std::vector<std::pair<int, double>> m_channelLevels;
   std::uint64_t m_nFeatures = 0;      // over all logs
   std::uint64_t m_nMeasurements = 0;  // of the current log
   std::uint64_t m_nSkipped = 0;       // of the current log

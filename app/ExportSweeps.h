@@ -8,31 +8,26 @@
 // the band's first bin and Hz high its last bin plus one step, so that
 // (high - low) / step is the number of bins; samples 1; one level per bin of
 // the band in plan order, "nan" where the message left none. Only bands where
-// the message left a level get a line. A channel log gives one line per
-// message with the channels as the bins: Hz low and Hz high the lowest and
-// highest channel frequency, step 0. Levels are written in the shortest form
-// that reads back as the same double (as in the CSV export); frequencies in
-// whole hertz, the step with two decimals, as rtl_power does.
+// the message left a level get a line. Levels are written in the shortest
+// form that reads back as the same double (as in the CSV export);
+// frequencies in whole hertz, the step with two decimals, as rtl_power does.
+// A channel log has no evenly spaced bins that a sweep reader could take:
+// it is refused.
 #pragma once
 
 #include <cstdint>
 
-#include "ChannelList.h"
 #include "ExportWriter.h"
 
 class CSweepsWriter : public CExportWriter {
  public:
-  std::vector<int> RecordedAttributes() const override;
-  void Message(std::string& out, const ExportMessage& m) override;
+  vyr::DecodeRequest Request() const override;
+  bool Section(const vyr::Section& s, std::string& why) override;
+  void Levels(std::string& out, std::string_view file, const vyr::Message& m, const vyr::Level* levels,
+              size_t count) override;
+  void Sweep(std::string& out, const vyr::Message& m, const vyr::Sweep& sweep) override;
   std::string EndFile(std::string_view file) override;
 
  private:
-  // Writes the line of one band from rows [first, last); false when the
-  // plan gives no frequency for the band's first or last bin.
-  bool AppendBandLine(std::string& out, std::string_view stamp, const CFrequencyPlan& plan, int nBand,
-                      const LevelRow* first, const LevelRow* last);
-  void AppendChannelLine(std::string& out, std::string_view stamp, const std::vector<LevelRow>& rows);
-
-  CChannelList m_channels;
   std::uint64_t m_nUnplaced = 0;  // levels of the current log that no line can hold
 };

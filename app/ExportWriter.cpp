@@ -8,15 +8,18 @@ namespace {
 class CRowWriter : public CExportWriter {
  public:
   explicit CRowWriter(ExportFormat format) : m_format(format) {}
+  vyr::DecodeRequest Request() const override {
+    vyr::DecodeRequest r;
+    r.levels = true;
+    return r;
+  }
   void Begin(std::string& out) override {
     if (m_format == ExportFormat::Csv) AppendCsvHeader(out);
   }
-  bool TakesRowsInPieces() const override { return true; }
-  void Message(std::string& out, const ExportMessage& m) override {
-    if (m.rows.empty()) return;
-    MessageFacts facts = GetMessageFacts(m.decoded, m.fileStart);
-    if (m_format == ExportFormat::Csv) AppendCsvRows(out, m.file, facts, m.rows);
-    else AppendJsonlRows(out, m.file, facts, m.rows);
+  void Levels(std::string& out, std::string_view file, const vyr::Message& m, const vyr::Level* levels,
+              size_t count) override {
+    if (m_format == ExportFormat::Csv) AppendCsvRows(out, file, m, levels, count);
+    else AppendJsonlRows(out, file, m, levels, count);
   }
 
  private:

@@ -1,41 +1,32 @@
-// One format of `vyrhost export`, as the command drives it: every decoded
-// message of each log in turn, written into the buffer of the output, which
-// the command flushes and checks. A writer keeps only what the format needs
-// between messages (the channels of the log, counts), so memory does not
-// grow with the log.
+// One format of `vyrhost export`, as the command drives it: what a decode of
+// each log hands on, written into the buffer of the output, which the
+// command flushes and checks. A writer keeps only what the format needs
+// between messages (counts, the section in force), so memory does not grow
+// with the log.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "ExportFormats.h"
-#include "vyr/LevelRows.h"
-
-struct ExportMessage {
-  std::string_view file;  // the log as given on the command line
-  const DecodedMessage& decoded;
-  const CVyrMilliSecAbsTime& fileStart;
-  const std::vector<LevelRow>& rows;  // the levels it left (or a piece of them); none but for a measurement message
-  const CLevelRowExtractor& levels;   // with the frequency plan in force
-};
+#include "vyr/Log.h"
 
 class CExportWriter {
  public:
   virtual ~CExportWriter() = default;
-  // The attributes whose writes a decode must record for this format; the
-  // bin levels are followed through the extractor's write observer.
-  virtual std::vector<int> RecordedAttributes() const {
-    return CLevelRowExtractor::RecordedAttributesWithObserver();
-  }
-  // True when Message may get a measurement message's rows in pieces, one
-  // call per piece; otherwise it gets them all in one call.
-  virtual bool TakesRowsInPieces() const { return false; }
+  // What a decode for this format must hand on: levels or sweeps.
+  virtual vyr::DecodeRequest Request() const = 0;
   // Before the first log (a header line, the start of a collection).
   virtual void Begin(std::string& /*out*/) {}
-  // Every message of a log, header messages included.
-  virtual void Message(std::string& out, const ExportMessage& m) = 0;
+  // A section of the log; false, with why, when the format cannot hold it
+  // (the log then fails).
+  virtual bool Section(const vyr::Section& /*s*/, std::string& /*why*/) { return true; }
+  virtual void Levels(std::string& /*out*/, std::string_view /*file*/, const vyr::Message& /*m*/,
+                      const vyr::Level* /*levels*/, size_t /*count*/) {}
+  virtual void Sweep(std::string& /*out*/, const vyr::Message& /*m*/, const vyr::Sweep& /*sweep*/) {}
+  // Every message of a log, after its levels or sweeps.
+  virtual void Message(std::string& /*out*/, std::string_view /*file*/, const vyr::Message& /*m*/) {}
   // After each log: a note for standard error about it, or nothing.
   virtual std::string EndFile(std::string_view /*file*/) { return {}; }
   // After the last log, also after a failed one, so that the output stays

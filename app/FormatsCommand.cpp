@@ -2,23 +2,15 @@
 #include <string>
 
 #include "Commands.h"
-#include "DataFileFactory.h"
-#include "VyrDecodeDevice.h"
+#include "vyr/Formats.h"
 
 namespace {
-// The message classes that a decode device announces.
-std::string DescribeClasses(const CVyrDecodeDeviceFactoryHelper::Registration& reg) {
+std::string DescribeClasses(const vyr::DecodeDevice& d) {
   std::string out;
-  if (!reg.pfnCreate) return out;
-  CVyrDecodeDevice* device = reg.pfnCreate(reg.info);
-  if (!device) return out;
-  CVyrDeviceMsgClassInfoArray classes;
-  device->GetSupportedMsgClassInfo(classes);
-  for (int i = 0; i < classes.GetSize(); ++i) {
+  for (const vyr::MessageClass& c : d.classes) {
     if (!out.empty()) out += ", ";
-    out += std::to_string(classes[i].m_nClassId) + " \"" + classes[i].m_strName.str() + "\"";
+    out += std::to_string(c.number) + " \"" + c.name + "\"";
   }
-  delete device;
   return out;
 }
 }  // namespace
@@ -30,16 +22,13 @@ int RunFormats(const GlobalOptions& global, const std::vector<std::string>& args
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
   std::printf("Data-file types:\n");
-  for (const auto& r : CDataFileFactoryHelper::GetRegistrations()) {
+  for (const vyr::DataFileType& t : vyr::DataFileTypes()) {
     std::string exts;
-    for (const CString& e : r.extensions)
-      if (!e.IsEmpty()) exts += (exts.empty() ? "." : ", .") + e.str();
-    std::printf("  %-12s %s\n", r.strTypeName.GetString(), exts.c_str());
+    for (const std::string& e : t.extensions) exts += (exts.empty() ? "." : ", .") + e;
+    std::printf("  %-12s %s\n", t.name.c_str(), exts.c_str());
   }
   std::printf("Decode devices:\n");
-  for (const auto& r : CVyrDecodeDeviceFactoryHelper::GetRegistrations()) {
-    std::printf("  %-16s device type %d, message classes: %s\n", r.info.m_strName.GetString(),
-                r.info.m_nDeviceType, DescribeClasses(r).c_str());
-  }
+  for (const vyr::DecodeDevice& d : vyr::DecodeDevices())
+    std::printf("  %-16s device type %d, message classes: %s\n", d.name.c_str(), d.deviceType, DescribeClasses(d).c_str());
   return kExitOk;
 }

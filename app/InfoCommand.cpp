@@ -6,7 +6,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "OutputFile.h"
-#include "vyr/LogSummary.h"
+#include "vyr/Summary.h"
 #include "OutputWriter.h"
 #include "Progress.h"
 
@@ -14,31 +14,17 @@ namespace {
 const char kInfoUsage[] = "usage: vyrhost info [--format text|json] FILE...\nTry 'vyrhost --help' for more.\n";
 
 // Decodes a log into its summary. Returns false after reporting a failure.
-bool SummarizeFile(const std::string& path, LogSummary& summary) {
-  DecodeOptions options;
-  options.bWantTexts = false;
-  // The summary reads the plan's band starts and the channel frequencies.
-  const ScanAttributes& ids = ScanAttributes::Get();
-  options.recordedAttributes = {ids.nBandStartIdx, ids.nFreq};
-  options.bSuppressSortOutput = true;
-  CLogDecoder decoder(options);
-  CLogSummaryCollector collector;
-  CFrequencyPlan plan;
-  DecodeCounts counts;
-  std::string error;
+bool SummarizeFile(const std::string& path, vyr::LogSummary& summary) {
+  vyr::DecodeRequest request = vyr::SummaryVisitor::Request();
   CProgress progress("reading " + path);
-  auto onFile = [&](const DecodedFileInfo& info) { collector.OnFile(info); };
-  auto onMessage = [&](const DecodedMessage& m) {
-    plan.Update(m.writes, m.dataState);
-    collector.OnMessage(m, plan);
-  };
-  auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
-  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
-  if (rc == ROL_OK) {
-    summary = collector.Finish();
+  request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
+  vyr::SummaryVisitor visitor;
+  vyr::DecodeResult result = vyr::LogDecoder(request).Decode(path, visitor);
+  if (result.Ok()) {
+    summary = visitor.Summary();
     return true;
   }
-  std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
+  std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());
   return false;
 }
 }  // namespace
@@ -64,16 +50,16 @@ int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
   COutputWriter out(stdout);
   bool allOk = true;
   for (size_t i = 0; i < cl.files.size(); ++i) {
-    LogSummary summary;
+    vyr::LogSummary summary;
     if (!SummarizeFile(cl.files[i], summary)) {
       allOk = false;
       continue;
     }
     if (format == "json") {
-      AppendSummaryJson(out.Buffer(), summary);
+      vyr::AppendSummaryJson(out.Buffer(), summary);
     } else {
       if (i) out.Buffer() += '\n';
-      AppendSummaryText(out.Buffer(), summary);
+      vyr::AppendSummaryText(out.Buffer(), summary);
     }
     out.Flush();
     // The failed write is told with its own reason; the logs after it are

@@ -1,6 +1,6 @@
 #include "OutputFile.h"
 
-#include "vyr/LogDecoder.h"
+#include "vyr/Log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,7 +63,7 @@ std::string FollowLinks(const std::string& name) {
 }  // namespace
 
 std::string DescribeSystemError(const std::string& name, int nErrno) {
-  return "vyrhost: " + EscapeFileName(name) + ": " + std::strerror(nErrno);
+  return "vyrhost: " + vyr::EscapeFileName(name) + ": " + std::strerror(nErrno);
 }
 
 void COutputFile::InstallInterruptCleanup() {
@@ -84,7 +84,7 @@ bool COutputFile::Open(const std::string& name, const std::vector<std::string>& 
     for (const std::string& in : inputs) {
       struct stat input {};
       if (::stat(in.c_str(), &input) == 0 && SameFile(input, target)) {
-        err = "vyrhost: " + EscapeFileName(name) + ": the output is the input " + EscapeFileName(in) + "; refusing to overwrite it";
+        err = "vyrhost: " + vyr::EscapeFileName(name) + ": the output is the input " + vyr::EscapeFileName(in) + "; refusing to overwrite it";
         return false;
       }
     }

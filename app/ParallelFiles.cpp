@@ -13,7 +13,7 @@
 #include "OutputFile.h"
 #include "OutputSpool.h"
 #include "OutputWriter.h"
-#include "vyr/LogDecoder.h"
+#include "vyr/Log.h"
 
 namespace {
 // What the sinks, the workers and the writing thread share, under one lock.
@@ -125,7 +125,7 @@ bool RunTask(const FileTask& task, const std::string& path, COutputWriter& out, 
   try {
     return task(path, out, err);
   } catch (const std::bad_alloc&) {
-    err += "vyrhost: " + EscapeFileName(path) + ": out of memory\n";
+    err += "vyrhost: " + vyr::EscapeFileName(path) + ": out of memory\n";
     return false;
   }
 }

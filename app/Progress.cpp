@@ -1,13 +1,13 @@
 #include "Progress.h"
 
-#include "vyr/LogDecoder.h"
+#include "vyr/Log.h"
 
 #include <cstdio>
 
 #include <unistd.h>
 
 CProgress::CProgress(std::string label, bool bAllowed)
-    : m_label(EscapeFileName(label)), m_bEnabled(bAllowed && isatty(STDERR_FILENO) == 1), m_start(std::chrono::steady_clock::now()),
+    : m_label(vyr::EscapeFileName(label)), m_bEnabled(bAllowed && isatty(STDERR_FILENO) == 1), m_start(std::chrono::steady_clock::now()),
       m_lastDraw(m_start) {}
 
 CProgress::~CProgress() {

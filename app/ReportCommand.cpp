@@ -15,7 +15,6 @@
 #include "OutputFile.h"
 #include "Progress.h"
 #include "ReportHtml.h"
-#include "VyrDecodeDevice.h"
 
 namespace {
 const char kReportUsage[] =
@@ -25,6 +24,7 @@ const char kReportUsage[] =
 struct ReportArgs {
   ParsedCommandLine cl;
   ReportSettings settings;
+  vyr::DecodeSettings decode;
   int nJobs = 0;  // 0: the number of cores
 };
 
@@ -82,7 +82,7 @@ bool ParseReportArgs(const std::vector<std::string>& args, ReportArgs& ra) {
       return false;
     }
     if (std::string(name) == "--threshold") settings.dSignalThresholdDbm = d;
-    else CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
+    else ra.decode.levelThreshold = d;
   }
   if (cl.Has("--output") && cl.Get("--output").empty()) {
     std::fprintf(stderr, "vyrhost report: the output name is empty (use - for standard output)\n");
@@ -135,19 +135,15 @@ class CPageOutput {
 int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string& outputName) {
   const std::string& path = ra.cl.files[0];
   CReportCollector collector(ra.settings);
-  CLogDecoder decoder(collector.MakeDecodeOptions());
-  DecodeCounts counts;
-  std::string error;
-  RolRetc rc;
+  vyr::DecodeResult result;
   {
     CProgress progress("reading " + path);
-    auto onFile = [&](const DecodedFileInfo& info) { collector.OnFile(info); };
-    auto onMessage = [&](const DecodedMessage& m) { collector.OnMessage(m); };
-    auto onProgress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
-    rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
+    vyr::DecodeRequest request = CReportCollector::Request(ra.decode);
+    request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
+    result = vyr::LogDecoder(request).Decode(path, collector);
   }
-  if (rc != ROL_OK) {
-    std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
+  if (!result.Ok()) {
+    std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());
     return kExitFileFailed;
   }
   std::string html;
@@ -169,7 +165,7 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
   bool anyRefused = false;
   auto onLog = [&](size_t nLog, CampaignLog& log) {
     if (!log.strRefusal.empty()) {
-      std::fprintf(stderr, "%s\n", log.strRefusal.c_str());
+      std::fprintf(stderr, "vyrhost: %s\n", log.strRefusal.c_str());
       anyRefused = true;
       return true;
     }
@@ -178,7 +174,7 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
     log.reportJson = std::string();
     return page.Write(part);
   };
-  CampaignData campaign = DecodeCampaign(ra.cl.files, ra.settings.dSignalThresholdDbm, nJobs, onLog);
+  CampaignData campaign = DecodeCampaign(ra.cl.files, ra.settings.dSignalThresholdDbm, ra.decode, nJobs, onLog);
   part.clear();
   AppendCampaignTail(part, campaign);
   page.Write(part);

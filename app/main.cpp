@@ -9,7 +9,7 @@
 
 #include "Commands.h"
 #include "OutputFile.h"
-#include "vyr/PluginHost.h"
+#include "vyr/Formats.h"
 
 namespace {
 const char kUsage[] =
@@ -76,16 +76,12 @@ bool HasPluginOption(int argc, char** argv) {
   return false;
 }
 
-CPluginHost& Host() {
-  static CPluginHost host;
-  return host;
-}
 }  // namespace
 
 bool LoadPlugins(const GlobalOptions& global) {
   std::vector<std::string> errors;
-  std::string folder = global.strPluginFolder.empty() ? CPluginHost::DefaultFolder() : global.strPluginFolder;
-  int loaded = Host().LoadFolder(folder, errors);
+  std::string folder = global.strPluginFolder.empty() ? vyr::DefaultPluginFolder() : global.strPluginFolder;
+  int loaded = vyr::LoadPlugins(folder, errors);
   for (const std::string& e : errors) std::fprintf(stderr, "vyrhost: %s\n", e.c_str());
   if (loaded == 0) {
     std::fprintf(stderr, "vyrhost: no plug-in could be loaded from %s\n", folder.c_str());

@@ -1,7 +1,7 @@
 # `cmake --install build --prefix P` lays out:
 #   P/bin/vyrhost, P/bin/hytemgen
 #   P/lib/kel4hytem/libhost_*.so              the host libraries
-#   P/lib/kel4hytem/plugins/Kel4HYTEM.so      the plug-in folder vyrhost loads
+#   P/lib/kel4hytem/plugins/*.so              the plug-in folder vyrhost loads
 #   P/<python site folder>/vyrhost/           the Python package, when built
 # Every binary finds what it needs relative to itself, so the tree can be
 # moved as a whole.
@@ -12,11 +12,12 @@ foreach(lib ${host_libs})
   set_target_properties(${lib} PROPERTIES INSTALL_RPATH "\$ORIGIN")
 endforeach()
 set_target_properties(vyrhost hytemgen PROPERTIES INSTALL_RPATH "\$ORIGIN/../${KEL_INSTALL_LIB_DIR}")
-set_target_properties(Kel4HYTEM PROPERTIES INSTALL_RPATH "\$ORIGIN/..")
+get_property(kel_plugins GLOBAL PROPERTY KEL_PLUGIN_TARGETS)
+set_target_properties(${kel_plugins} PROPERTIES INSTALL_RPATH "\$ORIGIN/..")
 
 install(TARGETS vyrhost hytemgen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS ${host_libs} LIBRARY DESTINATION ${KEL_INSTALL_LIB_DIR})
-install(TARGETS Kel4HYTEM LIBRARY DESTINATION ${KEL_INSTALL_PLUGIN_DIR})
+install(TARGETS ${kel_plugins} LIBRARY DESTINATION ${KEL_INSTALL_PLUGIN_DIR})
 
 # The package folder in build/python already carries its own host libraries and
 # plug-ins, found through $ORIGIN. Debian's interpreter reads packages under a

@@ -19,6 +19,11 @@ const char* MessageName(std::int32_t nMsgClass) {
 }
 }  // namespace
 
+const KelMessageClassDecl s_hytemMsgClassDecls[2] = {
+    {kHytemMsgClassHeader, KEL_ROLE_HEADER, "HYTEM Header"},
+    {kHytemMsgClassMeasurement, KEL_ROLE_MEASUREMENT, "HYTEM Message"},
+};
+
 CVyrDecodeReceiverHytem::CVyrDecodeReceiverHytem(const CVyrDeviceTypeInfo& info)
     : CVyrDecodeReceiver(info), m_pDefnMap(CreateNameValueDefnMap()) {
   for (int r = 0; r < s_nHytemNameValueDefns; ++r)
@@ -64,8 +69,8 @@ RolRetc CVyrDecodeReceiverHytem::DecodeMessageWithin(const CVyrGenericHsMessage&
 void CVyrDecodeReceiverHytem::GetSupportedMsgClassInfo(CVyrDeviceMsgClassInfoArray& array) const {
   CVyrDecodeDevice::GetSupportedMsgClassInfo(array);
   const CVyrDeviceMsgClassInfo classes[] = {
-      {"HYTEM Header", kHytemMsgClassHeader, 1, kMsgClassFlags, 0, nullptr, -1, 0},
-      {"HYTEM Message", kHytemMsgClassMeasurement, 1, kMsgClassFlags, 0, nullptr, -1, 0},
+      {s_hytemMsgClassDecls[0].pszName, kHytemMsgClassHeader, 1, kMsgClassFlags, 0, nullptr, -1, 0},
+      {s_hytemMsgClassDecls[1].pszName, kHytemMsgClassMeasurement, 1, kMsgClassFlags, 0, nullptr, -1, 0},
   };
   AddSupportedMsgClassInfo(array, classes, 2);
 }

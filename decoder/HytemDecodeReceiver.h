@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "FormatDriver.h"
 #include "HytemScanDecoding.h"
 #include "NameValueDefn.h"
 #include "NameValueLayout.h"
@@ -12,6 +13,8 @@
 
 constexpr int kHytemMsgClassHeader = 306;
 constexpr int kHytemMsgClassMeasurement = 307;
+// The message classes the device announces, with what each stands for.
+extern const KelMessageClassDecl s_hytemMsgClassDecls[2];
 
 class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
  public:

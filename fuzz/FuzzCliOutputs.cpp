@@ -2,11 +2,10 @@
 // vyr library as vyrhost does, while every command-line output is made of
 // it: the JSON Lines listing of `decode`, the CSV and JSON Lines rows of
 // `export`, the report's data and the summary of `info`. Every output must
-// parse (strict JSON, CSV records of the header's field count), the
-// listing of writes made as they come must equal the one made from the
-// recorded writes, and the rows followed through the write observer must
-// equal those read from the recorded writes.
-#include <algorithm>
+// parse (strict JSON, CSV records of the header's field count), and the
+// levels and the sweeps that the library hands on must agree: every level
+// of a band stands at its bin of that band's sweep.
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,26 +13,27 @@
 
 #include "CStdioFile.h"
 #include "DataFileFactory.h"
-#include "DecodeFormats.h"
+#include "DecodeHooks.h"
 #include "ExportFormats.h"
+#include "FormatDriver.h"
 #include "FuzzCheck.h"
 #include "HytemDecodeReceiver.h"
 #include "HytemFactories.h"
+#include "HytemFormatDriver.h"
 #include "HytemLogRun.h"
 #include "HytemScanDecoding.h"
 #include "OutputCheck.h"
 #include "ReportHtml.h"
 #include "VyrDecodeDevice.h"
-#include "vyr/LevelRows.h"
-#include "vyr/LogDecoder.h"
-#include "vyr/LogSummary.h"
+#include "vyr/Records.h"
+#include "vyr/Summary.h"
 
 namespace {
 const std::string g_strLogPath = "fuzz-input.h2m";
 // Plans are cut at this many frequencies: the same cuts as in the whole-log
-// target, with fewer writes for each header to list twice and check.
+// target, with fewer writes for each header to list and check.
 constexpr int kFuzzPlanCap = 100;
-constexpr size_t kCsvFields = 11;
+constexpr size_t kCsvFields = 15;
 
 // Each line of a JSON Lines text is one strict JSON value; returns the lines.
 size_t CheckJsonLines(std::string_view text) {
@@ -48,125 +48,103 @@ size_t CheckJsonLines(std::string_view text) {
   return nLines;
 }
 
-bool SameRows(const std::vector<LevelRow>& a, const std::vector<LevelRow>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const LevelRow& x, const LevelRow& y) {
-    return x.nBin == y.nBin && x.nBand == y.nBand && x.bHasFrequency == y.bHasFrequency &&
-           (x.dLevel == y.dLevel || (x.dLevel != x.dLevel && y.dLevel != y.dLevel)) &&
-           (x.dFrequencyMHz == y.dFrequencyMHz || (x.dFrequencyMHz != x.dFrequencyMHz && y.dFrequencyMHz != y.dFrequencyMHz));
-  });
-}
+bool SameLevel(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 // What one input makes; the outputs of one message are checked at once.
-class COutputs {
+class COutputs final : public vyr::LogVisitor {
  public:
-  COutputs() : m_report(ReportSettings()) {
-    m_options.onDevice = [](CVyrDecodeDevice& device) {
-      if (CHytemPlanBudget* pBudget = HytemPlanBudgetOf(dynamic_cast<CVyrDecodeReceiver*>(&device)))
-        pBudget->ScaleDown(kFuzzPlanCap);
-    };
-    auto exportObserver = m_exportRows.Observer();
-    auto reportObserver = m_report.WriteObserver();
-    m_options.writeObserver = [this, exportObserver, reportObserver](const CVyrMemoryDataState::Write& w) {
-      AppendWriteJsonl(m_streamedWrites, w, m_bFirstWrite);
-      m_bFirstWrite = false;
-      exportObserver(w);
-      reportObserver(w);
-    };
-    // Runs come whole, as the report and the export take them; the listing
-    // spells out their writes, which must be those of the single calls.
-    auto exportRuns = m_exportRows.RunObserver();
-    auto reportRuns = m_report.RunObserver();
-    m_options.runObserver = [this, exportRuns, reportRuns](const CVyrMemoryDataState::RunWrites& runs) {
-      for (int k = 0; k < runs.nCount; ++k) {
-        for (int r = 0; r < runs.nRuns; ++r) {
-          AppendWriteJsonl(m_streamedWrites, CVyrMemoryDataState::RunWrite(runs, r, k), m_bFirstWrite);
-          m_bFirstWrite = false;
-        }
-      }
-      exportRuns(runs);
-      reportRuns(runs);
-    };
-  }
+  COutputs() : m_report(ReportSettings()) {}
 
-  RolRetc Run() {
-    CLogDecoder decoder(m_options);
-    DecodeCounts counts;
-    std::string error;
-    auto onFile = [this](const DecodedFileInfo& info) {
-      m_start = info.startTime;
-      std::string line;
-      WriteFileStartJsonl(line, info);
-      FUZZ_CHECK(CheckJsonLines(line) == 1);
-      m_report.OnFile(info);
-      m_info.OnFile(info);
-    };
-    auto onMessage = [this](const DecodedMessage& m) { OnMessage(m); };
-    const RolRetc rc = decoder.Decode(g_strLogPath, onFile, onMessage, counts, error);
-    if (rc != ROL_OK) return rc;
+  int Run() {
+    vyr::DecodeRequest request;
+    request.texts = request.writes = request.levels = request.sweeps = request.rankedLevels = true;
+    vyr::DecodeResult result = vyr::LogDecoder(request).Decode(g_strLogPath, *this);
+    if (!result.Ok()) return result.code;
     std::string text;
-    WriteSummaryJson(text, g_strLogPath, counts);
+    vyr::AppendCountsJson(text, g_strLogPath, result.counts);
     FUZZ_CHECK(CheckJsonLines(text) == 1);
     text.clear();
     AppendReportJson(text, m_report.Finish());
     FUZZ_CHECK(IsStrictJson(text));
     text.clear();
-    AppendSummaryJson(text, m_info.Finish());
+    vyr::AppendSummaryJson(text, m_info.Summary());
     FUZZ_CHECK(CheckJsonLines(text) == 1);
-    return rc;
+    return result.code;
+  }
+
+  void OnFile(const vyr::FileInfo& info) override {
+    std::string line;
+    vyr::AppendFileStartJsonl(line, info);
+    FUZZ_CHECK(CheckJsonLines(line) == 1);
+    m_report.OnFile(info);
+    m_info.OnFile(info);
+  }
+  void OnWrite(const vyr::AttributeWrite& w) override {
+    vyr::AppendWriteJsonl(m_writes, w, m_writes.empty());
+  }
+  void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override {
+    m_levels.insert(m_levels.end(), levels, levels + count);
+    std::string rows;
+    AppendCsvRows(rows, g_strLogPath, m, levels, count);
+    size_t nRecords = 0;
+    FUZZ_CHECK(IsCsvRecords(rows, kCsvFields, nRecords) && nRecords == count);
+    rows.clear();
+    AppendJsonlRows(rows, g_strLogPath, m, levels, count);
+    FUZZ_CHECK(CheckJsonLines(rows) == count);
+    m_report.OnLevels(m, levels, count);
+  }
+  void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override {
+    for (size_t bin = 0; bin < sweep.band.Bins(); ++bin)
+      if (!std::isnan(sweep.dbm[bin])) ++m_nSweepLevels;
+    for (const vyr::Level& l : m_levels) {
+      if (l.band != sweep.band.number || l.element < sweep.band.firstElement) continue;
+      const auto bin = static_cast<size_t>(l.element - sweep.band.firstElement);
+      if (bin >= sweep.band.Bins()) continue;
+      FUZZ_CHECK(SameLevel(sweep.dbm[bin], l.dbm) && sweep.band.hz[bin] == l.hz);
+    }
+    m_report.OnSweep(m, sweep);
+  }
+  void OnMessage(const vyr::Message& m) override {
+    std::string record;
+    vyr::AppendMessageJsonlHead(record, m);
+    record += m_writes;
+    record += vyr::kJsonlMessageEnd;
+    FUZZ_CHECK(CheckJsonLines(record) == 1);
+    // Every level that a section's band holds is in a sweep, and no other.
+    size_t nPlaced = 0;
+    for (const vyr::Level& l : m_levels)
+      if (l.band > 0 || (m.section && m.section->kind == vyr::Section::Kind::Channels && l.element >= 0 &&
+                         l.element < vyr::Section::kMaxChannels))
+        if (!std::isnan(l.dbm)) ++nPlaced;
+    FUZZ_CHECK(nPlaced == m_nSweepLevels);
+    m_writes.clear();
+    m_levels.clear();
+    m_nSweepLevels = 0;
+    m_report.OnMessage(m);
+    m_info.OnMessage(m);
   }
 
  private:
-  void OnMessage(const DecodedMessage& m) {
-    // decode --format jsonl, from the recorded writes and as vyrhost makes it.
-    std::string listing;
-    WriteMessageJsonl(listing, m);
-    FUZZ_CHECK(CheckJsonLines(listing) == 1);
-    std::string pieces;
-    WriteMessageJsonlHead(pieces, m);
-    pieces += m_streamedWrites;
-    pieces += kJsonlMessageEnd;
-    FUZZ_CHECK(pieces == listing);
-    m_streamedWrites.clear();
-    m_bFirstWrite = true;
-
-    // export: the observed rows are the recorded ones, and both formats parse.
-    m_exportRows.Extract(m, m_rows);
-    m_recordedRows.Extract(m.msg.m_nMsgClass, m.writes, m.dataState, m_rowsFromRecord);
-    FUZZ_CHECK(SameRows(m_rows, m_rowsFromRecord));
-    const MessageFacts facts = GetMessageFacts(m, m_start);
-    std::string rows;
-    AppendCsvRows(rows, g_strLogPath, facts, m_rows);
-    size_t nRecords = 0;
-    FUZZ_CHECK(IsCsvRecords(rows, kCsvFields, nRecords) && nRecords == m_rows.size());
-    rows.clear();
-    AppendJsonlRows(rows, g_strLogPath, facts, m_rows);
-    FUZZ_CHECK(CheckJsonLines(rows) == m_rows.size());
-
-    m_report.OnMessage(m);
-    m_plan.Update(m.writes, m.dataState);
-    m_info.OnMessage(m, m_plan);
-  }
-
-  DecodeOptions m_options;
-  std::string m_streamedWrites;
-  bool m_bFirstWrite = true;
-  CLevelRowExtractor m_exportRows;
-  CLevelRowExtractor m_recordedRows;
-  std::vector<LevelRow> m_rows, m_rowsFromRecord;
+  std::string m_writes;
+  std::vector<vyr::Level> m_levels;
+  size_t m_nSweepLevels = 0;
   CReportCollector m_report;
-  CLogSummaryCollector m_info;
-  CFrequencyPlan m_plan;
-  CVyrMilliSecAbsTime m_start;
+  vyr::SummaryVisitor m_info;
 };
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   InitHytemModuleForTests();
-  // The registrations that loading the plug-in makes.
+  // The registrations that loading the plug-in makes, and its declaration.
   static CVyrDecodeDeviceFactoryHelper s_device(
       CVyrDeviceTypeInfo(115, 0, -1, 0, 0x10000800ULL, "Hytem Scanner", "Hytem", 0ULL), CreateHytemDecodeDevice, true,
       "");
   static CDataFileFactoryHelper s_dataFile("HYTEM", s_hytemExtensions, 0x80000000ULL, CreateHytemDataFile, true, "", 3);
+  CFormatDriverRegistry::Add(&kel_format_driver);
+  vyr::detail::SetDeviceHook([](CVyrDecodeDevice& device) {
+    if (CHytemPlanBudget* pBudget = HytemPlanBudgetOf(dynamic_cast<CVyrDecodeReceiver*>(&device)))
+      pBudget->ScaleDown(kFuzzPlanCap);
+  });
   std::string csvHeader;
   AppendCsvHeader(csvHeader);
   size_t nRecords = 0;
@@ -176,7 +154,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   CStdioFile::RegisterMemoryFile(g_strLogPath, std::string_view(reinterpret_cast<const char*>(data), size));
-  const RolRetc rc = COutputs().Run();
+  const int rc = COutputs().Run();
   // A log is read to its end or refused with one of the reader's codes.
   FUZZ_CHECK(rc == 0 || rc == 1002 || rc == 1004);
   return 0;

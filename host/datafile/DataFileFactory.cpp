@@ -3,6 +3,8 @@
 #include <cctype>
 #include <mutex>
 
+#include "FormatDriver.h"
+
 namespace {
 std::mutex& FactoryLock() {
   static std::mutex m;
@@ -68,5 +70,46 @@ bool CDataFileFactoryHelper::FindByExtension(const char* pszExtension, Registrat
         out = *it;
         return true;
       }
+  return false;
+}
+
+namespace {
+bool HasExtension(const CDataFileFactoryHelper::Registration& r, const char* pszExtension) {
+  for (const CString& ext : r.extensions)
+    if (!ext.IsEmpty() && EqualsIgnoreCase(ext, pszExtension)) return true;
+  return false;
+}
+
+// How well a type fits a file: 2 its probe accepts the bytes, 1 it has no
+// probe, 0 its probe refuses them.
+int ContentFit(const CDataFileFactoryHelper::Registration& r, const char* pHead, size_t nHead) {
+  const KelFormatDriver* pDriver = CFormatDriverRegistry::FindByTypeName(r.strTypeName);
+  if (!pDriver || !pDriver->pfnIdentify) return 1;
+  return pDriver->pfnIdentify(pHead ? pHead : "", pHead ? nHead : 0) ? 2 : 0;
+}
+}  // namespace
+
+bool CDataFileFactoryHelper::FindForFile(const char* pszExtension, const char* pHead, size_t nHead,
+                                         Registration& out) {
+  if (pszExtension && *pszExtension == '.') ++pszExtension;
+  std::vector<Registration> all = GetRegistrations();
+  // Registrations by extension first; without one, any whose probe accepts.
+  for (bool byExtension : {true, false}) {
+    const Registration* pBest = nullptr;
+    int nBestFit = -1;
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+      if (byExtension && !(pszExtension && *pszExtension && HasExtension(*it, pszExtension))) continue;
+      int nFit = ContentFit(*it, pHead, nHead);
+      if (!byExtension && nFit != 2) continue;
+      if (nFit > nBestFit || (nFit == nBestFit && it->nPriority > pBest->nPriority)) {
+        pBest = &*it;
+        nBestFit = nFit;
+      }
+    }
+    if (pBest) {
+      out = *pBest;
+      return true;
+    }
+  }
   return false;
 }

@@ -37,4 +37,12 @@ class CDataFileFactoryHelper {
   static bool FindByTypeName(const char* pszTypeName, Registration& out);
   // Extensions compare without the dot and without regard to ASCII case.
   static bool FindByExtension(const char* pszExtension, Registration& out);
+  // The type for a file, from its extension and its first bytes (nHead of
+  // them). Among the types registered for the extension, one whose declared
+  // content probe (FormatDriver.h) accepts the bytes comes first, then one
+  // without a probe, then one whose probe refuses them (its reader then says
+  // why); within each, the highest priority, then the newest registration.
+  // A file whose extension no type claims goes to a type whose probe accepts
+  // it, chosen the same way.
+  static bool FindForFile(const char* pszExtension, const char* pHead, size_t nHead, Registration& out);
 };

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-CVyrDecodeDevice::DecodeSettings CVyrDecodeDevice::m_prefs;
+thread_local CVyrDecodeDevice::DecodeSettings CVyrDecodeDevice::m_prefs;
 
 RolRetc CVyrDecodeDevice::DecodeMessagePreExec(const CVyrGenericHsMessage&, IVyrDataState*, CVyrExpandedMessage&,
                                                IKelCellRefs_Search*) {

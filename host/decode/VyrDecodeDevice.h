@@ -59,13 +59,15 @@ enum EScannerLoadType { eScannerLoadNone = 0, eScannerLoadScan = 1 };
 
 class CVyrDecodeDevice {
  public:
-  // Decode settings shared by every decode device of the process.
+  // The decode settings that decode devices read. There is one per thread:
+  // a host sets them from a decode's own settings before it decodes each
+  // message, so that decodes with different settings run side by side.
   struct DecodeSettings {
     // The weakest level, in dBm, that scan decoding keeps. The default keeps
     // every level.
     double dLevelThreshold = -std::numeric_limits<double>::infinity();
   };
-  static DecodeSettings m_prefs;
+  static thread_local DecodeSettings m_prefs;
 
   explicit CVyrDecodeDevice(const CVyrDeviceTypeInfo& info) : m_deviceTypeInfo(info) {}
   virtual ~CVyrDecodeDevice() = default;

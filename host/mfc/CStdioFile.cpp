@@ -53,6 +53,30 @@ bool CStdioFile::IsMemoryFile(const std::string& strName) {
   return FindMemoryFile(strName.c_str(), bytes);
 }
 
+bool CStdioFile::ReadHead(const std::string& strName, size_t nMax, std::string& out) {
+  out.clear();
+  std::string_view memory;
+  if (FindMemoryFile(strName.c_str(), memory)) {
+    out.assign(memory.substr(0, nMax));
+    return true;
+  }
+  int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  out.resize(nMax);
+  size_t nRead = 0;
+  bool bOk = true;
+  while (nRead < nMax) {
+    ssize_t n = ::read(fd, out.data() + nRead, nMax - nRead);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) bOk = false;
+    if (n <= 0) break;
+    nRead += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  out.resize(bOk ? nRead : 0);
+  return bOk;
+}
+
 CStdioFile::CStdioFile() = default;
 CStdioFile::~CStdioFile() { Close(); }
 

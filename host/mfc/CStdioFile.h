@@ -49,6 +49,9 @@ class CStdioFile {
   static void RegisterMemoryFile(const std::string& strName, std::string_view bytes);
   static void UnregisterMemoryFile(const std::string& strName);
   static bool IsMemoryFile(const std::string& strName);
+  // The first nMax bytes of a file (all of a shorter one), as they stand,
+  // from a registered buffer or the file; false when it cannot be read.
+  static bool ReadHead(const std::string& strName, size_t nMax, std::string& out);
 
   // Reads the next line without its line end, up to the maximum line length.
   // Returns false when no line is left (end of file), on a read error, and

@@ -2,255 +2,170 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <limits>
-#include <map>
-#include <mutex>
-#include <set>
-#include <thread>
 
-#include "VyrDecodeDevice.h"
-#include "vyr/LevelRows.h"
-#include "vyr/LogSummary.h"
+#include "vyr/Summary.h"
 
 namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Lets decodes with the same threshold run together and makes a decode with
-// another threshold wait until they are done.
-class ThresholdGate {
+double MHzOrNaN(std::int64_t hz) { return hz == vyr::kNoFrequency ? kNaN : vyr::HzToMHz(hz); }
+double Coordinate(bool has, double d) { return has ? d : kNaN; }
+
+// A decode that raises vyr::LogError when the log is refused.
+void Run(const std::string& path, vyr::LogDecoder& decoder, vyr::LogVisitor& visitor) {
+  vyr::DecodeResult r = decoder.Decode(path, visitor);
+  if (!r.Ok() && r.code != vyr::DecodeResult::kStopped) throw vyr::LogError(path, r);
+}
+
+void Run(const std::string& path, const vyr::DecodeRequest& request, vyr::LogVisitor& visitor) {
+  vyr::LogDecoder decoder(request);
+  Run(path, decoder, visitor);
+}
+
+// One table per band of each section of the kind asked for, one row per
+// message that left a level in it.
+class CTableVisitor final : public vyr::LogVisitor {
  public:
-  // owner: the thread the decode works for. A thread that would wait for a
-  // decode working for itself (an open message iterator) would wait forever.
-  void Enter(double threshold, std::thread::id owner) {
-    std::unique_lock lock(m_mutex);
-    auto canEnter = [&] { return m_nActive == 0 || SameThreshold(threshold); };
-    if (!canEnter() && m_owners.count(std::this_thread::get_id()))
-      throw std::runtime_error("an open messages() iterator of this thread decodes with another level threshold; "
-                               "exhaust or close it first");
-    m_cv.wait(lock, canEnter);
-    CVyrDecodeDevice::m_prefs.dLevelThreshold = threshold;
-    ++m_nActive;
-    m_owners.insert(owner);
+  explicit CTableVisitor(bool bChannels) : m_bChannels(bChannels) {}
+
+  void OnSection(const vyr::Section& s) override {
+    m_nFirst = m_tables.size();
+    m_bTaking = (s.kind == vyr::Section::Kind::Channels) == m_bChannels;
+    if (!m_bTaking) return;
+    for (const vyr::Band& band : s.bands) {
+      LevelTable& t = m_tables.emplace_back();
+      t.nBand = band.number;
+      t.nHeader = s.header;
+      Widen(t, band);
+    }
   }
-  void Leave(std::thread::id owner) {
-    std::lock_guard lock(m_mutex);
-    m_owners.erase(m_owners.find(owner));
-    if (--m_nActive == 0) m_cv.notify_all();
+  void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override {
+    if (!m_bTaking) return;
+    LevelTable* t = TableOf(sweep.band);
+    if (!t) return;
+    Widen(*t, sweep.band);
+    t->message.push_back(static_cast<std::int64_t>(m.index));
+    t->timeMs.push_back(m.timeMs);
+    t->time.push_back(m.AbsoluteMs());
+    t->lat.push_back(Coordinate(m.position.hasLatitude, m.position.latitude));
+    t->lon.push_back(Coordinate(m.position.hasLongitude, m.position.longitude));
+    t->quality.push_back(static_cast<std::uint8_t>(m.position.quality));
+    AppendRow(t->levelDbm, sweep.dbm, t->bins.size());
+    if (sweep.minDbm || !t->minDbm.empty()) {
+      const size_t nRows = t->message.size() - 1;
+      for (auto* v : {&t->minDbm, &t->maxDbm, &t->stddevDb}) v->resize(nRows * t->bins.size(), kNaN);
+      AppendRow(t->minDbm, sweep.minDbm, t->bins.size());
+      AppendRow(t->maxDbm, sweep.maxDbm, t->bins.size());
+      AppendRow(t->stddevDb, sweep.stddevDb, t->bins.size());
+    }
+  }
+  std::vector<LevelTable> Take() { return std::move(m_tables); }
+
+ private:
+  LevelTable* TableOf(const vyr::Band& band) {
+    for (size_t i = m_nFirst; i < m_tables.size(); ++i)
+      if (m_tables[i].nBand == band.number) return &m_tables[i];
+    return nullptr;
+  }
+  static void AppendRow(std::vector<double>& into, const double* row, size_t n) {
+    if (row) into.insert(into.end(), row, row + n);
+    else into.resize(into.size() + n, kNaN);
+  }
+  // A channel set grows as channels appear: earlier rows get no level there.
+  static void Widen(LevelTable& t, const vyr::Band& band) {
+    const size_t nOld = t.bins.size(), nNew = band.Bins();
+    if (nNew <= nOld) return;
+    for (size_t i = nOld; i < nNew; ++i) {
+      t.bins.push_back(band.Element(i));
+      t.frequencyHz.push_back(band.hz[i]);
+      t.frequencyMHz.push_back(MHzOrNaN(band.hz[i]));
+    }
+    for (auto* v : {&t.levelDbm, &t.minDbm, &t.maxDbm, &t.stddevDb}) {
+      if (v->empty() || nOld == 0) continue;
+      const size_t nRows = v->size() / nOld;
+      std::vector<double> wide(nRows * nNew, kNaN);
+      for (size_t r = 0; r < nRows; ++r) std::copy_n(v->begin() + static_cast<std::ptrdiff_t>(r * nOld), nOld,
+                                                     wide.begin() + static_cast<std::ptrdiff_t>(r * nNew));
+      v->swap(wide);
+    }
+  }
+
+  bool m_bChannels;
+  bool m_bTaking = false;
+  size_t m_nFirst = 0;  // the tables of the current section
+  std::vector<LevelTable> m_tables;
+};
+
+class CColumnVisitor final : public vyr::LogVisitor {
+ public:
+  void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override {
+    for (const vyr::Level* l = levels; l != levels + count; ++l) {
+      c.message.push_back(static_cast<std::int64_t>(m.index));
+      c.timeMs.push_back(m.timeMs);
+      c.time.push_back(m.AbsoluteMs());
+      c.lat.push_back(Coordinate(m.position.hasLatitude, m.position.latitude));
+      c.lon.push_back(Coordinate(m.position.hasLongitude, m.position.longitude));
+      c.quality.push_back(m.position.quality);
+      c.band.push_back(l->band > 0 ? l->band : -1);
+      c.bin.push_back(l->element);
+      c.frequencyHz.push_back(l->hz);
+      c.frequencyMHz.push_back(MHzOrNaN(l->hz));
+      c.levelDbm.push_back(l->dbm);
+      c.minDbm.push_back(l->minDbm);
+      c.maxDbm.push_back(l->maxDbm);
+      c.stddevDb.push_back(l->stddevDb);
+    }
+  }
+  LevelColumns c;
+};
+
+// Stops the decode after the first message.
+class CFirstMessage final : public vyr::LogVisitor {
+ public:
+  CFirstMessage(vyr::SummaryVisitor& summary, vyr::LogDecoder& decoder) : m_summary(summary), m_decoder(decoder) {}
+  void OnFile(const vyr::FileInfo& info) override { m_summary.OnFile(info); }
+  void OnMessage(const vyr::Message& m) override {
+    m_summary.OnMessage(m);
+    m_decoder.Stop();
   }
 
  private:
-  static bool SameThreshold(double t) {
-    double current = CVyrDecodeDevice::m_prefs.dLevelThreshold;
-    return current == t || (std::isnan(current) && std::isnan(t));
-  }
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  int m_nActive = 0;
-  std::multiset<std::thread::id> m_owners;
+  vyr::SummaryVisitor& m_summary;
+  vyr::LogDecoder& m_decoder;
 };
-
-ThresholdGate& Gate() {
-  static ThresholdGate gate;
-  return gate;
-}
-
-struct GateLease {
-  GateLease(double t, std::thread::id owner) : m_owner(owner) { Gate().Enter(t, owner); }
-  ~GateLease() { Gate().Leave(m_owner); }
-  std::thread::id m_owner;
-  GateLease(const GateLease&) = delete;
-  GateLease& operator=(const GateLease&) = delete;
-};
-
-bool LaysPlan(const DecodedMessage& m, const ScanAttributes& ids) {
-  return m.msg.m_nMsgClass == kHeaderMessageClass &&
-         std::any_of(m.writes.begin(), m.writes.end(),
-                     [&](const auto& w) { return w.nAttrId == ids.nBandStartIdx && w.nScope == kScopePlan; });
-}
-
-// The channel indexes and frequencies a channel log's header lays down.
-bool TakeChannels(const DecodedMessage& m, const ScanAttributes& ids, LevelTable& t) {
-  if (m.msg.m_nMsgClass != kHeaderMessageClass) return false;
-  for (const auto& w : m.writes)
-    if (w.nAttrId == ids.nFreq && w.nScope == kScopeMessage) t.bins.push_back(w.nIndex);
-  std::sort(t.bins.begin(), t.bins.end());
-  t.bins.erase(std::unique(t.bins.begin(), t.bins.end()), t.bins.end());
-  for (int i : t.bins) {
-    double value = 0;
-    t.frequencyMHz.push_back(RetValNumber(m.dataState.GetValue(ids.nFreq, i, kScopeMessage), value)
-                                 ? ids.FrequencyMHz(value)
-                                 : kNaN);
-  }
-  t.nHeader = m.nIndex;
-  return !t.bins.empty();
-}
-
-void AppendMessageFacts(LevelTable& t, const MessageFacts& f, std::int64_t startMs) {
-  t.message.push_back(static_cast<std::int64_t>(f.nIndex));
-  t.timeMs.push_back(f.nTimeMs);
-  t.time.push_back(startMs + f.nTimeMs);
-  t.lat.push_back(f.position.bHasLatitude ? f.position.dLatitude : kNaN);
-  t.lon.push_back(f.position.bHasLongitude ? f.position.dLongitude : kNaN);
-  t.quality.push_back(static_cast<std::uint8_t>(f.position.nQuality));
-}
-
-// Adds one row to each table of the current section that the message left a
-// level in. Rows and a table's bins are both sorted by element, so one walk
-// over both finds each row's column.
-void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::vector<LevelRow>& rows,
-             const MessageFacts& facts, std::int64_t startMs, bool bChannels) {
-  for (size_t ti = firstOfSection; ti < tables.size(); ++ti) {
-    LevelTable& t = tables[ti];
-    double* row = nullptr;
-    size_t col = 0;
-    for (const LevelRow& r : rows) {
-      if (bChannels ? r.nBand != 0 : r.nBand != t.nBand) continue;
-      while (col < t.bins.size() && t.bins[col] < r.nBin) ++col;
-      if (col == t.bins.size()) break;
-      if (t.bins[col] != r.nBin) continue;
-      if (!row) {
-        AppendMessageFacts(t, facts, startMs);
-        t.levelDbm.resize(t.levelDbm.size() + t.bins.size(), kNaN);
-        row = t.levelDbm.data() + t.levelDbm.size() - t.bins.size();
-      }
-      row[col] = r.dLevel;
-    }
-  }
-}
 }  // namespace
 
-void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
-                         const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
-                         std::thread::id owner, bool bFirstMessageOnly) {
-  GateLease lease(threshold.value_or(-std::numeric_limits<double>::infinity()), owner);
-  CLogDecoder decoder(options);
-  DecodeCounts counts;
-  std::string error;
-  auto onFirstMessage = [&](const DecodedMessage& m) {
-    onMessage(m);
-    decoder.Stop();
-  };
-  RolRetc rc = bFirstMessageOnly ? decoder.Decode(path, onFile, onFirstMessage, counts, error)
-                                 : decoder.Decode(path, onFile, onMessage, counts, error);
-  if (rc == ROL_OK || (bFirstMessageOnly && rc == kDecodeStopped)) return;
-  if (rc == -1) throw LogFailure(path, rc, path + ": " + error);
-  throw LogFailure(path, rc, path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc));
-}
-
-namespace {
-// The options of a decode for level tables: no texts and no ranking (the
-// tables hold the bin levels), the levels followed by the extractor as they
-// are written, in runs where the data state stores runs.
-DecodeOptions LevelDecodeOptions(CLevelRowExtractor& extractor) {
-  DecodeOptions options;
-  options.bWantTexts = false;
-  options.bSuppressSortOutput = true;
-  options.recordedAttributes = CLevelRowExtractor::RecordedAttributesWithObserver();
-  options.writeObserver = extractor.Observer();
-  options.runObserver = extractor.RunObserver();
-  return options;
-}
-
-// The log's summary: of the whole log, or of what precedes its first message.
-LogSummary SummarizeLog(const std::string& path, std::optional<double> threshold, bool bFirstMessageOnly) {
-  CLogSummaryCollector collector;
-  CFrequencyPlan plan;
-  DecodeOptions options;
-  options.bWantTexts = false;
-  DecodeWithThreshold(
-      path, threshold, options, [&](const DecodedFileInfo& info) { collector.OnFile(info); },
-      [&](const DecodedMessage& m) {
-        plan.Update(m.writes, m.dataState);
-        collector.OnMessage(m, plan);
-      },
-      std::this_thread::get_id(), bFirstMessageOnly);
-  return collector.Finish();
-}
-}  // namespace
-
-std::string SummaryJson(const std::string& path, std::optional<double> threshold) {
+std::string SummaryJson(const std::string& path, const vyr::DecodeSettings& settings) {
+  vyr::SummaryVisitor summary;
+  Run(path, vyr::SummaryVisitor::Request(settings), summary);
   std::string out;
-  AppendSummaryJson(out, SummarizeLog(path, threshold, false));
+  vyr::AppendSummaryJson(out, summary.Summary());
   return out;
 }
 
-std::string ProbeKind(const std::string& path, std::optional<double> threshold) {
-  return SummarizeLog(path, threshold, true).Kind();
+std::string ProbeKind(const std::string& path, const vyr::DecodeSettings& settings) {
+  vyr::SummaryVisitor summary;
+  vyr::LogDecoder decoder(vyr::SummaryVisitor::Request(settings));
+  CFirstMessage first(summary, decoder);
+  Run(path, decoder, first);
+  return summary.Summary().Kind();
 }
 
-std::vector<LevelTable> CollectTables(const std::string& path, std::optional<double> threshold, bool bChannels) {
-  const ScanAttributes& ids = ScanAttributes::Get();
-  CLevelRowExtractor extractor(ids);
-  std::vector<LevelTable> tables;
-  std::vector<LevelRow> rows;
-  size_t firstOfSection = 0;
-  std::int64_t startMs = 0;
-  CVyrMilliSecAbsTime start;
-  DecodeOptions options = LevelDecodeOptions(extractor);
-  // A channel set also needs the channel frequencies of its header.
-  options.recordedAttributes.push_back(ids.nFreq);
-  auto onMessage = [&](const DecodedMessage& m) {
-    extractor.Extract(m, rows);
-    if (!bChannels && LaysPlan(m, ids)) {
-      firstOfSection = tables.size();
-      const CFrequencyPlan& plan = extractor.Plan();
-      for (int b = 1; b <= plan.BandCount(); ++b) {
-        PlanBand band = plan.Band(b);
-        LevelTable& t = tables.emplace_back();
-        t.nBand = b;
-        t.nHeader = m.nIndex;
-        for (int e = band.nFirst; e < band.nFirst + band.nCount; ++e) {
-          double mhz = kNaN;
-          t.bins.push_back(e);
-          t.frequencyMHz.push_back(plan.FrequencyMHz(e, mhz) ? mhz : kNaN);
-        }
-      }
-    }
-    if (bChannels && !extractor.IsScan()) {
-      LevelTable section;
-      if (TakeChannels(m, ids, section)) {
-        firstOfSection = tables.size();
-        tables.push_back(std::move(section));
-      }
-    }
-    if (rows.empty() || firstOfSection >= tables.size()) return;
-    AddRows(tables, firstOfSection, rows, GetMessageFacts(m, start), startMs, bChannels);
-  };
-  DecodeWithThreshold(
-      path, threshold, options,
-      [&](const DecodedFileInfo& info) {
-        start = info.startTime;
-        startMs = start.GetMs();
-      },
-      onMessage);
-  return tables;
+std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings, bool bChannels) {
+  vyr::DecodeRequest request;
+  request.settings = settings;
+  request.sweeps = true;
+  CTableVisitor visitor(bChannels);
+  Run(path, request, visitor);
+  return visitor.Take();
 }
 
-LevelColumns CollectColumns(const std::string& path, std::optional<double> threshold) {
-  CLevelRowExtractor extractor;
-  std::vector<LevelRow> rows;
-  CVyrMilliSecAbsTime start;
-  LevelColumns c;
-  DecodeOptions options = LevelDecodeOptions(extractor);
-  auto onMessage = [&](const DecodedMessage& m) {
-    extractor.Extract(m, rows);
-    if (rows.empty()) return;
-    MessageFacts f = GetMessageFacts(m, start);
-    for (const LevelRow& r : rows) {
-      c.message.push_back(static_cast<std::int64_t>(f.nIndex));
-      c.timeMs.push_back(f.nTimeMs);
-      c.time.push_back(start.GetMs() + f.nTimeMs);
-      c.lat.push_back(f.position.bHasLatitude ? f.position.dLatitude : kNaN);
-      c.lon.push_back(f.position.bHasLongitude ? f.position.dLongitude : kNaN);
-      c.quality.push_back(f.position.nQuality);
-      c.band.push_back(r.nBand > 0 ? r.nBand : kNaN);
-      c.bin.push_back(r.nBin);
-      c.frequencyMHz.push_back(r.bHasFrequency ? r.dFrequencyMHz : kNaN);
-      c.levelDbm.push_back(r.dLevel);
-    }
-  };
-  DecodeWithThreshold(
-      path, threshold, options, [&](const DecodedFileInfo& info) { start = info.startTime; }, onMessage);
-  return c;
+LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings) {
+  vyr::DecodeRequest request;
+  request.settings = settings;
+  request.levels = true;
+  CColumnVisitor visitor;
+  Run(path, request, visitor);
+  return std::move(visitor.c);
 }

@@ -9,9 +9,11 @@
 #include <string>
 #include <thread>
 
+#include "vyr/Log.h"
+
 class CMessageStream {
  public:
-  CMessageStream(std::string path, std::optional<double> threshold);
+  CMessageStream(std::string path, vyr::DecodeSettings settings);
   ~CMessageStream();
   CMessageStream(const CMessageStream&) = delete;
   CMessageStream& operator=(const CMessageStream&) = delete;
@@ -23,7 +25,9 @@ class CMessageStream {
   void Close();
 
  private:
-  void Run(const std::string& path, std::optional<double> threshold, std::thread::id owner);
+  void Run(const std::string& path, const vyr::DecodeSettings& settings);
+  // Waits until the consumer took the last record; false once closed.
+  bool Hand(std::string& record);
 
   std::mutex m_mutex;
   std::condition_variable m_cv;

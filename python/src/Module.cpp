@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <type_traits>
 
-#include "DataFileFactory.h"
 #include "LogTables.h"
 #include "MessageStream.h"
-#include "VyrDecodeDevice.h"
-#include "vyr/PluginHost.h"
+#include "vyr/Formats.h"
 
 namespace py = pybind11;
 
@@ -31,18 +31,36 @@ py::array ToArray(std::vector<T>&& v, std::vector<py::ssize_t> shape = {}, const
   return py::array(dt, shape, strides, owned->data(), owner);
 }
 
+// Runs work without the interpreter lock. The lock is taken back outside any
+// destructor: in a daemon thread at interpreter exit, taking it ends the
+// thread by unwinding its stack, which a destructor (noexcept) cannot pass.
+template <typename Fn>
+auto WithoutGil(Fn&& work) -> decltype(work()) {
+  using Result = decltype(work());
+  PyThreadState* state = PyEval_SaveThread();
+  std::optional<std::conditional_t<std::is_void_v<Result>, bool, Result>> result;
+  try {
+    if constexpr (std::is_void_v<Result>) work(), result = true;
+    else result.emplace(work());
+  } catch (...) {
+    PyEval_RestoreThread(state);
+    throw;
+  }
+  PyEval_RestoreThread(state);
+  if constexpr (!std::is_void_v<Result>) return std::move(*result);
+}
+
 // Loads each plug-in folder once; the modules stay loaded for the process.
 int LoadPlugins(const std::string& given) {
   std::error_code ec;
   std::string folder = std::filesystem::weakly_canonical(given, ec).string();
   if (ec) folder = given;
   static std::mutex mutex;
-  static CPluginHost host;
   static std::set<std::string> loaded;
   std::lock_guard lock(mutex);
   if (loaded.count(folder)) return 0;
   std::vector<std::string> errors;
-  int n = host.LoadFolder(folder, errors);
+  int n = vyr::LoadPlugins(folder, errors);
   if (n == 0) {
     std::string why = "no plug-in could be loaded from " + folder;
     for (const std::string& e : errors) why += "; " + e;
@@ -52,31 +70,34 @@ int LoadPlugins(const std::string& given) {
   return n;
 }
 
-void DeviceClasses(const CVyrDecodeDeviceFactoryHelper::Registration& reg, py::list& out) {
-  if (!reg.pfnCreate) return;
-  std::unique_ptr<CVyrDecodeDevice> device(reg.pfnCreate(reg.info));
-  if (!device) return;
-  CVyrDeviceMsgClassInfoArray classes;
-  device->GetSupportedMsgClassInfo(classes);
-  for (int i = 0; i < classes.GetSize(); ++i)
-    out.append(py::dict(py::arg("id") = classes[i].m_nClassId, py::arg("name") = classes[i].m_strName.str()));
-}
-
 py::dict Formats() {
   py::list types, devices;
-  for (const auto& r : CDataFileFactoryHelper::GetRegistrations()) {
+  for (const vyr::DataFileType& t : vyr::DataFileTypes()) {
     py::list exts;
-    for (const CString& e : r.extensions)
-      if (!e.IsEmpty()) exts.append("." + e.str());
-    types.append(py::dict(py::arg("name") = r.strTypeName.str(), py::arg("extensions") = exts));
+    for (const std::string& e : t.extensions) exts.append("." + e);
+    types.append(py::dict(py::arg("name") = t.name, py::arg("long_name") = t.longName, py::arg("extensions") = exts,
+                          py::arg("priority") = t.priority, py::arg("identifies_content") = t.identifiesContent));
   }
-  for (const auto& r : CVyrDecodeDeviceFactoryHelper::GetRegistrations()) {
+  for (const vyr::DecodeDevice& d : vyr::DecodeDevices()) {
     py::list classes;
-    DeviceClasses(r, classes);
-    devices.append(py::dict(py::arg("name") = r.info.m_strName.str(), py::arg("device_type") = r.info.m_nDeviceType,
+    for (const vyr::MessageClass& c : d.classes)
+      classes.append(py::dict(py::arg("id") = c.number, py::arg("name") = c.name, py::arg("role") = vyr::RoleName(c.role)));
+    devices.append(py::dict(py::arg("name") = d.name, py::arg("device_type") = d.deviceType,
                             py::arg("message_classes") = classes));
   }
   return py::dict(py::arg("data_file_types") = types, py::arg("decode_devices") = devices);
+}
+
+vyr::DecodeSettings Settings(std::optional<double> threshold) {
+  vyr::DecodeSettings s;
+  if (threshold) s.levelThreshold = *threshold;
+  return s;
+}
+
+// A row-major matrix of rows x bins, or None for one the log does not have.
+py::object MatrixOrNone(std::vector<double>&& v, py::ssize_t rows, py::ssize_t bins) {
+  if (v.empty() && rows * bins > 0) return py::none();
+  return ToArray(std::move(v), {rows, bins});
 }
 
 py::dict TableToDict(LevelTable&& t) {
@@ -85,7 +106,8 @@ py::dict TableToDict(LevelTable&& t) {
   py::dict d;
   d["band"] = t.nBand;
   d["header"] = t.nHeader;
-  d["bins"] = ToArray(std::vector<std::int64_t>(t.bins.begin(), t.bins.end()));
+  d["bins"] = ToArray(std::move(t.bins));
+  d["frequency_hz"] = ToArray(std::move(t.frequencyHz));
   d["frequency_mhz"] = ToArray(std::move(t.frequencyMHz));
   d["message"] = ToArray(std::move(t.message));
   d["time_ms"] = ToArray(std::move(t.timeMs));
@@ -94,26 +116,21 @@ py::dict TableToDict(LevelTable&& t) {
   d["lon"] = ToArray(std::move(t.lon));
   d["quality"] = ToArray(std::move(t.quality));
   d["level_dbm"] = ToArray(std::move(t.levelDbm), {rows, bins});
+  d["min_dbm"] = MatrixOrNone(std::move(t.minDbm), rows, bins);
+  d["max_dbm"] = MatrixOrNone(std::move(t.maxDbm), rows, bins);
+  d["stddev_db"] = MatrixOrNone(std::move(t.stddevDb), rows, bins);
   return d;
 }
 
 py::list Tables(const std::string& path, std::optional<double> threshold, bool bChannels) {
-  std::vector<LevelTable> tables;
-  {
-    py::gil_scoped_release release;
-    tables = CollectTables(path, threshold, bChannels);
-  }
+  std::vector<LevelTable> tables = WithoutGil([&] { return CollectTables(path, Settings(threshold), bChannels); });
   py::list out;
   for (LevelTable& t : tables) out.append(TableToDict(std::move(t)));
   return out;
 }
 
 py::dict Columns(const std::string& path, std::optional<double> threshold) {
-  LevelColumns c;
-  {
-    py::gil_scoped_release release;
-    c = CollectColumns(path, threshold);
-  }
+  LevelColumns c = WithoutGil([&] { return CollectColumns(path, Settings(threshold)); });
   py::dict d;
   d["message"] = ToArray(std::move(c.message));
   d["time"] = ToArray(std::move(c.time), {}, "datetime64[ms]");
@@ -123,31 +140,35 @@ py::dict Columns(const std::string& path, std::optional<double> threshold) {
   d["quality"] = ToArray(std::move(c.quality));
   d["band"] = ToArray(std::move(c.band));
   d["bin"] = ToArray(std::move(c.bin));
+  d["frequency_hz"] = ToArray(std::move(c.frequencyHz));
   d["frequency_mhz"] = ToArray(std::move(c.frequencyMHz));
   d["level_dbm"] = ToArray(std::move(c.levelDbm));
+  d["min_dbm"] = ToArray(std::move(c.minDbm));
+  d["max_dbm"] = ToArray(std::move(c.maxDbm));
+  d["stddev_db"] = ToArray(std::move(c.stddevDb));
   return d;
 }
 
 std::string Summary(const std::string& path, std::optional<double> threshold) {
-  py::gil_scoped_release release;
-  return SummaryJson(path, threshold);
+  return WithoutGil([&] { return SummaryJson(path, Settings(threshold)); });
 }
 
 std::string Kind(const std::string& path, std::optional<double> threshold) {
-  py::gil_scoped_release release;
-  return ProbeKind(path, threshold);
+  return WithoutGil([&] { return ProbeKind(path, Settings(threshold)); });
 }
 }  // namespace
 
 PYBIND11_MODULE(_vyrhost, m) {
-  m.doc() = "HYTEM logs decoded by the Kel4HYTEM plug-in";
+  m.doc() = "Radio measurement logs decoded through the host's plug-ins";
   // A refused log becomes vyrhost.LogError(path, code, message).
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
-    } catch (const LogFailure& e) {
+    } catch (const vyr::LogError& e) {
+      // Paths are bytes to the library: back to str as the file system names them.
+      py::object fsdecode = py::module_::import("os").attr("fsdecode");
       py::object cls = py::module_::import("vyrhost._errors").attr("LogError");
-      py::object err = cls(e.path, e.code, e.what());
+      py::object err = cls(fsdecode(py::bytes(e.path)), e.code, fsdecode(py::bytes(e.what())));
       PyErr_SetObject(cls.ptr(), err.ptr());
     }
   });
@@ -158,19 +179,17 @@ PYBIND11_MODULE(_vyrhost, m) {
   m.def("tables", &Tables, py::arg("path"), py::arg("level_threshold"), py::arg("channels"));
   m.def("columns", &Columns, py::arg("path"), py::arg("level_threshold"));
   py::class_<CMessageStream>(m, "MessageStream")
-      .def(py::init<std::string, std::optional<double>>(), py::arg("path"), py::arg("level_threshold"))
+      .def(py::init([](std::string path, std::optional<double> threshold) {
+             return std::make_unique<CMessageStream>(std::move(path), Settings(threshold));
+           }),
+           py::arg("path"), py::arg("level_threshold"))
       .def("next",
            [](CMessageStream& s) -> std::optional<py::bytes> {
-             std::optional<std::string> r;
-             {
-               py::gil_scoped_release release;
-               r = s.Next();
-             }
+             std::optional<std::string> r = WithoutGil([&] { return s.Next(); });
              if (!r) return std::nullopt;
              return py::bytes(*r);
            })
       .def("close", [](CMessageStream& s) {
-        py::gil_scoped_release release;
-        s.Close();
+        WithoutGil([&] { s.Close(); });
       });
 }

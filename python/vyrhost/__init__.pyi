@@ -17,6 +17,7 @@ class Band:
     band: int
     header: int
     bins: npt.NDArray[np.int64]
+    frequency_hz: npt.NDArray[np.int64]
     frequency_mhz: npt.NDArray[np.float64]
     message: npt.NDArray[np.int64]
     time_ms: npt.NDArray[np.int64]
@@ -25,6 +26,9 @@ class Band:
     lon: npt.NDArray[np.float64]
     quality: npt.NDArray[np.uint8]
     level_dbm: npt.NDArray[np.float64]
+    min_dbm: npt.NDArray[np.float64] | None
+    max_dbm: npt.NDArray[np.float64] | None
+    stddev_db: npt.NDArray[np.float64] | None
 
 class Log:
     path: str

@@ -364,7 +364,7 @@
         g.frequency_mhz === null ? '' : g.frequency_mhz.toFixed(3), g.max_dbm.toFixed(1), String(g.bins),
         { text: formatTime(data.start_ms + g.first_ms, true), className: 'text' },
         { text: formatTime(data.start_ms + g.last_ms, true), className: 'text' },
-        g.above + ' of ' + g.sweeps + ' (' + (100 * g.above / Math.max(1, g.sweeps)).toFixed(1) + ' %)']);
+        g.above + ' of ' + g.sweeps + ' (' + (100 * g.occupancy).toFixed(1) + ' %)']);
     });
   }
 

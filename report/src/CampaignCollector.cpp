@@ -14,43 +14,29 @@ constexpr size_t kColumnsPerLog = 400;
 
 std::int64_t ToHz(double mhz) { return std::llround(mhz * 1e6); }
 
-// The maximum wins only when it is greater: of equal maxima the first log
-// (and in a log the first time) is named.
-void MergeBin(CampaignBin& into, const CampaignBin& from, std::uint32_t nLog, std::int64_t nStartMs) {
-  into.dSum += from.dSum;
-  into.nLevels += from.nLevels;
-  if (!std::isnan(from.fMax) && !(from.fMax <= into.fMax)) {
-    into.fMax = from.fMax;
-    into.nMaxLog = nLog;
-    into.nMaxTimeMs = nStartMs + from.nMaxTimeMs;
-  }
-  if (!std::isnan(from.fMin) && !(from.fMin >= into.fMin)) into.fMin = from.fMin;
-  into.nAbove += from.nAbove;
+// Of equal maxima the first log (and in a log the first time) is named.
+void MergeBin(CampaignBin& into, const CampaignBin& from) {
+  into.stats.Merge(from.stats);
   into.nLogsAbove += from.nLogsAbove;
 }
 
 // A panel as the campaign combines it; false for a band whose plan gives no
 // frequencies, which has no plan to be combined by.
-bool PanelToBand(const CReportPanel& p, CampaignBand& b) {
+bool PanelToBand(const CReportPanel& p, std::uint32_t nLog, CampaignBand& b) {
   const auto& freqs = p.FrequenciesMHz();
   b.bChannels = p.Band() == 0;
   b.nSweeps = p.Sweeps();
   b.nLogs = 1;
   for (size_t i = 0; i < p.Bins(); ++i) {
-    const BinStatistics& s = p.Statistics()[i];
     if (!std::isfinite(freqs[i])) {
       if (b.bChannels) continue;  // a channel with no frequency stays in its log's section
       return false;
     }
     CampaignBin bin;
     bin.dFrequencyMHz = freqs[i];
-    bin.dSum = s.dSum;
-    bin.nLevels = s.nLevels;
-    bin.fMax = s.fMax;
-    bin.fMin = s.fMin;
-    bin.nAbove = s.nAbove;
-    bin.nLogsAbove = s.nAbove > 0 ? 1 : 0;
-    bin.nMaxTimeMs = s.nMaxMs;
+    bin.stats = p.Statistics()[i];
+    bin.stats.SetFile(nLog);
+    bin.nLogsAbove = bin.stats.Above() > 0 ? 1 : 0;
     b.bins.push_back(bin);
   }
   if (b.bins.empty()) return false;
@@ -70,48 +56,44 @@ CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm) {
   return s;
 }
 
-CampaignLog MakeCampaignLog(const std::string& path, const ReportData& report) {
+CampaignLog MakeCampaignLog(const std::string& path, std::uint32_t nLog, const ReportData& report) {
   CampaignLog log;
   log.strPath = path;
-  const LogSummary& s = report.summary;
+  const vyr::LogSummary& s = report.summary;
   log.strKind = s.Kind();
-  log.strStart = s.file.startTime.FormatIso8601();
-  log.nStartMs = s.file.startTime.GetMs();
-  log.nDurationMs = s.nDurationMs;
-  log.nMessages = s.nMessages;
-  log.nPositions = s.nPositions;
+  log.strStart = vyr::FormatIsoTime(s.file.startMs);
+  log.nStartMs = s.file.startMs;
+  log.nDurationMs = s.durationMs;
+  log.nMessages = s.messages;
+  log.nPositions = s.positions;
   for (const auto& p : report.panels) {
-    for (const BinStatistics& b : p->Statistics()) log.fStrongest = MaxLevel(log.fStrongest, b.fMax);
+    for (const vyr::BinStats& b : p->Statistics()) log.fStrongest = MaxLevel(log.fStrongest, static_cast<float>(b.MaxDbm()));
     CampaignBand band;
-    if (PanelToBand(*p, band)) log.bands.push_back(std::move(band));
+    if (PanelToBand(*p, nLog, band)) log.bands.push_back(std::move(band));
   }
   log.track = report.track;
   AppendReportJson(log.reportJson, report);
   return log;
 }
 
-CampaignLog DecodeCampaignLog(const std::string& path, const CampaignSettings& settings,
+CampaignLog DecodeCampaignLog(const std::string& path, std::uint32_t nLog, const CampaignSettings& settings,
                               const CampaignProgressFn& onProgress) {
   CReportCollector collector(settings.log);
-  CLogDecoder decoder(collector.MakeDecodeOptions());
-  DecodeCounts counts;
-  std::string error;
-  auto onFile = [&](const DecodedFileInfo& info) { collector.OnFile(info); };
-  auto onMessage = [&](const DecodedMessage& m) { collector.OnMessage(m); };
-  auto progress = [&](std::uint64_t done, std::uint64_t) {
+  vyr::DecodeRequest request = CReportCollector::Request(settings.decode);
+  request.progress = [&](std::uint64_t done, std::uint64_t) {
     if (onProgress) onProgress(done);
   };
-  RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, progress);
-  if (rc != ROL_OK) {
+  vyr::DecodeResult result = vyr::LogDecoder(request).Decode(path, collector);
+  if (!result.Ok()) {
     CampaignLog log;
     log.strPath = path;
-    log.strRefusal = DescribeDecodeFailure(path, rc, error);
+    log.strRefusal = result.Describe(path);
     return log;
   }
-  return MakeCampaignLog(path, collector.Finish());
+  return MakeCampaignLog(path, nLog, collector.Finish());
 }
 
-size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_t nStartMs) {
+size_t CCampaign::AddBand(const CampaignBand& b) {
   auto& bands = m_data.bands;
   auto found = std::find_if(bands.begin(), bands.end(), [&](const CampaignBand& c) { return c.SamePlan(b); });
   if (found == bands.end()) {
@@ -120,7 +102,7 @@ size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_
     fresh.nStartHz = b.nStartHz;
     fresh.nStopHz = b.nStopHz;
     if (!b.bChannels)
-      for (const CampaignBin& bin : b.bins) fresh.bins.push_back({bin.dFrequencyMHz});
+      for (const CampaignBin& bin : b.bins) fresh.bins.push_back({bin.dFrequencyMHz, {}, 0});
     bands.push_back(std::move(fresh));
     found = bands.end() - 1;
   }
@@ -128,7 +110,7 @@ size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_
   into.nSweeps += b.nSweeps;
   ++into.nLogs;
   if (!b.bChannels) {
-    for (size_t i = 0; i < b.bins.size(); ++i) MergeBin(into.bins[i], b.bins[i], nLog, nStartMs);
+    for (size_t i = 0; i < b.bins.size(); ++i) MergeBin(into.bins[i], b.bins[i]);
     return static_cast<size_t>(found - bands.begin());
   }
   // Channels meet by frequency (to 1 Hz), kept in rising order.
@@ -136,8 +118,8 @@ size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_
   for (const CampaignBin& bin : b.bins) {
     std::int64_t hz = ToHz(bin.dFrequencyMHz);
     auto at = std::lower_bound(into.bins.begin(), into.bins.end(), hz, byHz);
-    if (at == into.bins.end() || ToHz(at->dFrequencyMHz) != hz) at = into.bins.insert(at, {bin.dFrequencyMHz});
-    MergeBin(*at, bin, nLog, nStartMs);
+    if (at == into.bins.end() || ToHz(at->dFrequencyMHz) != hz) at = into.bins.insert(at, {bin.dFrequencyMHz, {}, 0});
+    MergeBin(*at, bin);
   }
   into.nStartHz = ToHz(into.bins.front().dFrequencyMHz);
   into.nStopHz = ToHz(into.bins.back().dFrequencyMHz);
@@ -145,9 +127,8 @@ size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_
 }
 
 void CCampaign::Add(CampaignLog log) {
-  auto nLog = static_cast<std::uint32_t>(m_data.logs.size());
   for (const CampaignBand& b : log.bands) {
-    size_t at = AddBand(b, nLog, log.nStartMs);
+    size_t at = AddBand(b);
     log.outline.push_back({b.bChannels, b.bins.front().dFrequencyMHz, b.bins.back().dFrequencyMHz, b.bins.size(), at});
   }
   log.bands.clear();
@@ -172,12 +153,12 @@ CampaignData CCampaign::Finish() {
         while (end < band.bins.size() && reached(end)) ++end;
       size_t peak = i;
       for (size_t k = i; k < end; ++k)
-        if (band.bins[k].fMax > band.bins[peak].fMax) peak = k;
+        if (band.bins[k].stats.MaxDbm() > band.bins[peak].stats.MaxDbm()) peak = k;
       signals.push_back({nBand, peak, static_cast<int>(end - i)});
       i = end;
     }
   }
-  auto level = [&](const CampaignSignal& g) { return m_data.bands[g.nBand].bins[g.nBin].fMax; };
+  auto level = [&](const CampaignSignal& g) { return m_data.bands[g.nBand].bins[g.nBin].stats.MaxDbm(); };
   std::stable_sort(signals.begin(), signals.end(),
                    [&](const CampaignSignal& a, const CampaignSignal& b) { return level(a) > level(b); });
   if (signals.size() > m_data.settings.nMaxSignals) signals.resize(m_data.settings.nMaxSignals);

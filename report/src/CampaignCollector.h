@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "ReportCollector.h"
+#include "vyr/BinStats.h"
 
 struct CampaignSettings {
   ReportSettings log;  // the reductions of each log's section
+  vyr::DecodeSettings decode;
   size_t nMaxMapPoints = 20000;  // all tracks together
   size_t nMaxSpectrumColumns = 1000;
   size_t nMaxSignals = 25;
@@ -25,17 +27,12 @@ struct CampaignSettings {
 // waterfall rows the more logs there are, and the map's points shared out.
 CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm);
 
-// One bin of a frequency plan (or one channel frequency) over the logs.
+// One bin of a frequency plan (or one channel frequency) over the logs; the
+// place of its maximum names the log in file order.
 struct CampaignBin {
   double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();
-  double dSum = 0;
-  std::uint64_t nLevels = 0;
-  float fMax = std::numeric_limits<float>::quiet_NaN();
-  float fMin = std::numeric_limits<float>::quiet_NaN();
-  std::uint64_t nAbove = 0;      // sweeps at or above the threshold
-  std::uint32_t nLogsAbove = 0;  // logs with such a sweep
-  std::uint32_t nMaxLog = 0;     // the log (file order) and time of the maximum
-  std::int64_t nMaxTimeMs = 0;   // absolute
+  vyr::BinStats stats;
+  std::uint32_t nLogsAbove = 0;  // logs with a sweep at or above the threshold
 };
 
 // The bins of one frequency plan, told by its first and last frequency and
@@ -84,10 +81,11 @@ using CampaignProgressFn = std::function<void(std::uint64_t bytesRead)>;
 
 // Decodes one log for the campaign; a log that cannot be decoded comes back
 // with strRefusal set. onProgress gets the bytes read so far.
-CampaignLog DecodeCampaignLog(const std::string& path, const CampaignSettings& settings,
+// nLog is its place in file order, which the maxima name.
+CampaignLog DecodeCampaignLog(const std::string& path, std::uint32_t nLog, const CampaignSettings& settings,
                               const CampaignProgressFn& onProgress = nullptr);
 // The campaign contribution of a decoded log, from its report.
-CampaignLog MakeCampaignLog(const std::string& path, const ReportData& report);
+CampaignLog MakeCampaignLog(const std::string& path, std::uint32_t nLog, const ReportData& report);
 
 struct CampaignSignal {
   size_t nBand = 0;  // index into CampaignData::bands
@@ -111,6 +109,6 @@ class CCampaign {
 
  private:
   // Returns the index of the campaign band that took it.
-  size_t AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_t nStartMs);
+  size_t AddBand(const CampaignBand& b);
   CampaignData m_data;
 };

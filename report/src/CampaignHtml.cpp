@@ -5,6 +5,9 @@
 #include <cmath>
 
 #include "vyr/Json.h"
+
+using vyr::AppendJsonInt;
+using vyr::AppendJsonString;
 #include "ReportAssets.h"
 #include "ReportHtml.h"
 
@@ -30,12 +33,6 @@ void AppendLevel(std::string& out, float level) {
   char buf[32];
   auto r = std::to_chars(buf, buf + sizeof buf, level);
   out.append(buf, r.ptr);
-}
-
-std::string FormatAbsMs(std::int64_t ms) {
-  CVyrMilliSecAbsTime t;
-  t.SetMs(ms);
-  return t.FormatIso8601();
 }
 
 void AppendLogJson(std::string& out, const CampaignLog& log) {
@@ -85,12 +82,13 @@ void AppendBandJson(std::string& out, const CampaignBand& b, size_t nMaxCols) {
     float hi = NAN, lo = NAN;
     std::uint64_t n = 0;
     for (size_t i = first; i < end; ++i) {
-      const CampaignBin& s = b.bins[i];
-      if (s.nLevels == 0) continue;
-      sum += s.dSum;
-      n += s.nLevels;
-      hi = std::isnan(hi) ? s.fMax : std::max(hi, s.fMax);
-      lo = std::isnan(lo) ? s.fMin : std::min(lo, s.fMin);
+      const vyr::BinStats& s = b.bins[i].stats;
+      if (s.Count() == 0) continue;
+      sum += s.SumDbm();
+      n += s.FiniteCount();
+      const auto fMax = static_cast<float>(s.MaxDbm()), fMin = static_cast<float>(s.MinDbm());
+      hi = std::isnan(hi) ? fMax : std::max(hi, fMax);
+      lo = std::isnan(lo) ? fMin : std::min(lo, fMin);
     }
     freqs.push_back((b.bins[first].dFrequencyMHz + b.bins[end - 1].dFrequencyMHz) / 2);
     avg.push_back(n ? sum / static_cast<double>(n) : NAN);
@@ -129,13 +127,13 @@ void AppendSignalJson(std::string& out, const CampaignData& d, const CampaignSig
   AppendJsonKey(out, "frequency_mhz");
   AppendNumberOrNull(out, bin.dFrequencyMHz);
   AppendJsonKey(out, "max_dbm");
-  AppendLevel(out, bin.fMax);
+  AppendLevel(out, static_cast<float>(bin.stats.MaxDbm()));
   AppendInt(out, "bins", g.nBins);
-  AppendInt(out, "log", bin.nMaxLog);
+  AppendInt(out, "log", bin.stats.AtMax().file);
   AppendJsonKey(out, "time");
-  AppendJsonString(out, FormatAbsMs(bin.nMaxTimeMs));
+  AppendJsonString(out, vyr::FormatIsoTime(bin.stats.AtMax().timeMs));
   AppendInt(out, "logs_above", bin.nLogsAbove);
-  AppendInt(out, "above", static_cast<long long>(bin.nAbove));
+  AppendInt(out, "above", static_cast<long long>(bin.stats.Above()));
   AppendInt(out, "sweeps", static_cast<long long>(band.nSweeps));
   out += '}';
 }

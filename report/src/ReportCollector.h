@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "vyr/LogSummary.h"
 #include "ReportPanel.h"
+#include "vyr/Summary.h"
 
 struct ReportSettings {
   double dSignalThresholdDbm = -80.0;
@@ -19,7 +19,7 @@ struct ReportSettings {
 
 struct ReportData {
   ReportSettings settings;
-  LogSummary summary;
+  vyr::LogSummary summary;
   bool bScan = false;
   std::vector<std::unique_ptr<CReportPanel>> panels;  // bands in order of appearance, or the channels
   std::vector<Signal> signals;                         // strongest first
@@ -27,42 +27,24 @@ struct ReportData {
   std::uint64_t nLevelsOutsidePlan = 0;  // scan levels of elements that no band holds
 };
 
-class CReportCollector {
+class CReportCollector final : public vyr::LogVisitor {
  public:
   explicit CReportCollector(const ReportSettings& settings);
-  // The attributes whose recorded writes OnMessage reads: the level rows'
-  // and the channel frequencies that the summary lists. The bin levels are
-  // followed through WriteObserver(), which the decode must be given.
-  static std::vector<int> RecordedAttributes();
-  CVyrMemoryDataState::WriteObserver WriteObserver() { return m_extractor.Observer(); }
-  // With WriteObserver(): the runs of bin levels followed as ranges.
-  CVyrMemoryDataState::RunObserver RunObserver() { return m_extractor.RunObserver(); }
-  // The options of a decode for this collector: no texts, no ranking (the
-  // page shows the bin levels), the writes it reads recorded or observed.
-  DecodeOptions MakeDecodeOptions() {
-    DecodeOptions options;
-    options.bWantTexts = false;
-    options.recordedAttributes = RecordedAttributes();
-    options.bSuppressSortOutput = true;
-    options.writeObserver = WriteObserver();
-    options.runObserver = RunObserver();
-    return options;
-  }
+  // The request of a decode for this collector: sweeps and levels, no
+  // texts, no ranking (the page shows the bin levels).
+  static vyr::DecodeRequest Request(const vyr::DecodeSettings& settings);
 
-  void OnFile(const DecodedFileInfo& info);
-  void OnMessage(const DecodedMessage& m);
-  // The levels of one measurement message, after the plan followed it.
-  void AddMeasurement(const MessageFacts& facts, const std::vector<LevelRow>& rows, const CFrequencyPlan& plan,
-                      bool bScan);
+  void OnFile(const vyr::FileInfo& info) override { m_summary.OnFile(info); }
+  void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override;
+  void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override;
+  void OnMessage(const vyr::Message& m) override;
   ReportData Finish();
 
  private:
-  CReportPanel& PanelFor(int nBand, const CFrequencyPlan& plan);
+  CReportPanel& PanelFor(const vyr::Band& band);
 
-  CLevelRowExtractor m_extractor;
-  CLogSummaryCollector m_summary;
+  vyr::SummaryVisitor m_summary;
   CTrackReducer m_track;
   ReportData m_data;
-  std::vector<LevelRow> m_rows;
-  CVyrMilliSecAbsTime m_start;
+  float m_fStrongest;  // of the current message
 };

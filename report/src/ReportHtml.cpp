@@ -5,6 +5,9 @@
 #include <functional>
 
 #include "vyr/Json.h"
+
+using vyr::AppendJsonInt;
+using vyr::AppendJsonNumber;
 #include "ReportAssets.h"
 
 #ifndef KEL_ECHARTS_VERSION
@@ -50,12 +53,12 @@ void AppendSpectra(std::string& out, const CReportPanel& p) {
     double sum = 0, hi = NAN, lo = NAN;
     std::uint64_t n = 0;
     for (size_t b = p.ColumnStart(c); b < std::min(p.ColumnStart(c + 1), stats.size()); ++b) {
-      const BinStatistics& s = stats[b];
-      if (s.nLevels == 0) continue;
-      sum += s.dSum;
-      n += s.nLevels;
-      hi = std::isnan(hi) ? s.fMax : std::max<double>(hi, s.fMax);
-      lo = std::isnan(lo) ? s.fMin : std::min<double>(lo, s.fMin);
+      const vyr::BinStats& s = stats[b];
+      if (s.Count() == 0) continue;
+      sum += s.SumDbm();
+      n += s.FiniteCount();
+      hi = std::isnan(hi) ? s.MaxDbm() : std::max<double>(hi, s.MaxDbm());
+      lo = std::isnan(lo) ? s.MinDbm() : std::min<double>(lo, s.MinDbm());
     }
     avg.push_back(n ? sum / static_cast<double>(n) : NAN);
     max.push_back(hi);
@@ -118,7 +121,9 @@ void AppendSignalJson(std::string& out, const Signal& g) {
   AppendJsonKey(out, "bins");
   AppendJsonInt(out, g.nBins);
   AppendJsonKey(out, "above");
-  AppendJsonInt(out, g.nAbove);
+  AppendJsonInt(out, static_cast<long long>(g.nAbove));
+  AppendJsonKey(out, "occupancy");
+  AppendNumberOrNull(out, g.dOccupancy);
   AppendJsonKey(out, "sweeps");
   AppendJsonInt(out, g.nSweeps);
   AppendJsonKey(out, "first_ms");
@@ -190,12 +195,12 @@ void AppendHtmlEscaped(std::string& out, std::string_view s) {
 
 void AppendReportJson(std::string& out, const ReportData& d) {
   std::string summary;
-  AppendSummaryJson(summary, d.summary);
+  vyr::AppendSummaryJson(summary, d.summary);
   while (!summary.empty() && summary.back() == '\n') summary.pop_back();
   out += "{\"summary\":";
   out += summary;
   AppendJsonKey(out, "start_ms");
-  AppendJsonInt(out, d.summary.file.startTime.GetMs());
+  AppendJsonInt(out, d.summary.file.startMs);
   AppendJsonKey(out, "threshold_dbm");
   AppendNumberOrNull(out, d.settings.dSignalThresholdDbm);
   AppendJsonKey(out, "scan");
@@ -237,7 +242,7 @@ bool FillCommonPlaceholder(std::string& out, std::string_view key) {
 void AppendReportHtml(std::string& out, const ReportData& d) {
   FillTemplate(out, ReportTemplateHtml(), [&](std::string_view key) {
     if (key == "TITLE") {
-      AppendHtmlEscaped(out, d.summary.file.strPath);
+      AppendHtmlEscaped(out, d.summary.file.path);
     } else if (key == "STYLE") {
       out.append(ReportStyleCss());
     } else if (key == "SCRIPT") {

@@ -4,22 +4,23 @@
 #include <cmath>
 
 namespace {
-// A channel log names its channels by element index; more than this many is
-// not a channel log's.
-constexpr size_t kMaxChannels = 256;
 constexpr float kNoLevel = std::numeric_limits<float>::quiet_NaN();
 
-float ToFloatLevel(double d) {
-  if (std::isnan(d)) return kNoLevel;
-  return static_cast<float>(std::clamp(d, -1e30, 1e30));
+double MHzOf(const vyr::Band& band, size_t bin) {
+  return band.HasFrequency(bin) ? vyr::HzToMHz(band.hz[bin]) : std::numeric_limits<double>::quiet_NaN();
 }
 }  // namespace
 
-CReportPanel::CReportPanel(int nBand, int nFirstBin, std::vector<double> freqsMHz, double dThreshold,
-                           size_t nMaxCols, size_t nMaxRows)
-    : m_nBand(nBand), m_nFirstBin(nFirstBin), m_freqsMHz(std::move(freqsMHz)), m_dThreshold(dThreshold),
-      m_nMaxCols(std::max<size_t>(1, nMaxCols)),
-      m_reducer(std::min(m_freqsMHz.size(), m_nMaxCols), nMaxRows), m_stats(m_freqsMHz.size()) {
+float ReportLevel(double dbm) {
+  if (std::isnan(dbm)) return kNoLevel;
+  return static_cast<float>(std::clamp(dbm, -1e30, 1e30));
+}
+
+CReportPanel::CReportPanel(const vyr::Band& band, double dThreshold, size_t nMaxCols, size_t nMaxRows)
+    : m_nBand(band.number), m_nFirstBin(band.firstElement), m_dThreshold(dThreshold),
+      m_nMaxCols(std::max<size_t>(1, nMaxCols)), m_reducer(std::min(band.Bins(), m_nMaxCols), nMaxRows) {
+  for (size_t i = 0; i < band.Bins(); ++i) m_freqsMHz.push_back(MHzOf(band, i));
+  m_stats.resize(Bins());
   FillColumns();
 }
 
@@ -35,67 +36,62 @@ size_t CReportPanel::ColumnStart(size_t c) const {
   return (c * Bins() + m_reducer.Cols() - 1) / m_reducer.Cols();
 }
 
-bool CReportPanel::AddChannel(const LevelRow& r) {
-  size_t bin = static_cast<size_t>(r.nBin - m_nFirstBin);
-  if (bin >= kMaxChannels) return false;
-  if (bin >= Bins()) {
-    m_freqsMHz.resize(bin + 1, std::numeric_limits<double>::quiet_NaN());
-    m_stats.resize(bin + 1);
-    m_reducer.Widen(std::min(bin + 1, m_nMaxCols));
-    FillColumns();
-  }
-  if (std::isnan(m_freqsMHz[bin]) && r.bHasFrequency) m_freqsMHz[bin] = r.dFrequencyMHz;
-  return true;
+bool CReportPanel::Takes(const vyr::Band& band) const {
+  if (band.number == 0) return m_nBand == 0;
+  return band.number == m_nBand && band.firstElement == m_nFirstBin && band.Bins() == Bins();
 }
 
-void CReportPanel::AddSweep(std::int64_t tMs, const LevelRow* rows, size_t nRows) {
-  if (m_nBand == 0) {
-    for (size_t i = 0; i < nRows; ++i) AddChannel(rows[i]);
+// A channel set takes the channels it meets, with the first frequency that
+// names each.
+void CReportPanel::Grow(const vyr::Band& band) {
+  if (band.Bins() > Bins()) {
+    m_freqsMHz.resize(band.Bins(), std::numeric_limits<double>::quiet_NaN());
+    m_stats.resize(band.Bins());
+    m_reducer.Widen(std::min(band.Bins(), m_nMaxCols));
+    FillColumns();
   }
+  for (size_t i = 0; i < band.Bins(); ++i)
+    if (std::isnan(m_freqsMHz[i])) m_freqsMHz[i] = MHzOf(band, i);
+}
+
+void CReportPanel::AddSweep(const vyr::Message& m, const vyr::Sweep& sweep, std::uint32_t nFile) {
+  if (m_nBand == 0) Grow(sweep.band);
   if (Bins() == 0) return;
   m_sweep.assign(m_reducer.Cols(), kNoLevel);
-  for (size_t i = 0; i < nRows; ++i) {
-    if (rows[i].nBin < m_nFirstBin) continue;
-    size_t bin = static_cast<size_t>(rows[i].nBin - m_nFirstBin);
-    if (bin >= Bins()) continue;
-    float level = ToFloatLevel(rows[i].dLevel);
+  const vyr::Where where{m.AbsoluteMs(), m.index, nFile,
+                         m.position.hasLatitude ? m.position.latitude : std::numeric_limits<double>::quiet_NaN(),
+                         m.position.hasLongitude ? m.position.longitude : std::numeric_limits<double>::quiet_NaN()};
+  const size_t nBins = std::min(Bins(), sweep.band.Bins());
+  for (size_t bin = 0; bin < nBins; ++bin) {
+    float level = ReportLevel(sweep.dbm[bin]);
+    if (std::isnan(level)) continue;
     size_t col = m_column[bin];
     m_sweep[col] = MaxLevel(m_sweep[col], level);
-    BinStatistics& s = m_stats[bin];
-    if (std::isnan(level)) continue;
-    s.dSum += level;
-    ++s.nLevels;
-    if (!(level <= s.fMax)) {  // also when fMax is still NaN
-      s.fMax = level;
-      s.nMaxMs = tMs;
-    }
-    s.fMin = std::isnan(s.fMin) ? level : std::min(s.fMin, level);
-    if (level >= m_dThreshold) {
-      if (s.nAbove++ == 0) s.nFirstAboveMs = tMs;
-      s.nLastAboveMs = tMs;
-    }
+    m_stats[bin].Add(level, level >= m_dThreshold, where);
   }
-  m_reducer.Add(tMs, m_sweep.data());
+  m_reducer.Add(m.timeMs, m_sweep.data());
   ++m_nSweeps;
 }
 
-Signal CReportPanel::MakeSignal(size_t bin) const {
-  const BinStatistics& s = m_stats[bin];
+Signal CReportPanel::MakeSignal(size_t bin, std::int64_t nStartMs) const {
+  const vyr::BinStats& s = m_stats[bin];
   Signal g;
   g.nBand = m_nBand;
   g.nChannel = m_nBand == 0 ? static_cast<int>(bin) + 1 : 0;
   g.nBin = m_nFirstBin + static_cast<int>(bin);
   g.dFrequencyMHz = m_freqsMHz[bin];
-  g.fMaxLevel = s.fMax;
-  g.nAbove = s.nAbove;
+  g.fMaxLevel = static_cast<float>(s.MaxDbm());
+  g.nAbove = s.Above();
   g.nSweeps = m_nSweeps;
-  g.nFirstAboveMs = s.nFirstAboveMs;
-  g.nLastAboveMs = s.nLastAboveMs;
+  g.dOccupancy = m_nSweeps ? static_cast<double>(s.Above()) / m_nSweeps : 0;
+  // Back to the file's own times, which the page shows from its start.
+  g.nFirstAboveMs = static_cast<std::int64_t>(static_cast<std::uint64_t>(s.FirstAboveMs()) - static_cast<std::uint64_t>(nStartMs));
+  g.nLastAboveMs = static_cast<std::int64_t>(static_cast<std::uint64_t>(s.LastAboveMs()) - static_cast<std::uint64_t>(nStartMs));
   return g;
 }
 
-void CReportPanel::AppendSignals(std::vector<Signal>& out) const {
-  auto reached = [&](size_t bin) { return m_stats[bin].nAbove > 0; };
+void CReportPanel::AppendSignals(std::vector<Signal>& out, std::int64_t nStartMs) const {
+  auto reached = [&](size_t bin) { return m_stats[bin].Above() > 0; };
   for (size_t bin = 0; bin < Bins();) {
     if (!reached(bin)) {
       ++bin;
@@ -107,8 +103,8 @@ void CReportPanel::AppendSignals(std::vector<Signal>& out) const {
       while (end < Bins() && reached(end)) ++end;
     size_t peak = bin;
     for (size_t b = bin; b < end; ++b)
-      if (m_stats[b].fMax > m_stats[peak].fMax) peak = b;
-    Signal g = MakeSignal(peak);
+      if (m_stats[b].MaxDbm() > m_stats[peak].MaxDbm()) peak = b;
+    Signal g = MakeSignal(peak, nStartMs);
     g.nBins = static_cast<int>(end - bin);
     out.push_back(g);
     bin = end;

@@ -1,26 +1,16 @@
 // One panel of the report: a band of a scan log, or the channels of a channel
 // log. It keeps the waterfall reduced to screen size (the maximum level of the
-// bins of each column), the average, maximum and minimum level of every bin,
-// and for every bin how often and when its level reached the signal threshold.
+// bins of each column) and the statistics of every bin (vyr::BinStats, with
+// the signal threshold of the report).
 #pragma once
 
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "vyr/LevelRows.h"
 #include "SweepReducer.h"
-
-struct BinStatistics {
-  double dSum = 0;
-  std::uint32_t nLevels = 0;
-  float fMax = std::numeric_limits<float>::quiet_NaN();
-  float fMin = std::numeric_limits<float>::quiet_NaN();
-  std::uint32_t nAbove = 0;  // sweeps with a level at or above the threshold
-  std::int64_t nFirstAboveMs = 0;
-  std::int64_t nLastAboveMs = 0;
-  std::int64_t nMaxMs = 0;  // when the maximum was first reached
-};
+#include "vyr/BinStats.h"
+#include "vyr/Log.h"
 
 // A signal of the strongest-signals table: a run of neighbouring bins of a
 // band whose maximum level reached the threshold, told by its strongest bin;
@@ -32,45 +22,53 @@ struct Signal {
   double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();
   float fMaxLevel = 0;
   int nBins = 1;  // width of the run
-  std::uint32_t nAbove = 0;
+  std::uint64_t nAbove = 0;
   std::uint32_t nSweeps = 0;
-  std::int64_t nFirstAboveMs = 0;
+  double dOccupancy = 0;  // the strongest bin's share of sweeps at or above the threshold
+  std::int64_t nFirstAboveMs = 0;  // from the file start
   std::int64_t nLastAboveMs = 0;
 };
 
+// A level as the report keeps it: a float, NaN for none, finite values kept
+// within +-1e30.
+float ReportLevel(double dbm);
+
 class CReportPanel {
  public:
-  // nBand 0 makes a channel panel, which grows as channels appear.
-  CReportPanel(int nBand, int nFirstBin, std::vector<double> freqsMHz, double dThreshold, size_t nMaxCols,
-               size_t nMaxRows);
+  // A panel of a band: a plan's band (its number > 0) or a channel set
+  // (number 0), which grows as channels appear.
+  CReportPanel(const vyr::Band& band, double dThreshold, size_t nMaxCols, size_t nMaxRows);
 
   int Band() const { return m_nBand; }
   int FirstBin() const { return m_nFirstBin; }
   size_t Bins() const { return m_freqsMHz.size(); }
   const std::vector<double>& FrequenciesMHz() const { return m_freqsMHz; }
-  const std::vector<BinStatistics>& Statistics() const { return m_stats; }
+  const std::vector<vyr::BinStats>& Statistics() const { return m_stats; }
   std::uint32_t Sweeps() const { return m_nSweeps; }
   size_t Cols() const { return m_reducer.Cols(); }
   // The first bin of a column; column c holds bins [ColumnStart(c), ColumnStart(c + 1)).
   size_t ColumnStart(size_t c) const;
+  // Whether a sweep of this band belongs to the panel: the same band of the
+  // same plan, or any channel set.
+  bool Takes(const vyr::Band& band) const;
 
-  // One message's levels for this panel, sorted by bin.
-  void AddSweep(std::int64_t tMs, const LevelRow* rows, size_t nRows);
+  // One message's sweep of the panel's band; start is the file's start.
+  void AddSweep(const vyr::Message& m, const vyr::Sweep& sweep, std::uint32_t nFile);
   CSweepReducer::Result Waterfall() const { return m_reducer.Finish(); }
-  void AppendSignals(std::vector<Signal>& out) const;
+  void AppendSignals(std::vector<Signal>& out, std::int64_t nStartMs) const;
 
  private:
   void FillColumns();
-  bool AddChannel(const LevelRow& r);
-  Signal MakeSignal(size_t bin) const;
+  void Grow(const vyr::Band& band);
+  Signal MakeSignal(size_t bin, std::int64_t nStartMs) const;
 
   int m_nBand;
   int m_nFirstBin;
-  std::vector<double> m_freqsMHz;
+  std::vector<double> m_freqsMHz;  // NaN for a bin without a frequency
   double m_dThreshold;
   size_t m_nMaxCols;
   CSweepReducer m_reducer;
-  std::vector<BinStatistics> m_stats;
+  std::vector<vyr::BinStats> m_stats;
   std::vector<std::uint32_t> m_column;  // the column of each bin
   std::vector<float> m_sweep;  // scratch: one sweep's column levels
   std::uint32_t m_nSweeps = 0;

@@ -213,9 +213,13 @@ class FailureTest(VyrhostTestCase):
         self.assertEqual(len(summary), 1)
         self.assertEqual(summary[0]["file"], good)
 
-    def test_unknown_extension(self):
-        path = self.write("log.txt", HEADER + LINES)
-        r = run("decode", path)
+    def test_unknown_extension_is_read_by_its_content(self):
+        log = self.write("log.txt", HEADER + LINES)
+        r = run("decode", "--format", "summary", log)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(jsonl(r.stdout)[0]["messages"], 1 + LINES.count("\n"))
+        other = self.write("notes.txt", "no log\n")
+        r = run("decode", other)
         self.assertEqual(r.returncode, 1)
         self.assertIn("no data-file type for the extension .txt", r.stderr)
 

@@ -75,6 +75,8 @@ class ExportsAgainstCsv(unittest.TestCase):
 
     def test_sweeps_hold_every_csv_level(self):
         for logs, extra in self.cases:
+            if any(log.endswith(("h1m", "h1s")) for log in logs):
+                continue  # channel logs are refused, below
             with self.subTest(logs=logs, extra=extra):
                 lines = read_sweeps(vyrhost("export", "--sweeps", *extra, *logs).stdout)
                 # One line per band of each message (channel logs: per message).
@@ -90,16 +92,21 @@ class ExportsAgainstCsv(unittest.TestCase):
                     self.assertEqual(line["samples"], 1)
                     self.assertEqual(sum(not math.isnan(v) for v in line["db"]), len(rows))
                     for row in rows:
-                        hz = float(row["frequency_mhz"]) * 1e6
-                        if row["band"]:
-                            self.assertEqual(round((line["high"] - line["low"]) / line["step"]), len(line["db"]))
-                            i = round((hz - line["low"]) / line["step"])
-                            self.assertLess(abs(line["low"] + i * line["step"] - hz), 1)
-                        else:
-                            self.assertEqual(line["step"], 0)
-                            self.assertTrue(line["low"] - 1 < hz < line["high"] + 1)
-                            i = int(row["bin"])
+                        hz = int(row["frequency_hz"])
+                        self.assertEqual(round((line["high"] - line["low"]) / line["step"]), len(line["db"]))
+                        i = round((hz - line["low"]) / line["step"])
+                        self.assertLess(abs(line["low"] + i * line["step"] - hz), 1)
                         self.assertEqual(line["db"][i], float(row["level_dbm"]), row)
+
+    def test_sweeps_refuse_channel_logs(self):
+        scan = os.path.join(SAMPLES, "scan_two_bands.h2m")
+        for log in ("channels_four.h1m", "statistics.h1s"):
+            with self.subTest(log):
+                r = subprocess.run([VYRHOST, "export", "--sweeps", scan, os.path.join(SAMPLES, log)],
+                                   capture_output=True, text=True, timeout=60)
+                self.assertEqual(r.returncode, 1)
+                self.assertIn(log + ": a channel log has no sweeps", r.stderr)
+                self.assertEqual(len(r.stdout.splitlines()), 12)  # the scan log's lines stay
 
     def test_geojson_has_a_point_per_positioned_message(self):
         for logs, extra in self.cases:
@@ -131,7 +138,11 @@ class ExportsAgainstCsv(unittest.TestCase):
                     self.assertEqual(p["max_level_dbm"], float(strongest["level_dbm"]))
                     self.assertEqual(p["max_frequency_mhz"], float(strongest["frequency_mhz"]))
                     channels = {k for k in p if k.startswith("ch")}
-                    self.assertEqual(set(p) - channels, BASE_PROPERTIES | {"max_level_dbm", "max_frequency_mhz"})
+                    stats = {k for k in ("min_dbm", "max_dbm", "stddev_db") if strongest[k] or strongest["min_dbm"]
+                             or strongest["max_dbm"] or strongest["stddev_db"]}
+                    self.assertEqual(set(p) - channels, BASE_PROPERTIES | {"max_level_dbm", "max_frequency_mhz"} | stats)
+                    for k in stats:
+                        self.assertEqual(p[k], float(strongest[k]) if strongest[k] else None)
                     for row in rows if channels else []:
                         self.assertEqual(p[f"ch{int(row['bin']) + 1}_dbm"], float(row["level_dbm"]))
                 positioned = {k for k, rows in groups.items() if rows[0]["lat"] and rows[0]["lon"]}

@@ -22,7 +22,10 @@ VYRHOST = os.environ.get("VYRHOST", "build/bin/vyrhost")
 HYTEMGEN = os.environ.get("HYTEMGEN", "build/bin/hytemgen")
 SAMPLES = os.environ.get("KEL_SAMPLES", "samples")
 SAMPLE_LOGS = ["scan_two_bands.h2m", "channels_four.h1m", "statistics.h1s", "scan_resumed.h2s"]
-COLUMNS = ["file", "message", "time", "time_ms", "lat", "lon", "quality", "band", "bin", "frequency_mhz", "level_dbm"]
+COLUMNS = ["file", "message", "time", "time_ms", "lat", "lon", "quality", "band", "bin", "frequency_hz",
+           "frequency_mhz", "level_dbm", "min_dbm", "max_dbm", "stddev_db"]
+STATISTICS = {"ATTR_ID_SCAN_BIN_MIN_SIG_LEVEL": "min_dbm", "ATTR_ID_SCAN_BIN_MAX_SIG_LEVEL": "max_dbm",
+              "ATTR_ID_SCAN_BIN_STDDEV_SIGNAL": "stddev_db"}
 MESSAGE_SCOPE = 2147483647
 
 # One band, 100.0 to 100.1 MHz in 25 kHz steps; the second line has no position.
@@ -45,10 +48,10 @@ def run(*args):
 
 def plan_mhz(start, stop, step_khz):
     """The frequencies of a band as the scanner steps: a running sum, kept while
-    within half a step of the stop; in MHz after the trip through hertz."""
+    within half a step of the stop; in MHz from the whole hertz."""
     out, f, step = [], start, step_khz * 0.001
     while f <= stop + step * 0.5:
-        out.append(f * 1000000 / 1e6)
+        out.append(round(f * 1000000) / 1e6)
         f += step
     return out
 
@@ -56,9 +59,11 @@ def plan_mhz(start, stop, step_khz):
 def expected_rows(jsonl_text):
     """The export's rows, worked out from `decode --format jsonl`: the levels
     that each measurement message leaves in ATTR_ID_SCAN_BIN_DB_MEAN (message
-    scope), with the frequency plan (scope 0) or the channel frequencies."""
+    scope), with the frequency plan (scope 0) or the channel frequencies that
+    the latest header names (message scope), in whole hertz, and the
+    statistics that the message leaves at the same element."""
     rows, freq_plan, band_starts, freq_msg = [], {}, {}, {}
-    plan = None  # (starts, frequencies in Hz) laid down by the latest header
+    plan = None  # band starts laid down by the latest plan
     start = None
     for line in jsonl_text.splitlines():
         m = json.loads(line)
@@ -66,7 +71,9 @@ def expected_rows(jsonl_text):
             start = m["start"]
             path = m["file"]
             continue
-        levels = {}
+        if m["class"] == 306:
+            freq_msg = {}  # a set-up names its own channels
+        levels, stats = {}, {}
         wrote_starts = -1
         for a in m["attrs"]:
             if a["attr"] == "ATTR_ID_SCAN_LOG_FREQ" and a["op"] == "set":
@@ -74,6 +81,8 @@ def expected_rows(jsonl_text):
             if a["attr"] == "ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX" and a["scope"] == 0 and a["op"] == "set":
                 band_starts[a["index"]] = a["value"]
                 wrote_starts = max(wrote_starts, a["index"])
+            if a["attr"] in STATISTICS and a["scope"] == MESSAGE_SCOPE:
+                stats.setdefault(a["index"], {})[STATISTICS[a["attr"]]] = a.get("value")  # None when cleared
             if a["attr"] == "ATTR_ID_SCAN_BIN_DB_MEAN" and a["scope"] == MESSAGE_SCOPE:
                 if a["op"] == "set" and not isinstance(a["value"], str):
                     levels[a["index"]] = a["value"]
@@ -89,9 +98,12 @@ def expected_rows(jsonl_text):
                 hz = freq_plan.get(b) if band else None
             else:
                 band, hz = None, freq_msg.get(b)
-            rows.append({"file": path, "message": m["index"], "time_ms": m["time_ms"], "start": start,
-                         "lat": m["lat"], "lon": m["lon"], "quality": m["quality"], "band": band, "bin": b,
-                         "frequency_mhz": None if hz is None else hz / 1e6, "level_dbm": levels[b]})
+            hz = None if hz is None or not math.isfinite(hz) or abs(hz) >= 1e15 else round(hz)
+            row = {"file": path, "message": m["index"], "time_ms": m["time_ms"], "start": start,
+                   "lat": m["lat"], "lon": m["lon"], "quality": m["quality"], "band": band, "bin": b,
+                   "frequency_hz": hz, "frequency_mhz": None if hz is None else hz / 1e6, "level_dbm": levels[b]}
+            row.update({k: stats.get(b, {}).get(k) for k in STATISTICS.values()})
+            rows.append(row)
     return rows
 
 
@@ -197,8 +209,10 @@ class ExportTest(ViewsTestCase):
         lat, lon = shortest(48 + 0.3 * 1.6666666666666667), shortest(2 + 0.15 * 1.6666666666666667)
         first = [path, "1", "2005-03-15T12:00:01.500", "500", lat, lon, "100", "1"]
         second = [path, "2", "2005-03-15T12:00:02.000", "1000", "", "", "50", "1"]
-        return [first + ["0", shortest(f[0]), "-70"], first + ["1", shortest(f[1]), "-95.5"],
-                first + ["2", shortest(f[2]), "-60"], second + ["0", shortest(f[0]), "-71"]]
+        hz = [str(round(x * 1e6)) for x in f]
+        none = ["", "", ""]
+        return [first + ["0", hz[0], shortest(f[0]), "-70"] + none, first + ["1", hz[1], shortest(f[1]), "-95.5"] + none,
+                first + ["2", hz[2], shortest(f[2]), "-60"] + none, second + ["0", hz[0], shortest(f[0]), "-71"] + none]
 
     def test_csv_of_a_hand_written_log(self):
         path = self.write("one.h2m", SCAN_LOG)
@@ -236,12 +250,14 @@ class ExportTest(ViewsTestCase):
         want = self.hand_rows(path)
         self.assertEqual(len(got), len(want))
         for g, w in zip(got, want):
-            self.assertEqual(list(g), COLUMNS)
+            # The statistics are members only of a statistics log's rows.
+            self.assertEqual(list(g), COLUMNS[:-3])
             self.assertEqual([g["file"], g["message"], g["time"], g["time_ms"], g["quality"], g["band"], g["bin"]],
                              [w[0], int(w[1]), w[2], int(w[3]), int(w[6]), int(w[7]), int(w[8])])
             self.assertEqual(g["lat"], float(w[4]) if w[4] else None)
-            self.assertEqual(g["frequency_mhz"], float(w[9]))
-            self.assertEqual(g["level_dbm"], float(w[10]))
+            self.assertEqual(g["frequency_hz"], int(w[9]))
+            self.assertEqual(g["frequency_mhz"], float(w[10]))
+            self.assertEqual(g["level_dbm"], float(w[11]))
 
     def test_failures_and_usage(self):
         good = self.write("one.h2m", SCAN_LOG)
@@ -281,8 +297,11 @@ class RoundTripTest(ViewsTestCase):
             self.assertEqual(int(g["quality"]), w["quality"])
             self.assertEqual(num(g["band"]), w["band"])
             self.assertEqual(int(g["bin"]), w["bin"])
+            self.assertEqual(num(g["frequency_hz"]), w["frequency_hz"], g)
             self.assertEqual(num(g["frequency_mhz"]), w["frequency_mhz"], g)
             self.assertEqual(float(g["level_dbm"]), w["level_dbm"], g)
+            for k in STATISTICS.values():
+                self.assertEqual(num(g[k]), w[k], g)
         return got
 
     def test_samples(self):

@@ -66,6 +66,9 @@ def test_levels_match_export_csv(logs, name, threshold):
     assert list(got.columns) == list(want.columns)
     assert got["time"].dtype.kind == "M"  # datetime64; older pandas keep it in ns
     want["time"] = pd.to_datetime(want["time"]).astype(got["time"].dtype)
+    assert isinstance(got["file"].dtype, pd.CategoricalDtype)
+    assert got["band"].dtype == "Int64" and got["frequency_hz"].dtype == "Int64"
+    want = want.astype({"file": "category", "band": "Int64", "frequency_hz": "Int64"})
     pd.testing.assert_frame_equal(got, want, check_dtype=False)
 
 
@@ -132,16 +135,34 @@ def test_a_thread_pool_gives_the_arrays_of_one_thread(logs):
             np.testing.assert_array_equal(a, b)
 
 
-def test_an_open_message_iterator_blocks_only_other_thresholds_and_closes_cleanly(logs):
-    messages = vyrhost.open(logs["gen_scan.h2m"]).messages()
+def test_an_open_message_iterator_and_other_thresholds_in_one_thread(logs):
+    path = logs["gen_scan.h2m"]
+    strict = [t.level_dbm for t in vyrhost.open(path, level_threshold=-85).bands()]
+    messages = vyrhost.open(path).messages()
     assert next(messages)["index"] == 0
-    # Waiting for the iterator's own decode would never end.
-    with pytest.raises(RuntimeError, match="another level threshold"):
-        vyrhost.open(logs["gen_scan.h2m"], level_threshold=-85)
-    assert vyrhost.open(logs["gen_scan.h2m"]).bands()
-    messages.close()
-    assert vyrhost.open(logs["gen_scan.h2m"], level_threshold=-85).bands()
+    # Each decode has its own threshold: one in the middle of another gets its own arrays.
+    for a, b in zip(strict, vyrhost.open(path, level_threshold=-85).bands()):
+        np.testing.assert_array_equal(a, b.level_dbm)
+    assert len(list(messages)) + 1 == len(list(vyrhost.open(path).messages()))
     assert [f["kind"] for f in vyrhost.formats()] == ["data_file_type", "decode_device"]
+
+
+def test_a_daemon_thread_that_decodes_does_not_keep_the_process(logs):
+    code = ("import threading, vyrhost\n"
+            f"log = vyrhost.open({logs['gen_scan.h2m']!r}, level_threshold=-85)\n"
+            "threading.Thread(target=lambda: [log.bands() for _ in range(1000)], daemon=True).start()\n"
+            "vyrhost.open(log.path).bands()\n")
+    subprocess.run([sys.executable, "-c", code], check=True, timeout=60)
+
+
+def test_paths_of_any_bytes_and_thresholds_that_are_numbers(logs, tmp_path):
+    odd = os.path.join(os.fsencode(tmp_path), b"log-\xff.h2m")
+    with open(logs["gen_scan.h2m"], "rb") as f, open(odd, "wb") as g:
+        g.write(f.read())
+    for path in (odd, os.fsdecode(odd)):
+        assert vyrhost.open(path).info()["kind"] == "scan"
+    with pytest.raises(ValueError):
+        vyrhost.open(logs["gen_scan.h2m"], level_threshold=float("nan"))
 
 
 @pytest.mark.parametrize("name", ["scan_two_bands.h2m", "channels_four.h1m"])

@@ -23,28 +23,21 @@ struct PanelShape {
 };
 using LogPanels = std::vector<PanelShape>;
 
-CampaignLog MakeLog(const LogPanels& panels) {
+CampaignLog MakeLog(const LogPanels& panels, std::uint32_t nLog = 0) {
   ReportData d;
   for (const PanelShape& p : panels) {
-    bool bChannels = p.nBand == 0;
-    auto panel = std::make_unique<CReportPanel>(p.nBand, 0, bChannels ? std::vector<double>{} : p.freqs, kThreshold, 1000, 100);
+    vyr::Band band;
+    band.number = p.nBand;
+    for (double mhz : p.freqs) band.hz.push_back(std::llround(mhz * 1e6));
+    auto panel = std::make_unique<CReportPanel>(band, kThreshold, 1000, 100);
     for (size_t s = 0; s < p.sweeps.size(); ++s) {
-      std::vector<LevelRow> rows;
-      for (size_t b = 0; b < p.sweeps[s].size(); ++b) {
-        if (std::isnan(p.sweeps[s][b])) continue;
-        LevelRow r;
-        r.nBin = static_cast<int>(b);
-        r.dLevel = p.sweeps[s][b];
-        r.nBand = p.nBand;
-        r.bHasFrequency = bChannels;
-        r.dFrequencyMHz = p.freqs[b];
-        rows.push_back(r);
-      }
-      panel->AddSweep(static_cast<std::int64_t>(s) * 1000, rows.data(), rows.size());
+      vyr::Message m;
+      m.timeMs = static_cast<std::int64_t>(s) * 1000;
+      panel->AddSweep(m, vyr::Sweep{band, p.sweeps[s].data(), nullptr, nullptr, nullptr}, 0);
     }
     d.panels.push_back(std::move(panel));
   }
-  return MakeCampaignLog("log", d);
+  return MakeCampaignLog("log", nLog, d);
 }
 
 struct BandWant {
@@ -99,8 +92,8 @@ TEST(Campaign, CombinesBandsOfTheSamePlanAndChannelsByFrequency) {
       ASSERT_EQ(got.bins.size(), want.freqs.size()) << "band " << k;
       for (size_t b = 0; b < want.freqs.size(); ++b) {
         EXPECT_EQ(got.bins[b].dFrequencyMHz, want.freqs[b]) << "band " << k << " bin " << b;
-        EXPECT_EQ(got.bins[b].fMax, want.max[b]) << "band " << k << " bin " << b;
-        EXPECT_EQ(got.bins[b].fMin, want.min[b]) << "band " << k << " bin " << b;
+        EXPECT_EQ(got.bins[b].stats.MaxDbm(), want.max[b]) << "band " << k << " bin " << b;
+        EXPECT_EQ(got.bins[b].stats.MinDbm(), want.min[b]) << "band " << k << " bin " << b;
         EXPECT_EQ(got.bins[b].nLogsAbove, want.logsAbove[b]) << "band " << k << " bin " << b;
       }
     }
@@ -114,7 +107,7 @@ TEST(Campaign, SignalsNameTheLogAndTimeOfTheirMaximum) {
   refused.strPath = "bad";
   refused.strRefusal = "refused";
   campaign.Add(std::move(refused));
-  campaign.Add(MakeLog({{1, kPlan, {{-80, -90, -80}, {-71, -75, -64}, {-90, -90, -64}}}}));
+  campaign.Add(MakeLog({{1, kPlan, {{-80, -90, -80}, {-71, -75, -64}, {-90, -90, -64}}}}, 2));
   CampaignData d = campaign.Finish();
   ASSERT_EQ(d.logs.size(), 3u);
   EXPECT_EQ(d.logs[1].strRefusal, "refused");
@@ -125,14 +118,14 @@ TEST(Campaign, SignalsNameTheLogAndTimeOfTheirMaximum) {
   const CampaignBin& strongest = d.bands[0].bins[d.signals[0].nBin];
   EXPECT_EQ(d.signals[0].nBin, 2u);
   EXPECT_EQ(d.signals[0].nBins, 1);
-  EXPECT_EQ(strongest.nMaxLog, 2u);
-  EXPECT_EQ(strongest.nMaxTimeMs, d.logs[2].nStartMs + 1000);
-  EXPECT_EQ(strongest.nAbove, 2u);
+  EXPECT_EQ(strongest.stats.AtMax().file, 2u);
+  EXPECT_EQ(strongest.stats.AtMax().timeMs, d.logs[2].nStartMs + 1000);
+  EXPECT_EQ(strongest.stats.Above(), 2u);
   const CampaignBin& first = d.bands[0].bins[d.signals[1].nBin];
   EXPECT_EQ(d.signals[1].nBin, 0u);
-  EXPECT_EQ(first.nMaxLog, 0u);
+  EXPECT_EQ(first.stats.AtMax().file, 0u);
   EXPECT_EQ(first.nLogsAbove, 2u);
-  EXPECT_DOUBLE_EQ(first.dSum, -70 - 80 - 71 - 90);
+  EXPECT_DOUBLE_EQ(first.stats.SumDbm(), -70 - 80 - 71 - 90);
 }
 
 TEST(CampaignPage, SelfContainedAndEscaped) {

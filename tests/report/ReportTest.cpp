@@ -9,7 +9,6 @@
 #include "ReportCollector.h"
 #include "ReportHtml.h"
 #include "SweepReducer.h"
-#include "VyrSchema.h"
 
 namespace {
 const float N = std::numeric_limits<float>::quiet_NaN();
@@ -95,24 +94,35 @@ TEST(TrackReducer, MergedPointsKeepTheFirstPositionAndTheStrongestLevel) {
   EXPECT_EQ(p[1].fLevel, -60);
 }
 
-LevelRow Row(int bin, double level, int band = 1) {
-  LevelRow r;
-  r.nBin = bin;
-  r.dLevel = level;
-  r.nBand = band;
-  return r;
+// A band of a plan (number > 0) or a channel set (0): frequencies in Hz.
+vyr::Band MakeBand(int number, int first, const std::vector<std::int64_t>& hz) {
+  vyr::Band b;
+  b.number = number;
+  b.firstElement = first;
+  b.hz = hz;
+  return b;
+}
+
+vyr::Message At(std::int64_t timeMs) {
+  vyr::Message m;
+  m.timeMs = timeMs;
+  m.role = vyr::Role::Measurement;
+  return m;
+}
+
+void AddSweep(CReportPanel& panel, const vyr::Band& band, std::int64_t timeMs, const std::vector<double>& dbm) {
+  panel.AddSweep(At(timeMs), vyr::Sweep{band, dbm.data(), nullptr, nullptr, nullptr}, 0);
 }
 
 // Band 1 of four bins at plan elements 5 to 8, two columns, threshold -75 dBm.
 class BandPanelTest : public ::testing::Test {
  protected:
-  CReportPanel panel{1, 5, {200.0, 200.025, 200.05, 200.075}, -75.0, 2, 10};
+  vyr::Band band = MakeBand(1, 5, {200000000, 200025000, 200050000, 200075000});
+  CReportPanel panel{band, -75.0, 2, 10};
 
   void SetUp() override {
-    std::vector<LevelRow> first = {Row(5, -80), Row(6, -70), Row(7, -90), Row(8, -60)};
-    std::vector<LevelRow> second = {Row(5, -74), Row(6, -71), Row(8, -95)};
-    panel.AddSweep(100, first.data(), first.size());
-    panel.AddSweep(200, second.data(), second.size());
+    AddSweep(panel, band, 100, {-80, -70, -90, -60});
+    AddSweep(panel, band, 200, {-74, -71, NAN, -95});
   }
 };
 
@@ -124,24 +134,25 @@ TEST_F(BandPanelTest, ColumnsTakeTheStrongestBin) {
   CSweepReducer::Result w = panel.Waterfall();
   ExpectCells(w.cells, {-70, -60, -71, -95});
   EXPECT_EQ(panel.Sweeps(), 2u);
+  EXPECT_EQ(panel.FrequenciesMHz()[1], 200.025);
 }
 
 TEST_F(BandPanelTest, BinStatistics) {
   const auto& s = panel.Statistics();
-  EXPECT_EQ(s[0].dSum, -154);
-  EXPECT_EQ(s[0].nLevels, 2u);
-  EXPECT_EQ(s[0].fMax, -74);
-  EXPECT_EQ(s[0].fMin, -80);
-  EXPECT_EQ(s[0].nAbove, 1u);  // -74 reached -75, -80 did not
-  EXPECT_EQ(s[0].nFirstAboveMs, 200);
-  EXPECT_EQ(s[2].nLevels, 1u);  // absent from the second sweep
-  EXPECT_EQ(s[2].nAbove, 0u);
-  EXPECT_EQ(s[3].fMin, -95);
+  EXPECT_EQ(s[0].SumDbm(), -154);
+  EXPECT_EQ(s[0].Count(), 2u);
+  EXPECT_EQ(s[0].MaxDbm(), -74);
+  EXPECT_EQ(s[0].MinDbm(), -80);
+  EXPECT_EQ(s[0].Above(), 1u);  // -74 reached -75, -80 did not
+  EXPECT_EQ(s[0].FirstAboveMs(), 200);
+  EXPECT_EQ(s[2].Count(), 1u);  // absent from the second sweep
+  EXPECT_EQ(s[2].Above(), 0u);
+  EXPECT_EQ(s[3].MinDbm(), -95);
 }
 
 TEST_F(BandPanelTest, NeighbouringBinsAboveTheThresholdAreOneSignal) {
   std::vector<Signal> signals;
-  panel.AppendSignals(signals);
+  panel.AppendSignals(signals, 0);
   ASSERT_EQ(signals.size(), 2u);
   // Bins 0 and 1 (elements 5, 6): the strongest is element 6.
   EXPECT_EQ(signals[0].nBin, 6);
@@ -150,31 +161,31 @@ TEST_F(BandPanelTest, NeighbouringBinsAboveTheThresholdAreOneSignal) {
   EXPECT_EQ(signals[0].fMaxLevel, -70);
   EXPECT_EQ(signals[0].nAbove, 2u);
   EXPECT_EQ(signals[0].nSweeps, 2u);
+  EXPECT_EQ(signals[0].dOccupancy, 1.0);
   EXPECT_EQ(signals[0].nFirstAboveMs, 100);
   EXPECT_EQ(signals[0].nLastAboveMs, 200);
   // Bin 3 (element 8) alone, above only in the first sweep.
   EXPECT_EQ(signals[1].nBin, 8);
   EXPECT_EQ(signals[1].nBins, 1);
   EXPECT_EQ(signals[1].nAbove, 1u);
+  EXPECT_EQ(signals[1].dOccupancy, 0.5);
   EXPECT_EQ(signals[1].nLastAboveMs, 100);
 }
 
 TEST(ChannelPanel, GrowsWithItsChannelsAndKeepsThemApart) {
-  CReportPanel panel(0, 0, {}, -80.0, 1000, 10);
-  std::vector<LevelRow> first = {Row(0, -61.5, 0), Row(1, -78, 0)};
-  first[0].bHasFrequency = true;
-  first[0].dFrequencyMHz = 2412;
-  panel.AddSweep(0, first.data(), first.size());
-  std::vector<LevelRow> second = {Row(2, -55, 0), Row(300, -50, 0)};  // 300 is no channel
-  second[0].bHasFrequency = true;
-  second[0].dFrequencyMHz = 2462;
-  panel.AddSweep(500, second.data(), second.size());
+  const vyr::Band first = MakeBand(0, 0, {2412000000, vyr::kNoFrequency});
+  CReportPanel panel(first, -80.0, 1000, 10);
+  AddSweep(panel, first, 0, {-61.5, -78});
+  // The set grew by a third channel, named by a later set-up.
+  const vyr::Band grown = MakeBand(0, 0, {vyr::kNoFrequency, vyr::kNoFrequency, 2462000000});
+  AddSweep(panel, grown, 500, {NAN, NAN, -55});
   EXPECT_EQ(panel.Bins(), 3u);
   EXPECT_EQ(panel.FrequenciesMHz()[0], 2412);
   EXPECT_TRUE(std::isnan(panel.FrequenciesMHz()[1]));
+  EXPECT_EQ(panel.FrequenciesMHz()[2], 2462);
   ExpectCells(panel.Waterfall().cells, {-61.5f, -78, N, N, N, -55});
   std::vector<Signal> signals;
-  panel.AppendSignals(signals);
+  panel.AppendSignals(signals, 0);
   ASSERT_EQ(signals.size(), 3u);  // neighbouring channels are separate signals
   EXPECT_EQ(signals[0].nChannel, 1);
   EXPECT_EQ(signals[2].nChannel, 3);
@@ -182,31 +193,26 @@ TEST(ChannelPanel, GrowsWithItsChannelsAndKeepsThemApart) {
   EXPECT_EQ(signals[2].nSweeps, 2u);
 }
 
-TEST(ReportCollector, GroupsRowsByBandAndRanksSignals) {
-  ScanAttributes ids;
-  ids.nFreq = 102;
-  ids.nBandStartIdx = 104;
-  ids.nFreqUnit = UT_HZ;
-  CVyrMemoryDataState state;
-  state.SetRecordWrites(true);
-  const int starts[] = {0, 2, 3};
-  for (int j = 0; j < 3; ++j) state.SetIntValue(104, starts[j], j, 0, 0);
-  const double hz[] = {100e6, 100.025e6, 200e6};
-  for (int e = 0; e < 3; ++e) state.SetRealValue(102, hz[e], e, 0, 0);
-  CFrequencyPlan plan(ids);
-  plan.Update(state.GetWrites(), state);
-
+TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
+  vyr::Section plan;
+  plan.bands = {MakeBand(1, 0, {100000000, 100025000}), MakeBand(2, 2, {200000000})};
   ReportSettings settings;
   settings.dSignalThresholdDbm = -65;
   settings.nMaxSignals = 1;
   CReportCollector collector(settings);
-  MessageFacts facts;
-  facts.nTimeMs = 500;
-  facts.position.bHasLatitude = true;
-  facts.position.bHasLongitude = true;
-  facts.position.dLatitude = 48.5;
-  facts.position.dLongitude = 2.25;
-  collector.AddMeasurement(facts, {Row(0, -70, 1), Row(1, -60, 1), Row(2, -50, 2), Row(7, -40, 0)}, plan, true);
+  vyr::Message m = At(500);
+  m.section = &plan;
+  m.position = {true, true, 48.5, 2.25, 100};
+  std::vector<vyr::Level> levels(4);
+  const int elements[] = {0, 1, 2, 7};
+  const int bands[] = {1, 1, 2, 0};
+  const double dbm[] = {-70, -60, -50, -40};
+  for (size_t i = 0; i < 4; ++i) levels[i] = {elements[i], bands[i], vyr::kNoFrequency, dbm[i]};
+  collector.OnLevels(m, levels.data(), levels.size());
+  const std::vector<double> band1 = {-70, -60}, band2 = {-50};
+  collector.OnSweep(m, {plan.bands[0], band1.data(), nullptr, nullptr, nullptr});
+  collector.OnSweep(m, {plan.bands[1], band2.data(), nullptr, nullptr, nullptr});
+  collector.OnMessage(m);
   ReportData d = collector.Finish();
   ASSERT_EQ(d.panels.size(), 2u);
   EXPECT_EQ(d.panels[0]->Band(), 1);
@@ -254,9 +260,9 @@ TEST(ReportEncoding, HtmlEscaping) {
 TEST(ReportPage, SelfContainedAndEscaped) {
   ReportSettings settings;
   CReportCollector collector(settings);
-  DecodedFileInfo info;
-  info.strPath = "</script><b>.h2m";
-  info.strTypeName = "HYTEM";
+  vyr::FileInfo info;
+  info.path = "</script><b>.h2m";
+  info.type = "HYTEM";
   collector.OnFile(info);
   std::string html;
   AppendReportHtml(html, collector.Finish());

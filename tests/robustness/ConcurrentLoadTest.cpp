@@ -69,17 +69,21 @@ std::vector<std::string> LogPaths(const TempDir& dir) {
 
 class ConcurrentLoads : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    InitHytemModuleForTests();
-    // A process-wide decode setting: fixed before any thread decodes.
-    CVyrDecodeDevice::m_prefs.dLevelThreshold = -100.0;
-  }
+  static void SetUpTestSuite() { InitHytemModuleForTests(); }
+  void SetUp() override { CVyrDecodeDevice::m_prefs.dLevelThreshold = -100.0; }
 };
+
+// The decode settings are each thread's own: threads that decode with
+// different level thresholds at once get what each gets alone.
+constexpr double kThresholds[] = {-100.0, -60.0};
 
 TEST_F(ConcurrentLoads, EightThreadsGiveTheSingleThreadedResults) {
   TempDir dir;
-  std::vector<LogCase> cases;
+  std::vector<LogCase> cases, stricter;
   for (const std::string& path : LogPaths(dir)) cases.push_back({path, RunHytemLog(path)});
+  CVyrDecodeDevice::m_prefs.dLevelThreshold = kThresholds[1];
+  for (const std::string& path : LogPaths(dir)) stricter.push_back({path, RunHytemLog(path)});
+  CVyrDecodeDevice::m_prefs.dLevelThreshold = kThresholds[0];
   // The reference runs themselves: logs read whole, refused logs refused.
   for (size_t i = 0; i < 8; ++i) {
     EXPECT_EQ(0, cases[i].expected.rc) << cases[i].strPath;
@@ -97,6 +101,7 @@ TEST_F(ConcurrentLoads, EightThreadsGiveTheSingleThreadedResults) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
+      CVyrDecodeDevice::m_prefs.dLevelThreshold = kThresholds[t % 2];
       for (size_t k = 0; k < cases.size() * kRoundsPerThread; ++k)
         results[t].push_back(RunHytemLog(cases[(t + k) % cases.size()].strPath));
     });
@@ -106,7 +111,7 @@ TEST_F(ConcurrentLoads, EightThreadsGiveTheSingleThreadedResults) {
   for (int t = 0; t < kThreads; ++t) {
     ASSERT_EQ(cases.size() * kRoundsPerThread, results[t].size());
     for (size_t k = 0; k < results[t].size(); ++k) {
-      const LogCase& c = cases[(t + k) % cases.size()];
+      const LogCase& c = (t % 2 ? stricter : cases)[(t + k) % cases.size()];
       EXPECT_EQ(c.expected.rc, results[t][k].rc) << "thread " << t << ": " << c.strPath;
       EXPECT_EQ(c.expected.nMessages, results[t][k].nMessages) << "thread " << t << ": " << c.strPath;
       EXPECT_EQ(c.expected.nDigest, results[t][k].nDigest) << "thread " << t << ": " << c.strPath;

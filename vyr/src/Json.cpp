@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+namespace vyr {
+
 namespace {
 // Length of the valid UTF-8 sequence at s[i], or 0.
 size_t Utf8SequenceLength(std::string_view s, size_t i) {
@@ -80,3 +82,19 @@ void AppendJsonInt(std::string& out, long long n) {
   auto r = std::to_chars(buf, buf + sizeof buf, n);
   out.append(buf, r.ptr);
 }
+
+void AppendShortestDouble(std::string& out, double d) {
+  if (std::isnan(d)) {
+    out += "nan";
+    return;
+  }
+  if (std::isinf(d)) {
+    out += d > 0 ? "inf" : "-inf";
+    return;
+  }
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, d);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace vyr

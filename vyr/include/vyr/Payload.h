@@ -7,8 +7,12 @@
 #include <utility>
 #include <vector>
 
+namespace vyr {
+
 using PayloadField = std::pair<std::string_view, std::string_view>;
 
 // The fields of the payload, in order, as views into it. An empty payload, or
 // one without a names section, has none.
 std::vector<PayloadField> SplitPayload(std::string_view payload);
+
+}  // namespace vyr

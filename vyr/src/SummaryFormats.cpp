@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "vyr/Json.h"
-#include "vyr/LogSummary.h"
+#include "vyr/Summary.h"
+
+namespace vyr {
 
 namespace {
 // d with at most maxDecimals decimals, trailing zeros dropped down to
@@ -30,22 +32,22 @@ void AppendLine(std::string& out, const char* label, const std::string& value) {
   out += '\n';
 }
 
-void AppendBandsText(std::string& out, const std::vector<PlanBand>& bands) {
+void AppendBandsText(std::string& out, const std::vector<BandSummary>& bands) {
   out += "Bands (" + std::to_string(bands.size()) + "):\n";
-  for (const PlanBand& b : bands) {
-    out += "  Band " + std::to_string(b.nBand) + ": ";
-    if (b.nCount == 0) {
+  for (const BandSummary& b : bands) {
+    out += "  Band " + std::to_string(b.number) + ": ";
+    if (b.bins == 0) {
       out += "no bins\n";
       continue;
     }
-    out += FormatMHz(b.dStartMHz) + " to " + FormatMHz(b.dStopMHz) + ", step " +
-           FormatTrimmed(b.dStepKHz, 3, 0) + " kHz, " + std::to_string(b.nCount) + " bins (bins " +
-           std::to_string(b.nFirst) + " to " + std::to_string(b.nFirst + b.nCount - 1) + ")\n";
+    out += FormatMHz(b.startMHz) + " to " + FormatMHz(b.stopMHz) + ", step " +
+           FormatTrimmed(b.stepKHz, 3, 0) + " kHz, " + std::to_string(b.bins) + " bins (bins " +
+           std::to_string(b.firstElement) + " to " + std::to_string(b.firstElement + b.bins - 1) + ")\n";
   }
 }
 
 // The fields, columns and bands or channels of one header.
-void AppendSectionText(std::string& out, const HeaderSection& h) {
+void AppendSectionText(std::string& out, const HeaderSummary& h) {
   for (const auto& [name, value] : h.fields) out += "  " + name + " = " + value + "\n";
   out += "Columns (" + std::to_string(h.columns.size()) + "):";
   for (size_t i = 0; i < h.columns.size(); ++i) out += (i ? ", " : " ") + h.columns[i];
@@ -53,8 +55,8 @@ void AppendSectionText(std::string& out, const HeaderSection& h) {
   if (!h.bands.empty()) AppendBandsText(out, h.bands);
   if (!h.channels.empty()) {
     out += "Channels (" + std::to_string(h.channels.size()) + "):\n";
-    for (const ChannelFrequency& ch : h.channels)
-      out += "  Channel " + std::to_string(ch.nIndex + 1) + ": " + FormatMHz(ch.dFrequencyMHz) + "\n";
+    for (const ChannelSummary& ch : h.channels)
+      out += "  Channel " + std::to_string(ch.element + 1) + ": " + FormatMHz(ch.mhz) + "\n";
   }
 }
 
@@ -62,17 +64,17 @@ void AppendClassesJson(std::string& out, const LogSummary& s) {
   out += "[";
   for (size_t i = 0; i < s.classes.size(); ++i) {
     out += i ? ", {\"class\": " : "{\"class\": ";
-    AppendJsonInt(out, s.classes[i].nClass);
+    AppendJsonInt(out, s.classes[i].number);
     out += ", \"name\": ";
-    AppendJsonString(out, s.classes[i].strName);
+    AppendJsonString(out, s.classes[i].name);
     out += ", \"count\": ";
-    AppendJsonInt(out, static_cast<long long>(s.classes[i].nCount));
+    AppendJsonInt(out, static_cast<long long>(s.classes[i].count));
     out += '}';
   }
   out += ']';
 }
 
-void AppendHeaderJson(std::string& out, const HeaderSection& h) {
+void AppendHeaderJson(std::string& out, const HeaderSummary& h) {
   out += "{";
   for (size_t i = 0; i < h.fields.size(); ++i) {
     if (i) out += ", ";
@@ -83,36 +85,36 @@ void AppendHeaderJson(std::string& out, const HeaderSection& h) {
   out += '}';
 }
 
-void AppendBandsJson(std::string& out, const std::vector<PlanBand>& bands) {
+void AppendBandsJson(std::string& out, const std::vector<BandSummary>& bands) {
   out += "[";
   for (size_t i = 0; i < bands.size(); ++i) {
-    const PlanBand& b = bands[i];
+    const BandSummary& b = bands[i];
     out += i ? ", {\"band\": " : "{\"band\": ";
-    AppendJsonInt(out, b.nBand);
+    AppendJsonInt(out, b.number);
     out += ", \"first_bin\": ";
-    AppendJsonInt(out, b.nFirst);
+    AppendJsonInt(out, b.firstElement);
     out += ", \"bins\": ";
-    AppendJsonInt(out, b.nCount);
+    AppendJsonInt(out, b.bins);
     out += ", \"start_mhz\": ";
-    AppendJsonNumber(out, b.dStartMHz);
+    AppendJsonNumber(out, b.startMHz);
     out += ", \"stop_mhz\": ";
-    AppendJsonNumber(out, b.dStopMHz);
+    AppendJsonNumber(out, b.stopMHz);
     out += ", \"step_khz\": ";
-    AppendJsonNumber(out, RoundToMilliHertzInKHz(b.dStepKHz));
+    AppendJsonNumber(out, RoundToMilliHertzInKHz(b.stepKHz));
     out += '}';
   }
   out += ']';
 }
 
-void AppendChannelsJson(std::string& out, const std::vector<ChannelFrequency>& channels) {
+void AppendChannelsJson(std::string& out, const std::vector<ChannelSummary>& channels) {
   out += "[";
   for (size_t i = 0; i < channels.size(); ++i) {
     out += i ? ", {\"channel\": " : "{\"channel\": ";
-    AppendJsonInt(out, channels[i].nIndex + 1);
+    AppendJsonInt(out, channels[i].element + 1);
     out += ", \"bin\": ";
-    AppendJsonInt(out, channels[i].nIndex);
+    AppendJsonInt(out, channels[i].element);
     out += ", \"frequency_mhz\": ";
-    AppendJsonNumber(out, channels[i].dFrequencyMHz);
+    AppendJsonNumber(out, channels[i].mhz);
     out += '}';
   }
   out += ']';
@@ -128,7 +130,7 @@ void AppendStringArrayJson(std::string& out, const std::vector<std::string>& v) 
 }
 
 // The members of one header, as they follow "software_version" in JSON.
-void AppendSectionJson(std::string& out, const HeaderSection& h) {
+void AppendSectionJson(std::string& out, const HeaderSummary& h) {
   out += ", \"header\": ";
   AppendHeaderJson(out, h);
   out += ", \"columns\": ";
@@ -140,69 +142,73 @@ void AppendSectionJson(std::string& out, const HeaderSection& h) {
 }
 }  // namespace
 
+std::string FormatDuration(std::int64_t ms) { return FormatTrimmed(static_cast<double>(ms) / 1000.0, 3, 3) + " s"; }
+
 void AppendSummaryText(std::string& out, const LogSummary& s) {
-  static const HeaderSection kNone;
-  const HeaderSection& first = s.headers.empty() ? kNone : s.headers.front();
-  AppendLine(out, "File: ", EscapeFileName(s.file.strPath));
-  AppendLine(out, "Type: ", s.file.strTypeName + " (decode device \"" + s.strDecodeDevice + "\", device type " +
-                                std::to_string(s.file.nDeviceType) + ")");
+  static const HeaderSummary kNone;
+  const HeaderSummary& first = s.headers.empty() ? kNone : s.headers.front();
+  AppendLine(out, "File: ", EscapeFileName(s.file.path));
+  AppendLine(out, "Type: ", s.file.type + " (decode device \"" + s.file.deviceName + "\", device type " +
+                                std::to_string(s.file.deviceType) + ")");
   AppendLine(out, "Kind: ", s.Kind());
-  AppendLine(out, "Software version: ", s.headers.empty() ? std::string("(no header message)") : first.strSoftwareVersion);
-  AppendLine(out, "Start: ", s.file.startTime.FormatIso8601());
-  AppendLine(out, "End: ", s.EndTime());
-  AppendLine(out, "Duration: ", FormatTrimmed(static_cast<double>(s.nDurationMs) / 1000.0, 3, 3) + " s");
-  AppendLine(out, "Messages: ", std::to_string(s.nMessages));
+  AppendLine(out, "Software version: ", s.headers.empty() ? std::string("(no header message)") : first.softwareVersion);
+  AppendLine(out, "Start: ", FormatIsoTime(s.file.startMs));
+  AppendLine(out, "End: ", s.EndIso());
+  AppendLine(out, "Duration: ", FormatDuration(s.durationMs));
+  AppendLine(out, "Messages: ", std::to_string(s.messages));
   for (const MessageClassCount& c : s.classes)
-    out += "  " + std::to_string(c.nClass) + (c.strName.empty() ? "" : " " + c.strName) + ": " +
-           std::to_string(c.nCount) + "\n";
-  AppendLine(out, "Positions: ", std::to_string(s.nPositions) + " of " + std::to_string(s.nMeasurementMessages) +
+    out += "  " + std::to_string(c.number) + (c.name.empty() ? "" : " " + c.name) + ": " +
+           std::to_string(c.count) + "\n";
+  AppendLine(out, "Positions: ", std::to_string(s.positions) + " of " + std::to_string(s.measurementMessages) +
                                      " measurement messages");
   out += "Header:\n";
   AppendSectionText(out, first);
   for (size_t i = 1; i < s.headers.size(); ++i) {
-    const HeaderSection& h = s.headers[i];
-    out += "Header of message " + std::to_string(h.nMessage) + " (software version " + h.strSoftwareVersion + "):\n";
+    const HeaderSummary& h = s.headers[i];
+    out += "Header of message " + std::to_string(h.message) + " (software version " + h.softwareVersion + "):\n";
     AppendSectionText(out, h);
   }
 }
 
 void AppendSummaryJson(std::string& out, const LogSummary& s) {
-  static const HeaderSection kNone;
-  const HeaderSection& first = s.headers.empty() ? kNone : s.headers.front();
+  static const HeaderSummary kNone;
+  const HeaderSummary& first = s.headers.empty() ? kNone : s.headers.front();
   out += "{\"file\": ";
-  AppendJsonString(out, s.file.strPath);
+  AppendJsonString(out, s.file.path);
   out += ", \"type\": ";
-  AppendJsonString(out, s.file.strTypeName);
+  AppendJsonString(out, s.file.type);
   out += ", \"decode_device\": ";
-  AppendJsonString(out, s.strDecodeDevice);
+  AppendJsonString(out, s.file.deviceName);
   out += ", \"device_type\": ";
-  AppendJsonInt(out, s.file.nDeviceType);
+  AppendJsonInt(out, s.file.deviceType);
   out += ", \"kind\": ";
   AppendJsonString(out, s.Kind());
   out += ", \"start\": ";
-  AppendJsonString(out, s.file.startTime.FormatIso8601());
+  AppendJsonString(out, FormatIsoTime(s.file.startMs));
   out += ", \"end\": ";
-  AppendJsonString(out, s.EndTime());
+  AppendJsonString(out, s.EndIso());
   out += ", \"duration_ms\": ";
-  AppendJsonInt(out, s.nDurationMs);
+  AppendJsonInt(out, s.durationMs);
   out += ", \"messages\": ";
-  AppendJsonInt(out, static_cast<long long>(s.nMessages));
+  AppendJsonInt(out, static_cast<long long>(s.messages));
   out += ", \"message_classes\": ";
   AppendClassesJson(out, s);
   out += ", \"positions\": ";
-  AppendJsonInt(out, static_cast<long long>(s.nPositions));
+  AppendJsonInt(out, static_cast<long long>(s.positions));
   out += ", \"software_version\": ";
   if (s.headers.empty()) out += "null";
-  else AppendJsonString(out, first.strSoftwareVersion);
+  else AppendJsonString(out, first.softwareVersion);
   AppendSectionJson(out, first);
   out += ", \"later_headers\": [";
   for (size_t i = 1; i < s.headers.size(); ++i) {
     out += i > 1 ? ", {\"message\": " : "{\"message\": ";
-    AppendJsonInt(out, static_cast<long long>(s.headers[i].nMessage));
+    AppendJsonInt(out, static_cast<long long>(s.headers[i].message));
     out += ", \"software_version\": ";
-    AppendJsonString(out, s.headers[i].strSoftwareVersion);
+    AppendJsonString(out, s.headers[i].softwareVersion);
     AppendSectionJson(out, s.headers[i]);
     out += '}';
   }
   out += "]}\n";
 }
+
+}  // namespace vyr

@@ -1,4 +1,6 @@
-#include "vyr/PayloadFields.h"
+#include "vyr/Payload.h"
+
+namespace vyr {
 
 std::vector<PayloadField> SplitPayload(std::string_view payload) {
   std::vector<PayloadField> fields;
@@ -26,3 +28,5 @@ std::vector<PayloadField> SplitPayload(std::string_view payload) {
   }
   return fields;
 }
+
+}  // namespace vyr

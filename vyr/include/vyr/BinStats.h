@@ -1,0 +1,91 @@
+// Statistics of the levels of one frequency bin (or channel) over many
+// sweeps: count, sum, minimum, maximum, how many reached a threshold, where
+// and when the maximum was measured, and a histogram in tenths of a dB from
+// which percentiles are read exact to 0.1 dB. An accumulator takes levels one
+// by one and merges with another of the same threshold, so that logs decoded
+// on different threads or machines combine into one.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace vyr {
+
+// Levels counted in cells of 0.1 dB. The cells span the levels seen so far,
+// growing as needed, within -500 to +500 dBm: a level beyond counts in the
+// cell at that end, so a hostile value costs no memory.
+class LevelHistogram {
+ public:
+  void Add(double dbm);
+  void Merge(const LevelHistogram& other);
+  std::uint64_t Count() const { return m_nCount; }
+  // The p-quantile (0 <= p <= 1) by linear interpolation between the two
+  // nearest order statistics, as numpy's and pandas' default; NaN when empty.
+  double Quantile(double p) const;
+
+  static constexpr int kMinTenths = -5000;
+  static constexpr int kMaxTenths = 5000;
+
+ private:
+  // The value of the k-th smallest level (from 0).
+  double OrderStatistic(std::uint64_t k) const;
+  void Cover(int nFirst, int nLast);
+
+  int m_nFirst = 0;  // tenths of the first cell
+  std::vector<std::uint32_t> m_cells;
+  std::uint64_t m_nCount = 0;
+};
+
+// Where a level was measured.
+struct Where {
+  std::int64_t timeMs = 0;     // on the log's clock
+  std::uint64_t message = 0;   // message index in its log
+  std::uint32_t file = 0;      // the log, in the caller's numbering
+  double latitude = std::numeric_limits<double>::quiet_NaN();
+  double longitude = std::numeric_limits<double>::quiet_NaN();
+};
+
+class BinStats {
+ public:
+  // A level (NaN is no level and is not counted). above: the level reached
+  // the threshold of the caller's statistics, which all merged ones share.
+  void Add(double dbm, bool above, const Where& where);
+  // Of equal maxima the first one added (the other's when this one has none
+  // that large) is kept: merge in file order for a stable result.
+  void Merge(const BinStats& other);
+
+  std::uint64_t Count() const { return m_nCount; }
+  std::uint64_t Above() const { return m_nAbove; }
+  // The share of the levels that reached the threshold; NaN for no level.
+  double Occupancy() const;
+  // The mean of the finite levels in dB (not of their power); NaN for none.
+  double MeanDbm() const;
+  // The sum and count of the finite levels, for means over several bins.
+  double SumDbm() const { return m_dSum; }
+  std::uint64_t FiniteCount() const { return m_nFinite; }
+  double MinDbm() const { return m_dMin; }
+  double MaxDbm() const { return m_dMax; }
+  const Where& AtMax() const { return m_atMax; }
+  // Names the log of the maximum, for statistics made in a log of their own
+  // before they are merged into a campaign's.
+  void SetFile(std::uint32_t nFile) { m_atMax.file = nFile; }
+  double Quantile(double p) const { return m_histogram.Quantile(p); }
+  // When the threshold was first and last reached.
+  std::int64_t FirstAboveMs() const { return m_nFirstAboveMs; }
+  std::int64_t LastAboveMs() const { return m_nLastAboveMs; }
+
+ private:
+  std::uint64_t m_nCount = 0;
+  std::uint64_t m_nFinite = 0;
+  double m_dSum = 0;
+  double m_dMin = std::numeric_limits<double>::quiet_NaN();
+  double m_dMax = std::numeric_limits<double>::quiet_NaN();
+  std::uint64_t m_nAbove = 0;
+  std::int64_t m_nFirstAboveMs = 0;
+  std::int64_t m_nLastAboveMs = 0;
+  Where m_atMax;
+  LevelHistogram m_histogram;
+};
+
+}  // namespace vyr

@@ -1,0 +1,16 @@
+// A seam for tests and fuzz targets: a function that sees each decode's
+// decode device once it is made, before the first message, on the thread
+// that set it (a fuzz target scales the device's plan budget down).
+#pragma once
+
+#include <functional>
+
+class CVyrDecodeDevice;
+
+namespace vyr::detail {
+
+using DeviceHook = std::function<void(CVyrDecodeDevice&)>;
+// Empty to remove it.
+void SetDeviceHook(DeviceHook hook);
+
+}  // namespace vyr::detail

@@ -1,0 +1,54 @@
+#include "SweepAssembler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vyr::detail {
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+}  // namespace
+
+void CSweepAssembler::Reset(std::vector<double>& v, size_t n) { v.assign(n, kNaN); }
+
+void CSweepAssembler::Add(const Section& section, size_t nBand, size_t nBin, const Level& level) {
+  if (m_rows.size() < section.bands.size()) m_rows.resize(section.bands.size());
+  Row& row = m_rows[nBand];
+  const size_t nBins = section.bands[nBand].Bins();
+  if (!row.bTouched) {
+    row.bTouched = true;
+    m_touched.push_back(nBand);
+  }
+  // A channel set may have grown since the row was last used.
+  if (row.dbm.size() != nBins) row.dbm.resize(nBins, kNaN);
+  row.dbm[nBin] = level.dbm;
+  const bool bStatistics = !std::isnan(level.minDbm) || !std::isnan(level.maxDbm) || !std::isnan(level.stddevDb);
+  if (bStatistics || !row.minDbm.empty()) {
+    for (auto* v : {&row.minDbm, &row.maxDbm, &row.stddevDb})
+      if (v->size() != nBins) v->resize(nBins, kNaN);
+    row.minDbm[nBin] = level.minDbm;
+    row.maxDbm[nBin] = level.maxDbm;
+    row.stddevDb[nBin] = level.stddevDb;
+  }
+}
+
+void CSweepAssembler::Emit(const Message& m, const Section& section, LogVisitor& visitor) {
+  std::sort(m_touched.begin(), m_touched.end());
+  for (size_t nBand : m_touched) {
+    Row& row = m_rows[nBand];
+    const Band& band = section.bands[nBand];
+    if (row.dbm.size() != band.Bins()) row.dbm.resize(band.Bins(), kNaN);
+    const bool bStatistics = !row.minDbm.empty();
+    if (bStatistics)
+      for (auto* v : {&row.minDbm, &row.maxDbm, &row.stddevDb}) v->resize(band.Bins(), kNaN);
+    visitor.OnSweep(m, Sweep{band, row.dbm.data(), bStatistics ? row.minDbm.data() : nullptr,
+                             bStatistics ? row.maxDbm.data() : nullptr, bStatistics ? row.stddevDb.data() : nullptr});
+    Reset(row.dbm, band.Bins());
+    if (bStatistics) row.minDbm.clear(), row.maxDbm.clear(), row.stddevDb.clear();
+    row.bTouched = false;
+  }
+  m_touched.clear();
+}
+
+}  // namespace vyr::detail

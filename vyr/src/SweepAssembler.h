@@ -1,0 +1,32 @@
+// Gathers one measurement message's levels into one row per band of the
+// section in force (a level per bin, NaN where the message left none), for
+// readers that take a message band by band: tables, waterfalls, sweep lines.
+#pragma once
+
+#include <vector>
+
+#include "vyr/Log.h"
+
+namespace vyr::detail {
+
+class CSweepAssembler {
+ public:
+  // A level of the message at bin nBin of band nBand of the section.
+  void Add(const Section& section, size_t nBand, size_t nBin, const Level& level);
+  // Hands on the rows of the bands that got a level, in band order, and
+  // empties them for the next message.
+  void Emit(const Message& m, const Section& section, LogVisitor& visitor);
+
+ private:
+  struct Row {
+    std::vector<double> dbm;
+    std::vector<double> minDbm, maxDbm, stddevDb;  // empty until a level carries them
+    bool bTouched = false;
+  };
+  static void Reset(std::vector<double>& v, size_t n);
+
+  std::vector<Row> m_rows;
+  std::vector<size_t> m_touched;
+};
+
+}  // namespace vyr::detail
