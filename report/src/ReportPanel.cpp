@@ -37,8 +37,13 @@ size_t CReportPanel::ColumnStart(size_t c) const {
 }
 
 bool CReportPanel::Takes(const vyr::Band& band) const {
-  if (band.number == 0) return m_nBand == 0;
-  return band.number == m_nBand && band.firstElement == m_nFirstBin && band.Bins() == Bins();
+  if (band.number != 0) return band.number == m_nBand && band.firstElement == m_nFirstBin && band.Bins() == Bins();
+  if (m_nBand != 0) return false;
+  // A later set-up that moves a channel to another frequency is a channel
+  // set of its own.
+  for (size_t i = 0; i < std::min(Bins(), band.Bins()); ++i)
+    if (band.HasFrequency(i) && !std::isnan(m_freqsMHz[i]) && MHzOf(band, i) != m_freqsMHz[i]) return false;
+  return true;
 }
 
 // A channel set takes the channels it meets, with the first frequency that

@@ -49,7 +49,8 @@ class CReportPanel {
   // The first bin of a column; column c holds bins [ColumnStart(c), ColumnStart(c + 1)).
   size_t ColumnStart(size_t c) const;
   // Whether a sweep of this band belongs to the panel: the same band of the
-  // same plan, or any channel set.
+  // same plan, or a channel set that moves none of its channels to another
+  // frequency.
   bool Takes(const vyr::Band& band) const;
 
   // One message's sweep of the panel's band; start is the file's start.
