@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "vyr/Json.h"
 #include "vyr/LevelRows.h"
@@ -56,7 +57,11 @@ void AppendWriteValueText(std::string& out, const CVyrMemoryDataState::Write& w)
   switch (w.kind) {
     case CVyrMemoryDataState::Kind::Real: AppendReadableNumber(out, w.dValue); break;
     case CVyrMemoryDataState::Kind::Int: AppendJsonInt(out, w.nValue); break;
-    case CVyrMemoryDataState::Kind::Text: out += '"'; out += w.strValue; out += '"'; break;
+    case CVyrMemoryDataState::Kind::Text:
+      out += '"';
+      AppendEscapedText(out, w.strValue, "");
+      out += '"';
+      break;
     case CVyrMemoryDataState::Kind::None: break;
   }
 }
@@ -65,6 +70,8 @@ void AppendCoordinateJson(std::string& out, double d, bool has) {
   if (has) AppendJsonNumber(out, d);
   else out += "null";
 }
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 // Indents every line of a multi-line text for the readable listing.
 void AppendIndented(std::string& out, const CString& text, const char* indent) {
@@ -76,7 +83,7 @@ void AppendIndented(std::string& out, const CString& text, const char* indent) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!line.empty()) {
       out += indent;
-      out.append(line);
+      AppendEscapedText(out, line, "\t");
       out += '\n';
     }
     if (nl == std::string_view::npos) break;
@@ -84,6 +91,21 @@ void AppendIndented(std::string& out, const CString& text, const char* indent) {
   }
 }
 }  // namespace
+
+void AppendEscapedText(std::string& out, std::string_view text, const char* pszKept) {
+  // Most texts hold no control byte: they are copied whole.
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!IsControl(c) || (c != 0 && std::strchr(pszKept, c))) continue;
+    out.append(text, start, i - start);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02X", c);
+    out += buf;
+    start = i + 1;
+  }
+  out.append(text, start, text.size() - start);
+}
 
 std::string AttributeName(int nAttrId) {
   IVyrSchemaAccessor2* schema = GetSchemaDefsDynamic();
@@ -105,7 +127,7 @@ void WriteMessageTextHead(std::string& out, const DecodedMessage& m) {
   out += line;
   AppendPositionText(out, GetMessagePosition(m.msg));
   out += "  name:    ";
-  out += m.expanded.m_strMsgName.view();
+  AppendEscapedText(out, m.expanded.m_strMsgName.view(), "");
   out += "\n  detail:\n";
   AppendIndented(out, m.expanded.m_strDetailText, "    ");
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "vyr/LogDecoder.h"
 
@@ -27,6 +28,11 @@ void AppendWriteJsonl(std::string& out, const CVyrMemoryDataState::Write& w, boo
 inline constexpr char kJsonlMessageEnd[] = "]}\n";
 
 void WriteSummaryJson(std::string& out, const std::string& path, const DecodeCounts& counts);
+
+// Text from a log as the readable listings show it: control bytes (and DEL)
+// escaped as in file names ("\x1B"), but for those in pszKept ("\t", "\n"),
+// so that no log can drive the terminal.
+void AppendEscapedText(std::string& out, std::string_view text, const char* pszKept);
 
 // The schema name of an attribute id, or its number when the schema has none.
 std::string AttributeName(int nAttrId);
