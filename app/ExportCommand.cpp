@@ -2,6 +2,7 @@
 // points or rtl_power sweep lines, all logs into one output.
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,19 +17,53 @@
 #include "VyrDecodeDevice.h"
 
 namespace {
-const char kExportUsage[] =
-    "usage: vyrhost export (--csv | --jsonl | --geojson | --sweeps) [-o OUT] [--level-threshold DBM] FILE...\n"
-    "Try 'vyrhost --help' for more.\n";
+struct ExportCommandSettings {
+  ExportFormat format = ExportFormat::Csv;
+  std::string strOutput = "-";
+  double dLevelThreshold = -std::numeric_limits<double>::infinity();
+  bool bSpreadsheetSafe = false;
+  std::vector<std::string> files;
+};
 
-// The format options, one of which is given.
-const std::pair<const char*, ExportFormat> kFormatOptions[] = {
-    {"--csv", ExportFormat::Csv},
-    {"--jsonl", ExportFormat::Jsonl},
-    {"--geojson", ExportFormat::GeoJson},
-    {"--sweeps", ExportFormat::Sweeps}};
+// A format option: a flag, one of which is given.
+Option<ExportCommandSettings> FormatFlag(const char* pszName, ExportFormat format, const char* pszHelp) {
+  return {{pszName, "", "", pszHelp, true}, [format](ExportCommandSettings& s, const std::string&, std::string&) {
+            s.format = format;
+            return true;
+          }};
+}
+
+const CommandSpec<ExportCommandSettings>& Spec() {
+  using S = ExportCommandSettings;
+  static const CommandSpec<S> spec{
+      {kExportCommand.info, "FILE...", "no log file given", nullptr, kNumberNotes},
+      {FormatFlag("--csv", ExportFormat::Csv,
+                  "one row per level, with a header line; for spreadsheets, pandas, DuckDB and Spark"),
+       FormatFlag("--jsonl", ExportFormat::Jsonl, "the same rows as JSON Lines; for DuckDB, Spark and jq"),
+       FormatFlag("--geojson", ExportFormat::GeoJson,
+                  "one point per message with a position (GeoJSON); for QGIS, GDAL's ogr2ogr (GeoPackage, KML, "
+                  "Shapefile)"),
+       FormatFlag("--sweeps", ExportFormat::Sweeps,
+                  "one rtl_power CSV line per band of a message; for the heat-map and SDR tools that read rtl_power"),
+       OutputOption(&S::strOutput, "OUT", "the file to write (default: standard output)"),
+       LevelThresholdOption(&S::dLevelThreshold),
+       {{"--spreadsheet-safe", "", "",
+         "with --csv: a file cell that begins with =, +, -, @, a tab or a CR starts with ' instead, so that no "
+         "spreadsheet takes it for a formula (without it, cells are the exact file names, as DuckDB and pandas "
+         "want them)"},
+        [](S& s, const std::string&, std::string&) {
+          s.bSpreadsheetSafe = true;
+          return true;
+        }}},
+      [](const S& s, std::string& why) {
+        if (s.bSpreadsheetSafe && s.format != ExportFormat::Csv) why = "--spreadsheet-safe is for --csv";
+        return why.empty();
+      }};
+  return spec;
+}
 
 // Exports one log. Returns false when the log failed.
-bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter& out) {
+bool ExportOneFile(const std::string& path, bool bSpreadsheetSafe, CExportWriter& writer, COutputWriter& out) {
   DecodeOptions options;
   options.bWantTexts = false;
   options.recordedAttributes = writer.RecordedAttributes();
@@ -43,16 +78,17 @@ bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter
   DecodeCounts counts;
   std::string error;
   CProgress progress("exporting " + path);
+  const std::string fileCell = bSpreadsheetSafe ? SpreadsheetSafeCell(path) : path;
   auto onFile = [&](const DecodedFileInfo& info) { start = info.startTime; };
   auto onMessage = [&](const DecodedMessage& m) {
     // Row formats take a few thousand rows at a time, so that neither the rows
     // of a line of millions of levels nor their text are held whole.
     const size_t nMaxRows = writer.TakesRowsInPieces() ? kRowsAtATime : SIZE_MAX;
     extractor.Extract(m, rows, nMaxRows);
-    writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
+    writer.Message(out.Buffer(), ExportMessage{fileCell, m, start, rows, extractor});
     out.MaybeFlush();
     while (!out.Failed() && nMaxRows != SIZE_MAX && extractor.ExtractMore(m.dataState, rows, nMaxRows)) {
-      writer.Message(out.Buffer(), ExportMessage{path, m, start, rows, extractor});
+      writer.Message(out.Buffer(), ExportMessage{fileCell, m, start, rows, extractor});
       out.MaybeFlush();
     }
     if (out.Failed()) decoder.Stop();
@@ -67,54 +103,18 @@ bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter
   return false;
 }
 
-bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ExportFormat& format) {
-  static const std::vector<OptionDefn> options = {
-      {"--csv", nullptr, false},      {"--jsonl", nullptr, false},        {"--geojson", nullptr, false},
-      {"--sweeps", nullptr, false},   {"--output", "-o", true},           {"--level-threshold", nullptr, true}};
-  if (!ParseCommandLine("export", args, options, cl)) return false;
-  int nFormats = 0;
-  for (const auto& [name, f] : kFormatOptions) {
-    if (!cl.Has(name)) continue;
-    format = f;
-    ++nFormats;
-  }
-  if (nFormats != 1) {
-    std::fprintf(stderr, "vyrhost export: give one of --csv, --jsonl, --geojson and --sweeps\n");
-    return false;
-  }
-  if (cl.Has("--level-threshold")) {
-    double d = 0;
-    if (!ParseNumber(cl.Get("--level-threshold"), d)) {
-      std::fprintf(stderr, "vyrhost export: the level threshold '%s' is not a number\n",
-                   cl.Get("--level-threshold").c_str());
-      return false;
-    }
-    CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
-  }
-  if (cl.Has("--output") && cl.Get("--output").empty()) {
-    std::fprintf(stderr, "vyrhost export: the output name is empty (use - for standard output)\n");
-    return false;
-  }
-  if (cl.files.empty()) {
-    std::fprintf(stderr, "vyrhost export: no log file given\n");
-    return false;
-  }
-  return true;
-}
 }  // namespace
 
 int RunExport(const GlobalOptions& global, const std::vector<std::string>& args) {
-  ParsedCommandLine cl;
-  ExportFormat format = ExportFormat::Csv;
-  if (!ParseExportArgs(args, cl, format)) {
-    std::fputs(kExportUsage, stderr);
-    return kExitUsage;
-  }
+  ExportCommandSettings settings;
+  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+    return ExitWithoutRunning(outcome);
   if (!LoadPlugins(global)) return kExitFileFailed;
-  std::string outputName = cl.Get("--output", "-");
+  UseLevelThreshold(settings.dLevelThreshold);
+  const std::string& outputName = settings.strOutput;
   COutputFile output;
   std::string error;
-  if (!output.Open(outputName, cl.files, error)) {
+  if (!output.Open(outputName, settings.files, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return kExitFileFailed;
   }
@@ -122,10 +122,10 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
   int nWriteErrno = 0;
   {
     COutputWriter out(output.Stream());
-    std::unique_ptr<CExportWriter> writer = MakeExportWriter(format);
+    std::unique_ptr<CExportWriter> writer = MakeExportWriter(settings.format);
     writer->Begin(out.Buffer());
-    for (const std::string& path : cl.files) {
-      allOk = ExportOneFile(path, *writer, out) && allOk;
+    for (const std::string& path : settings.files) {
+      allOk = ExportOneFile(path, settings.bSpreadsheetSafe, *writer, out) && allOk;
       if (out.Failed()) break;
     }
     writer->End(out.Buffer());
@@ -150,3 +150,8 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
   }
   return allOk ? kExitOk : kExitFileFailed;
 }
+
+const Command kExportCommand = {
+    {"export", "the levels of the measurement messages as CSV or JSON Lines rows, GeoJSON points or rtl_power "
+               "sweeps, all logs into one output"},
+    RunExport};
