@@ -2,7 +2,6 @@
 // modules, then reads, decodes and shows logs through them.
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
