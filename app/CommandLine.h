@@ -1,31 +1,165 @@
-// Option parsing shared by info, export and report: long options with or
-// without a value ("--name VALUE" or "--name=VALUE"), short aliases, "--" to
-// end the options, and the remaining arguments as file names.
+// The command line as data: each command declares its options in one table,
+// which gives their parsing, the command's usage line and its help; one
+// parser serves every command. An option's value follows it as the next
+// argument or attached ("--jobs=3", "-j3"); "-h" or "--help" anywhere before
+// "--" asks for the help; "--" ends the options; every other argument is a
+// file. The parsed values land in a plain settings struct per command.
 #pragma once
 
-#include <map>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-struct OptionDefn {
-  const char* pszName;   // "--format"
-  const char* pszShort;  // "-o", or null
-  bool bTakesValue;
+struct OptionInfo {
+  std::string strName;   // as the usage line shows it: "--format", "-o"
+  std::string strAlias;  // another name, or empty: "-j", "--output"
+  std::string strValue;  // the value's name, or empty for a flag: "DBM"
+  std::string strHelp;   // paragraphs split by '\n', wrapped by the help
+  bool bOneOf = false;   // exactly one of the options so marked is given
 };
 
-struct ParsedCommandLine {
-  std::map<std::string, std::string> options;  // by long name; "" for a flag
-  std::vector<std::string> files;
+// Takes an option's value (empty for a flag) into the settings; false with
+// why set to what is wrong with it.
+template <class S>
+using OptionSetter = std::function<bool(S& settings, const std::string& value, std::string& why)>;
 
-  bool Has(const std::string& name) const { return options.count(name) != 0; }
-  std::string Get(const std::string& name, const std::string& fallback = "") const;
+template <class S>
+struct Option {
+  OptionInfo info;
+  OptionSetter<S> set;
 };
 
-// False after printing what is wrong, prefixed with "vyrhost COMMAND: ".
-bool ParseCommandLine(const char* pszCommand, const std::vector<std::string>& args,
-                      const std::vector<OptionDefn>& options, ParsedCommandLine& out);
+struct CommandInfo {
+  const char* pszName;     // "decode"; "" for the options before the command
+  const char* pszSummary;  // one line: the overview's and the help's
+};
+
+struct CommandSyntax {
+  const CommandInfo& command;
+  const char* pszOperands;         // the usage line's operands: "FILE...", or "" when none is taken
+  const char* pszMissingOperand;   // the message when none is given: "no log file given"
+  const char* pszDescription;      // the help's text after the usage line; null: the summary
+  const char* pszNotes;            // the help's text after the options, or null
+  bool bStopAtOperand = false;     // the first operand and every argument after it are files
+};
+
+// S has a member `std::vector<std::string> files`; check, when given, looks
+// at the settings once every option is taken.
+template <class S>
+struct CommandSpec {
+  CommandSyntax syntax;
+  std::vector<Option<S>> options;
+  std::function<bool(const S&, std::string& why)> check;
+};
+
+enum class ParseOutcome { Run, Help, UsageError };
+
+// The type-erased core of ParseCommand.
+struct BoundOption {
+  const OptionInfo& info;
+  std::function<bool(const std::string& value, std::string& why)> set;
+};
+ParseOutcome ParseArguments(const CommandSyntax& syntax, const std::vector<BoundOption>& options,
+                            const std::vector<std::string>& args, std::vector<std::string>& files,
+                            const std::function<bool(std::string& why)>& check);
+
+// Help: prints the command's help to standard output. A usage error: prints
+// "vyrhost COMMAND: WHY", the usage line and where to read on to standard
+// error.
+template <class S>
+ParseOutcome ParseCommand(const CommandSpec<S>& spec, const std::vector<std::string>& args, S& settings) {
+  std::vector<BoundOption> bound;
+  for (const Option<S>& o : spec.options)
+    bound.push_back({o.info, [&](const std::string& v, std::string& why) { return o.set(settings, v, why); }});
+  auto check = [&](std::string& why) { return !spec.check || spec.check(settings, why); };
+  return ParseArguments(spec.syntax, bound, args, settings.files, check);
+}
+
+// "vyrhost COMMAND: WHY" (when why is not empty), the usage line and where
+// to read on, on standard error.
+void PrintUsageError(const CommandSyntax& syntax, const std::vector<const OptionInfo*>& options,
+                     const std::string& why);
+template <class S>
+void PrintUsageError(const CommandSpec<S>& spec, const std::string& why) {
+  std::vector<const OptionInfo*> infos;
+  for (const Option<S>& o : spec.options) infos.push_back(&o.info);
+  PrintUsageError(spec.syntax, infos, why);
+}
+
+// The layout of the help: an option or command (left) in the first columns,
+// its text from column kHelpColumn on, wrapped below 80 columns.
+constexpr size_t kHelpColumn = 26;
+void AppendHelpColumn(std::string& out, const std::string& left);
+// Words of text from the current column on, wrapped with continuation lines
+// indented to indent; ends the line.
+void AppendWrapped(std::string& out, const std::string& text, size_t column, size_t indent);
+
+// The usage line and the help of a command.
+std::string UsageLine(const CommandSyntax& syntax, const std::vector<const OptionInfo*>& options);
+std::string HelpText(const CommandSyntax& syntax, const std::vector<const OptionInfo*>& options);
+
+// The notes of a command's help that takes DBM values.
+extern const char kNumberNotes[];
 
 // Reads a whole decimal number, as every numeric option of every command
 // takes it: "inf" and "-inf" are accepted, NaN, hexadecimal texts, leading
 // blanks, trailing text and finite texts beyond the range of a double are not.
 bool ParseNumber(const std::string& s, double& d);
+
+// The rules shared by the commands, each written once.
+// A number of jobs: a whole number from 1 to 256.
+bool ParseJobs(const std::string& value, int& nJobs, std::string& why);
+// A threshold in dBm, as ParseNumber reads it; what names it in the message.
+bool ParseThreshold(const char* pszWhat, const std::string& value, double& dDbm, std::string& why);
+
+// "--jobs N, -j N": what N does, its default, and more about it (or "").
+template <class S>
+Option<S> JobsOption(int S::*member, const std::string& strWhat, const std::string& strDefault,
+                     const std::string& strMore) {
+  return {{"--jobs", "-j", "N", strWhat + " (1 to 256, default: " + strDefault + ")" + (strMore.empty() ? "" : "; ") + strMore},
+          [member](S& s, const std::string& v, std::string& why) { return ParseJobs(v, s.*member, why); }};
+}
+
+// "--level-threshold DBM", the same in every command that decodes.
+template <class S>
+Option<S> LevelThresholdOption(double S::*member) {
+  return {{"--level-threshold", "", "DBM",
+           "the weakest scan level kept, in dBm (default: -inf, which keeps every level the scanner reports)"},
+          [member](S& s, const std::string& v, std::string& why) {
+            return ParseThreshold("level threshold", v, s.*member, why);
+          }};
+}
+
+// "--format A|B|C": one of the named choices.
+// "a, b or c": names joined by separator, the last two by lastSeparator.
+std::string ChoiceList(const std::vector<std::string>& names, const char* pszSeparator, const char* pszLastSeparator);
+template <class S, class T>
+Option<S> FormatOption(T S::*member, const std::vector<std::pair<std::string, T>>& choices,
+                       const std::string& strHelp) {
+  std::vector<std::string> names;
+  for (const auto& c : choices) names.push_back(c.first);
+  return {{"--format", "", ChoiceList(names, "|", "|"), strHelp},
+          [member, choices, names](S& s, const std::string& v, std::string& why) {
+            for (const auto& [name, value] : choices) {
+              if (v != name) continue;
+              s.*member = value;
+              return true;
+            }
+            why = "unknown format '" + v + "' (" + ChoiceList(names, ", ", " or ") + ")";
+            return false;
+          }};
+}
+
+// "-o NAME, --output NAME": a name that is not empty; "-" is standard output.
+template <class S>
+Option<S> OutputOption(std::string S::*member, const std::string& strValue, const std::string& strHelp) {
+  return {{"-o", "--output", strValue, strHelp + " ('-' is standard output)"}, [member](S& s, const std::string& v, std::string& why) {
+            if (v.empty()) {
+              why = "the output name is empty (use - for standard output)";
+              return false;
+            }
+            s.*member = v;
+            return true;
+          }};
+}

@@ -1,11 +1,12 @@
 #include <cstdio>
-#include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "CommandLine.h"
 #include "Commands.h"
 #include "OutputFile.h"
+#include "OutputSpool.h"
 #include "OutputWriter.h"
 #include "ParallelFiles.h"
 #include "Progress.h"
@@ -15,87 +16,27 @@
 namespace {
 enum class DecodeFormat { Text, Jsonl, Summary };
 
-struct DecodeArgs {
+struct DecodeCommandSettings {
   DecodeFormat format = DecodeFormat::Text;
-  vyr::DecodeSettings settings;
+  double dLevelThreshold = -std::numeric_limits<double>::infinity();
   int nJobs = 1;
   std::vector<std::string> files;
 };
 
-bool ParseFormat(const std::string& s, DecodeFormat& f) {
-  if (s == "text") f = DecodeFormat::Text;
-  else if (s == "jsonl") f = DecodeFormat::Jsonl;
-  else if (s == "summary") f = DecodeFormat::Summary;
-  else return false;
-  return true;
-}
-
-// Returns false after printing what is wrong.
-bool ParseDecodeArgs(const std::vector<std::string>& args, DecodeArgs& out) {
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      out.files.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    auto value = [&](const char* name, std::string& v) {
-      std::string prefix = std::string(name) + "=";
-      if (a.rfind(prefix, 0) == 0) {
-        v = a.substr(prefix.size());
-        return true;
-      }
-      // Short options take their value attached too: "-j3".
-      if (name[1] != '-' && a.size() > 2 && a.rfind(name, 0) == 0) {
-        v = a.substr(2);
-        return true;
-      }
-      if (a == name && i + 1 < args.size()) {
-        v = args[++i];
-        return true;
-      }
-      return false;
-    };
-    std::string v;
-    if (a.rfind("--format", 0) == 0 && value("--format", v)) {
-      if (!ParseFormat(v, out.format)) {
-        std::fprintf(stderr, "vyrhost decode: unknown format '%s' (text, jsonl or summary)\n", v.c_str());
-        return false;
-      }
-    } else if (a.rfind("--level-threshold", 0) == 0 && value("--level-threshold", v)) {
-      double d;
-      if (!ParseNumber(v, d)) {
-        std::fprintf(stderr, "vyrhost decode: the level threshold '%s' is not a number\n", v.c_str());
-        return false;
-      }
-      out.settings.levelThreshold = d;
-    } else if ((a.rfind("--jobs", 0) == 0 && value("--jobs", v)) || (a.rfind("-j", 0) == 0 && value("-j", v))) {
-      char* end = nullptr;
-      long n = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || n < 1 || n > 256) {
-        std::fprintf(stderr, "vyrhost decode: the number of jobs '%s' is not a number from 1 to 256\n", v.c_str());
-        return false;
-      }
-      out.nJobs = static_cast<int>(n);
-    } else {
-      std::fprintf(stderr, "vyrhost decode: unknown or incomplete option '%s'\n", a.c_str());
-      return false;
-    }
-  }
-  if (out.files.empty()) {
-    std::fprintf(stderr, "vyrhost decode: no log file given\n");
-    return false;
-  }
-  return true;
-}
-
-void PrintDecodeUsage() {
-  std::fprintf(stderr, "usage: vyrhost decode [--format text|jsonl|summary] [--level-threshold DBM] [--jobs N] FILE...\n"
-                       "Try 'vyrhost --help' for more.\n");
+const CommandSpec<DecodeCommandSettings>& Spec() {
+  using S = DecodeCommandSettings;
+  static const CommandSpec<S> spec{
+      {kDecodeCommand.info, "FILE...", "no log file given", nullptr, kNumberNotes},
+      {FormatOption(&S::format,
+                    {{"text", DecodeFormat::Text}, {"jsonl", DecodeFormat::Jsonl}, {"summary", DecodeFormat::Summary}},
+                    "text: a readable listing of every message (the default)\n"
+                    "jsonl: one JSON object per file start and per message\n"
+                    "summary: one JSON line of counts per file"),
+       LevelThresholdOption(&S::dLevelThreshold),
+       JobsOption(&S::nJobs, "decode N files at a time", "1",
+                  "the output is the same as with one job, in the order the files were given")},
+      nullptr};
+  return spec;
 }
 
 // Writes the records of one log as its decode hands them on: a message's
@@ -141,22 +82,24 @@ class CListingVisitor final : public vyr::LogVisitor {
 
 // Decodes one file into out; why the file failed is described in err (a
 // failed write is for the caller to report). Returns false when it failed.
-bool DecodeOneFile(const std::string& path, const DecodeArgs& da, bool bShowProgress, COutputWriter& out,
-                   std::string& err) {
+bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& settings, bool bShowProgress,
+                   COutputWriter& out, std::string& err) {
   vyr::DecodeRequest request;
-  request.settings = da.settings;
-  request.texts = request.writes = da.format != DecodeFormat::Summary;
+  request.settings = DecodeSettingsWith(settings.dLevelThreshold);
+  request.texts = request.writes = settings.format != DecodeFormat::Summary;
   // Every attribute write counts, the ranked lists' too, whatever is shown.
   request.rankedLevels = true;
   CProgress progress("decoding " + path, bShowProgress);
   request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   vyr::LogDecoder decoder(request);
-  CListingVisitor visitor(da.format, out, decoder);
+  CListingVisitor visitor(settings.format, out, decoder);
   vyr::DecodeResult result = decoder.Decode(path, visitor);
-  if (result.Ok() && da.format == DecodeFormat::Summary) vyr::AppendCountsJson(out.Buffer(), path, result.counts);
+  if (result.Ok() && settings.format == DecodeFormat::Summary)
+    vyr::AppendCountsJson(out.Buffer(), path, result.counts);
   out.Flush();
   if (visitor.Writes().Failed()) {
-    err = DescribeSystemError("temporary file of the attribute writes of " + path, visitor.Writes().Errno()) + "\n";
+    err = DescribeSystemError("temporary file of the attribute writes of " + path + " in " + COutputSpool::Folder(),
+                              visitor.Writes().Errno()) + "\n";
     return false;
   }
   if (out.Failed()) return false;
@@ -169,15 +112,22 @@ bool DecodeOneFile(const std::string& path, const DecodeArgs& da, bool bShowProg
 }  // namespace
 
 int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args) {
-  DecodeArgs da;
-  if (!ParseDecodeArgs(args, da)) {
-    PrintDecodeUsage();
-    return kExitUsage;
+  DecodeCommandSettings settings;
+  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+    return ExitWithoutRunning(outcome);
+  std::string error;
+  if (StandardOutputIsAnInput(settings.files, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFileFailed;
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
-  bool bShowProgress = da.nJobs == 1;
-  bool allOk = RunFilesInOrder(da.files, da.nJobs, [&](const std::string& path, COutputWriter& out, std::string& err) {
-    return DecodeOneFile(path, da, bShowProgress, out, err);
-  });
+  bool bShowProgress = settings.nJobs == 1;
+  bool allOk = RunFilesInOrder(settings.files, settings.nJobs,
+                               [&](const std::string& path, COutputWriter& out, std::string& err) {
+                                 return DecodeOneFile(path, settings, bShowProgress, out, err);
+                               });
   return allOk ? kExitOk : kExitFileFailed;
 }
+
+const Command kDecodeCommand = {{"decode", "decode every message of each log: a readable listing, JSON Lines or counts"},
+                                RunDecode};

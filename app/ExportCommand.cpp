@@ -2,6 +2,7 @@
 // points or rtl_power sweep lines, all logs into one output.
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -15,28 +16,62 @@
 #include "Progress.h"
 
 namespace {
-const char kExportUsage[] =
-    "usage: vyrhost export (--csv | --jsonl | --geojson | --sweeps) [-o OUT] [--level-threshold DBM] FILE...\n"
-    "Try 'vyrhost --help' for more.\n";
+struct ExportCommandSettings {
+  ExportFormat format = ExportFormat::Csv;
+  std::string strOutput = "-";
+  double dLevelThreshold = -std::numeric_limits<double>::infinity();
+  bool bSpreadsheetSafe = false;
+  std::vector<std::string> files;
+};
 
-// The format options, one of which is given.
-const std::pair<const char*, ExportFormat> kFormatOptions[] = {
-    {"--csv", ExportFormat::Csv},
-    {"--jsonl", ExportFormat::Jsonl},
-    {"--geojson", ExportFormat::GeoJson},
-    {"--sweeps", ExportFormat::Sweeps}};
+// A format option: a flag, one of which is given.
+Option<ExportCommandSettings> FormatFlag(const char* pszName, ExportFormat format, const char* pszHelp) {
+  return {{pszName, "", "", pszHelp, true}, [format](ExportCommandSettings& s, const std::string&, std::string&) {
+            s.format = format;
+            return true;
+          }};
+}
+
+const CommandSpec<ExportCommandSettings>& Spec() {
+  using S = ExportCommandSettings;
+  static const CommandSpec<S> spec{
+      {kExportCommand.info, "FILE...", "no log file given", nullptr, kNumberNotes},
+      {FormatFlag("--csv", ExportFormat::Csv,
+                  "one row per level, with a header line; for spreadsheets, pandas, DuckDB and Spark"),
+       FormatFlag("--jsonl", ExportFormat::Jsonl, "the same rows as JSON Lines; for DuckDB, Spark and jq"),
+       FormatFlag("--geojson", ExportFormat::GeoJson,
+                  "one point per message with a position (GeoJSON); for QGIS, GDAL's ogr2ogr (GeoPackage, KML, "
+                  "Shapefile)"),
+       FormatFlag("--sweeps", ExportFormat::Sweeps,
+                  "one rtl_power CSV line per band of a message; for the heat-map and SDR tools that read rtl_power"),
+       OutputOption(&S::strOutput, "OUT", "the file to write (default: standard output)"),
+       LevelThresholdOption(&S::dLevelThreshold),
+       {{"--spreadsheet-safe", "", "",
+         "with --csv: a file cell that begins with =, +, -, @, a tab or a CR starts with ' instead, so that no "
+         "spreadsheet takes it for a formula (without it, cells are the exact file names, as DuckDB and pandas "
+         "want them)"},
+        [](S& s, const std::string&, std::string&) {
+          s.bSpreadsheetSafe = true;
+          return true;
+        }}},
+      [](const S& s, std::string& why) {
+        if (s.bSpreadsheetSafe && s.format != ExportFormat::Csv) why = "--spreadsheet-safe is for --csv";
+        return why.empty();
+      }};
+  return spec;
+}
 
 // Hands a decode of one log to the format's writer, flushing as it goes.
 class CExportVisitor final : public vyr::LogVisitor {
  public:
-  CExportVisitor(const std::string& path, CExportWriter& writer, COutputWriter& out, vyr::LogDecoder& decoder)
-      : m_path(path), m_writer(writer), m_out(out), m_decoder(decoder) {}
+  CExportVisitor(const std::string& fileCell, CExportWriter& writer, COutputWriter& out, vyr::LogDecoder& decoder)
+      : m_fileCell(fileCell), m_writer(writer), m_out(out), m_decoder(decoder) {}
 
   void OnSection(const vyr::Section& s) override {
     if (!m_writer.Section(s, m_strRefusal)) m_decoder.Stop();
   }
   void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override {
-    m_writer.Levels(m_out.Buffer(), m_path, m, levels, count);
+    m_writer.Levels(m_out.Buffer(), m_fileCell, m, levels, count);
     Flush();
   }
   void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override {
@@ -44,7 +79,7 @@ class CExportVisitor final : public vyr::LogVisitor {
     Flush();
   }
   void OnMessage(const vyr::Message& m) override {
-    m_writer.Message(m_out.Buffer(), m_path, m);
+    m_writer.Message(m_out.Buffer(), m_fileCell, m);
     Flush();
   }
   // Why the format refused the log; empty when it did not.
@@ -55,7 +90,7 @@ class CExportVisitor final : public vyr::LogVisitor {
     m_out.MaybeFlush();
     if (m_out.Failed()) m_decoder.Stop();
   }
-  const std::string& m_path;
+  const std::string& m_fileCell;
   CExportWriter& m_writer;
   COutputWriter& m_out;
   vyr::LogDecoder& m_decoder;
@@ -63,14 +98,15 @@ class CExportVisitor final : public vyr::LogVisitor {
 };
 
 // Exports one log. Returns false when the log failed.
-bool ExportOneFile(const std::string& path, const vyr::DecodeSettings& settings, CExportWriter& writer,
+bool ExportOneFile(const std::string& path, const ExportCommandSettings& settings, CExportWriter& writer,
                    COutputWriter& out) {
   vyr::DecodeRequest request = writer.Request();
-  request.settings = settings;
+  request.settings = DecodeSettingsWith(settings.dLevelThreshold);
   CProgress progress("exporting " + path);
   request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   vyr::LogDecoder decoder(request);
-  CExportVisitor visitor(path, writer, out, decoder);
+  const std::string fileCell = settings.bSpreadsheetSafe ? SpreadsheetSafeCell(path) : path;
+  CExportVisitor visitor(fileCell, writer, out, decoder);
   vyr::DecodeResult result = decoder.Decode(path, visitor);
   out.Flush();
   if (!visitor.Refusal().empty()) {
@@ -84,56 +120,17 @@ bool ExportOneFile(const std::string& path, const vyr::DecodeSettings& settings,
   return false;
 }
 
-bool ParseExportArgs(const std::vector<std::string>& args, ParsedCommandLine& cl, ExportFormat& format,
-                     vyr::DecodeSettings& settings) {
-  static const std::vector<OptionDefn> options = {
-      {"--csv", nullptr, false},      {"--jsonl", nullptr, false},        {"--geojson", nullptr, false},
-      {"--sweeps", nullptr, false},   {"--output", "-o", true},           {"--level-threshold", nullptr, true}};
-  if (!ParseCommandLine("export", args, options, cl)) return false;
-  int nFormats = 0;
-  for (const auto& [name, f] : kFormatOptions) {
-    if (!cl.Has(name)) continue;
-    format = f;
-    ++nFormats;
-  }
-  if (nFormats != 1) {
-    std::fprintf(stderr, "vyrhost export: give one of --csv, --jsonl, --geojson and --sweeps\n");
-    return false;
-  }
-  if (cl.Has("--level-threshold")) {
-    double d = 0;
-    if (!ParseNumber(cl.Get("--level-threshold"), d)) {
-      std::fprintf(stderr, "vyrhost export: the level threshold '%s' is not a number\n",
-                   cl.Get("--level-threshold").c_str());
-      return false;
-    }
-    settings.levelThreshold = d;
-  }
-  if (cl.Has("--output") && cl.Get("--output").empty()) {
-    std::fprintf(stderr, "vyrhost export: the output name is empty (use - for standard output)\n");
-    return false;
-  }
-  if (cl.files.empty()) {
-    std::fprintf(stderr, "vyrhost export: no log file given\n");
-    return false;
-  }
-  return true;
-}
 }  // namespace
 
 int RunExport(const GlobalOptions& global, const std::vector<std::string>& args) {
-  ParsedCommandLine cl;
-  ExportFormat format = ExportFormat::Csv;
-  vyr::DecodeSettings settings;
-  if (!ParseExportArgs(args, cl, format, settings)) {
-    std::fputs(kExportUsage, stderr);
-    return kExitUsage;
-  }
+  ExportCommandSettings settings;
+  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+    return ExitWithoutRunning(outcome);
   if (!LoadPlugins(global)) return kExitFileFailed;
-  std::string outputName = cl.Get("--output", "-");
+  const std::string& outputName = settings.strOutput;
   COutputFile output;
   std::string error;
-  if (!output.Open(outputName, cl.files, error)) {
+  if (!output.Open(outputName, settings.files, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return kExitFileFailed;
   }
@@ -141,9 +138,9 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
   int nWriteErrno = 0;
   {
     COutputWriter out(output.Stream());
-    std::unique_ptr<CExportWriter> writer = MakeExportWriter(format);
+    std::unique_ptr<CExportWriter> writer = MakeExportWriter(settings.format);
     writer->Begin(out.Buffer());
-    for (const std::string& path : cl.files) {
+    for (const std::string& path : settings.files) {
       allOk = ExportOneFile(path, settings, *writer, out) && allOk;
       if (out.Failed()) break;
     }
@@ -169,3 +166,8 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
   }
   return allOk ? kExitOk : kExitFileFailed;
 }
+
+const Command kExportCommand = {
+    {"export", "the levels of the measurement messages as CSV or JSON Lines rows, GeoJSON points or rtl_power "
+               "sweeps, all logs into one output"},
+    RunExport};

@@ -43,6 +43,11 @@ void AppendCsvField(std::string& out, std::string_view s) {
   out += '"';
 }
 
+std::string SpreadsheetSafeCell(std::string_view file) {
+  if (file.empty() || std::strchr("=+-@\t\r", file[0]) == nullptr || file[0] == '\0') return std::string(file);
+  return "'" + std::string(file);
+}
+
 void AppendCsvHeader(std::string& out) {
   out += kColumns;
   out += '\n';

@@ -29,3 +29,6 @@ void AppendJsonlRows(std::string& out, std::string_view file, const vyr::Message
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF, with
 // double quotes doubled.
 void AppendCsvField(std::string& out, std::string_view s);
+// A file cell that no spreadsheet takes for a formula: text beginning with
+// =, +, -, @, a tab or a CR gets a leading ' (the others stay as they are).
+std::string SpreadsheetSafeCell(std::string_view file);

@@ -13,13 +13,17 @@ std::string DescribeClasses(const vyr::DecodeDevice& d) {
   }
   return out;
 }
+
+struct FormatsCommandSettings {
+  std::vector<std::string> files;  // none
+};
 }  // namespace
 
 int RunFormats(const GlobalOptions& global, const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    std::fprintf(stderr, "vyrhost formats: takes no arguments\n");
-    return kExitUsage;
-  }
+  static const CommandSpec<FormatsCommandSettings> spec{{kFormatsCommand.info, "", nullptr, nullptr, nullptr}, {}, nullptr};
+  FormatsCommandSettings settings;
+  if (ParseOutcome outcome = ParseCommand(spec, args, settings); outcome != ParseOutcome::Run)
+    return ExitWithoutRunning(outcome);
   if (!LoadPlugins(global)) return kExitFileFailed;
   std::printf("Data-file types:\n");
   for (const vyr::DataFileType& t : vyr::DataFileTypes()) {
@@ -32,3 +36,5 @@ int RunFormats(const GlobalOptions& global, const std::vector<std::string>& args
     std::printf("  %-16s device type %d, message classes: %s\n", d.name.c_str(), d.deviceType, DescribeClasses(d).c_str());
   return kExitOk;
 }
+
+const Command kFormatsCommand = {{"formats", "list the data-file types and decode devices of the plug-ins"}, RunFormats};

@@ -11,7 +11,20 @@
 #include "Progress.h"
 
 namespace {
-const char kInfoUsage[] = "usage: vyrhost info [--format text|json] FILE...\nTry 'vyrhost --help' for more.\n";
+struct InfoCommandSettings {
+  bool bJson = false;
+  std::vector<std::string> files;
+};
+
+const CommandSpec<InfoCommandSettings>& Spec() {
+  using S = InfoCommandSettings;
+  static const CommandSpec<S> spec{
+      {kInfoCommand.info, "FILE...", "no log file given", nullptr, nullptr},
+      {FormatOption(&S::bJson, {{"text", false}, {"json", true}},
+                    "text: a readable listing (the default)\njson: one JSON line per file")},
+      nullptr};
+  return spec;
+}
 
 // Decodes a log into its summary. Returns false after reporting a failure.
 bool SummarizeFile(const std::string& path, vyr::LogSummary& summary) {
@@ -30,36 +43,33 @@ bool SummarizeFile(const std::string& path, vyr::LogSummary& summary) {
 }  // namespace
 
 int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
-  static const std::vector<OptionDefn> options = {{"--format", nullptr, true}};
-  ParsedCommandLine cl;
-  bool ok = ParseCommandLine("info", args, options, cl);
-  std::string format = cl.Get("--format", "text");
-  if (ok && format != "text" && format != "json") {
-    std::fprintf(stderr, "vyrhost info: unknown format '%s' (text or json)\n", format.c_str());
-    ok = false;
-  }
-  if (ok && cl.files.empty()) {
-    std::fprintf(stderr, "vyrhost info: no log file given\n");
-    ok = false;
-  }
-  if (!ok) {
-    std::fputs(kInfoUsage, stderr);
-    return kExitUsage;
+  InfoCommandSettings settings;
+  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+    return ExitWithoutRunning(outcome);
+  std::string error;
+  if (StandardOutputIsAnInput(settings.files, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFileFailed;
   }
   if (!LoadPlugins(global)) return kExitFileFailed;
+  const std::vector<std::string>& files = settings.files;
   COutputWriter out(stdout);
   bool allOk = true;
-  for (size_t i = 0; i < cl.files.size(); ++i) {
+  for (size_t i = 0; i < files.size(); ++i) {
     vyr::LogSummary summary;
-    if (!SummarizeFile(cl.files[i], summary)) {
+    if (!SummarizeFile(files[i], summary)) {
       allOk = false;
       continue;
     }
-    if (format == "json") {
+    if (settings.bJson) {
       vyr::AppendSummaryJson(out.Buffer(), summary);
     } else {
       if (i) out.Buffer() += '\n';
-      vyr::AppendSummaryText(out.Buffer(), summary);
+      // Header values and column names come from the log: no control byte
+      // of theirs reaches a terminal.
+      std::string text;
+      vyr::AppendSummaryText(text, summary);
+      vyr::AppendEscapedText(out.Buffer(), text, "\n");
     }
     out.Flush();
     // The failed write is told with its own reason; the logs after it are
@@ -71,3 +81,8 @@ int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
   }
   return allOk ? kExitOk : kExitFileFailed;
 }
+
+const Command kInfoCommand = {
+    {"info", "what each log holds: type, software version, times, message counts, header fields, columns, "
+             "bands or channels"},
+    RunInfo};

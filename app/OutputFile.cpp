@@ -3,6 +3,7 @@
 #include "vyr/Log.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,12 +39,52 @@ void UnregisterTemp(const std::string& path) {
   }
 }
 
+// The signals whose default ends the program, so that a temporary file would
+// be left behind.
+constexpr int kFatalSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
+                                 SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+
 extern "C" void RemoveTempsAndDie(int sig) {
   for (size_t i = 0; i < kMaxTemps; ++i) {
     if (s_tempUsed[i].load()) ::unlink(s_tempPaths[i].data());
   }
+  // Blocked while the handler runs: it ends the program once the handler returns.
   std::signal(sig, SIG_DFL);
   std::raise(sig);
+}
+
+// Holds the fatal signals back while a temporary file is made and
+// registered, or renamed and forgotten, so that no signal falls in between.
+class CFatalSignalsHeld {
+ public:
+  CFatalSignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kFatalSignals) sigaddset(&set, sig);
+    pthread_sigmask(SIG_BLOCK, &set, &m_saved);
+  }
+  ~CFatalSignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_saved, nullptr); }
+  CFatalSignalsHeld(const CFatalSignalsHeld&) = delete;
+  CFatalSignalsHeld& operator=(const CFatalSignalsHeld&) = delete;
+
+ private:
+  sigset_t m_saved;
+};
+
+// ".NAME.XXXXXX" beside the target, NAME cut short (on a character boundary
+// of UTF-8) when the whole would pass the folder's limit of a file name.
+std::string TempNameFor(const std::filesystem::path& target) {
+  std::string base = target.filename().string();
+  const std::filesystem::path folder = target.parent_path();
+  long nMax = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  const size_t nLimit = nMax > 0 ? static_cast<size_t>(nMax) : 255;
+  const size_t nAdded = std::strlen("..XXXXXX");
+  if (base.size() + nAdded > nLimit) {
+    size_t nKeep = nLimit > nAdded ? nLimit - nAdded : 0;
+    while (nKeep > 0 && (static_cast<unsigned char>(base[nKeep]) & 0xC0) == 0x80) --nKeep;
+    base.resize(nKeep);
+  }
+  return (folder / ("." + base + ".XXXXXX")).string();
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
@@ -67,13 +108,47 @@ std::string DescribeSystemError(const std::string& name, int nErrno) {
 }
 
 void COutputFile::InstallInterruptCleanup() {
-  std::signal(SIGINT, RemoveTempsAndDie);
-  std::signal(SIGTERM, RemoveTempsAndDie);
+  for (int sig : kFatalSignals) {
+    struct sigaction action {};
+    if (::sigaction(sig, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+    action = {};
+    action.sa_handler = RemoveTempsAndDie;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
+
+bool StandardOutputIsAnInput(const std::vector<std::string>& inputs, std::string& err) {
+  struct stat out {};
+  if (::fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode)) return false;
+  for (const std::string& in : inputs) {
+    struct stat input {};
+    if (::stat(in.c_str(), &input) == 0 && SameFile(input, out)) {
+      err = "vyrhost: standard output: the output is the input " + vyr::EscapeFileName(in) + "; refusing to write into it";
+      return true;
+    }
+  }
+  return false;
+}
+
+bool OpenClosedStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number: fd itself, as those below it are open.
+    int opened = ::open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
+    if (opened != fd) {
+      if (opened >= 0) ::close(opened);
+      return false;
+    }
+  }
+  return true;
 }
 
 bool COutputFile::Open(const std::string& name, const std::vector<std::string>& inputs, std::string& err) {
   m_name = name == "-" ? "standard output" : name;
   if (name == "-") {
+    if (StandardOutputIsAnInput(inputs, err)) return false;
     m_bStdout = true;
     m_file = stdout;
     return true;
@@ -95,8 +170,8 @@ bool COutputFile::Open(const std::string& name, const std::vector<std::string>& 
     return m_file != nullptr;
   }
   m_target = FollowLinks(name);
-  std::filesystem::path t = m_target;
-  std::string temp = (t.parent_path() / ("." + t.filename().string() + ".XXXXXX")).string();
+  std::string temp = TempNameFor(m_target);
+  CFatalSignalsHeld held;
   int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     err = DescribeSystemError(name, errno);
@@ -138,6 +213,7 @@ bool COutputFile::Commit(std::string& err) {
     nErrno = errno;
   }
   m_file = nullptr;
+  CFatalSignalsHeld held;
   if (ok && !m_temp.empty() && std::rename(m_temp.c_str(), m_target.c_str()) != 0) {
     ok = false;
     nErrno = errno;

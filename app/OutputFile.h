@@ -1,11 +1,12 @@
 // Where a command writes a named output. "-" is standard output. A regular
 // file, or a name that does not exist yet, is written to a uniquely named
 // temporary file beside it and renamed into place by Commit: a run that fails
-// or is interrupted (SIGINT, SIGTERM) removes its temporary file and leaves
-// what was at the target untouched. A symbolic link keeps pointing at the file
+// or ends by a fatal signal (SIGINT, SIGTERM, SIGHUP, SIGPIPE, ...) removes
+// its temporary file and leaves what was at the target untouched. A symbolic link keeps pointing at the file
 // it names, which is the one replaced. Other targets (devices, FIFOs,
 // /dev/stdout) are written directly. An output that is one of the inputs,
-// under any name or link, is refused before anything is opened for writing.
+// under any name or link, is refused before anything is opened for writing;
+// so is standard output when it is a regular file that is one of the inputs.
 #pragma once
 
 #include <cstdio>
@@ -27,8 +28,9 @@ class COutputFile {
   // Closes the output and removes the temporary file, if any.
   void Abandon();
 
-  // Removes the temporary files of interrupted runs: installs the SIGINT and
-  // SIGTERM handlers. Call once at start-up.
+  // Removes the temporary files of runs ended by a signal: installs the
+  // handlers of the usual fatal signals (a signal ignored at start, as under
+  // nohup, stays ignored). Call once at start-up.
   static void InstallInterruptCleanup();
 
  private:
@@ -38,6 +40,18 @@ class COutputFile {
   std::FILE* m_file = nullptr;
   bool m_bStdout = false;
 };
+
+// False with err set when standard output is a regular file that is one of
+// the inputs, as in `decode LOG >> LOG`, which would read its own output
+// without end.
+bool StandardOutputIsAnInput(const std::vector<std::string>& inputs, std::string& err);
+
+// Opens /dev/null on any of the descriptors 0 to 2 that is closed, so that no
+// file opened later takes its number: a closed standard error must not make
+// warnings land in an output file. A closed standard output stays unwritable
+// (its /dev/null is read-only), so that writes to it fail as before. False
+// when a closed one could not be opened.
+bool OpenClosedStandardDescriptors();
 
 // "vyrhost: NAME: REASON" for a failed system call (errno).
 std::string DescribeSystemError(const std::string& name, int nErrno);

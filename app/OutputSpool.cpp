@@ -12,7 +12,7 @@
 namespace {
 // An unnamed file in the folder: O_TMPFILE where the file system has it,
 // otherwise a unique name removed at once. -1 with errno set on failure.
-int OpenUnnamedFile(const std::string& folder) {
+int OpenUnnamedFileIn(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
   std::string name = folder + "/vyrhost-spool-XXXXXX";
@@ -38,13 +38,15 @@ std::string COutputSpool::Folder() {
   return dir && *dir ? dir : "/tmp";
 }
 
+int COutputSpool::OpenUnnamedFile() { return OpenUnnamedFileIn(Folder()); }
+
 int COutputSpool::Append(const char* data, size_t size) {
   size_t nToMemory = std::min(size, m_nMemoryCap - std::min(m_nMemoryCap, m_memory.size()));
   m_memory.append(data, nToMemory);
   data += nToMemory;
   size -= nToMemory;
   if (size == 0) return 0;
-  if (m_fd < 0 && (m_fd = OpenUnnamedFile(Folder())) < 0) return errno ? errno : EIO;
+  if (m_fd < 0 && (m_fd = OpenUnnamedFile()) < 0) return errno ? errno : EIO;
   if (int nErrno = WriteAll(m_fd, data, size)) return nErrno;
   m_nFileSize += size;
   return 0;

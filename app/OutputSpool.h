@@ -27,6 +27,8 @@ class COutputSpool {
 
   // The folder of temporary files: $TMPDIR, or /tmp when it is unset or empty.
   static std::string Folder();
+  // A read-write file without a name in Folder(); -1 with errno set.
+  static int OpenUnnamedFile();
 
  private:
   size_t m_nMemoryCap;

@@ -2,8 +2,8 @@
 // campaign of several.
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,16 +17,35 @@
 #include "ReportHtml.h"
 
 namespace {
-const char kReportUsage[] =
-    "usage: vyrhost report [-o OUT.html] [--threshold DBM] [--level-threshold DBM] [--jobs N] FILE...\n"
-    "Try 'vyrhost --help' for more.\n";
-
-struct ReportArgs {
-  ParsedCommandLine cl;
-  ReportSettings settings;
-  vyr::DecodeSettings decode;
+struct ReportCommandSettings {
+  ReportSettings report;
+  std::string strOutput;  // empty: the default name
+  double dLevelThreshold = -std::numeric_limits<double>::infinity();
   int nJobs = 0;  // 0: the number of cores
+  std::vector<std::string> files;
 };
+
+const CommandSpec<ReportCommandSettings>& Spec() {
+  using S = ReportCommandSettings;
+  static const CommandSpec<S> spec{
+      {kReportCommand.info, "FILE...", "no log file given",
+       "One self-contained HTML page: summary, waterfall and spectrum per band,\n"
+       "strongest signals, channel levels, GPS track; for several logs one campaign\n"
+       "page: the logs, all routes on one map, the spectrum of each frequency plan\n"
+       "over its logs, the strongest signals and each log's section.\n",
+       kNumberNotes},
+      {OutputOption(&S::strOutput, "OUT.html",
+                    "the page to write (default: the log's name with .html, or campaign.html for several logs, in "
+                    "the current folder, which must not exist yet)"),
+       {{"--threshold", "", "DBM", "signal threshold of the strongest-signals table (default -80)"},
+        [](S& s, const std::string& v, std::string& why) {
+          return ParseThreshold("signal threshold", v, s.report.dSignalThresholdDbm, why);
+        }},
+       LevelThresholdOption(&S::dLevelThreshold),
+       JobsOption(&S::nJobs, "decode N logs at a time", "the number of cores", "the page is the same whatever N")},
+      nullptr};
+  return spec;
+}
 
 // The log's file name with the extension ".html", in the current folder;
 // for several logs "campaign.html".
@@ -37,62 +56,14 @@ std::string DefaultOutput(const std::vector<std::string>& logs) {
   return name.replace_extension(".html").string();
 }
 
-// "-jN" as "-j N", as decode takes it.
-std::vector<std::string> SplitAttachedJobs(const std::vector<std::string>& args) {
-  std::vector<std::string> out;
-  bool optionsEnded = false;
-  for (const std::string& a : args) {
-    optionsEnded = optionsEnded || a == "--";
-    if (!optionsEnded && a.size() > 2 && a.rfind("-j", 0) == 0) {
-      out.push_back("-j");
-      out.push_back(a.substr(2));
-    } else {
-      out.push_back(a);
-    }
-  }
-  return out;
-}
-
-bool ParseJobs(const ParsedCommandLine& cl, int& nJobs) {
-  if (!cl.Has("--jobs")) return true;
-  const std::string v = cl.Get("--jobs");
-  char* end = nullptr;
-  long n = std::strtol(v.c_str(), &end, 10);
-  if (v.empty() || *end != '\0' || n < 1 || n > 256) {
-    std::fprintf(stderr, "vyrhost report: the number of jobs '%s' is not a number from 1 to 256\n", v.c_str());
-    return false;
-  }
-  nJobs = static_cast<int>(n);
-  return true;
-}
-
-bool ParseReportArgs(const std::vector<std::string>& args, ReportArgs& ra) {
-  static const std::vector<OptionDefn> options = {{"--output", "-o", true},
-                                                  {"--threshold", nullptr, true},
-                                                  {"--level-threshold", nullptr, true},
-                                                  {"--jobs", "-j", true}};
-  ParsedCommandLine& cl = ra.cl;
-  ReportSettings& settings = ra.settings;
-  if (!ParseCommandLine("report", SplitAttachedJobs(args), options, cl) || !ParseJobs(cl, ra.nJobs)) return false;
-  for (const char* name : {"--threshold", "--level-threshold"}) {
-    double d = 0;
-    if (!cl.Has(name)) continue;
-    if (!ParseNumber(cl.Get(name), d)) {
-      std::fprintf(stderr, "vyrhost report: the value of %s, '%s', is not a number\n", name, cl.Get(name).c_str());
-      return false;
-    }
-    if (std::string(name) == "--threshold") settings.dSignalThresholdDbm = d;
-    else ra.decode.levelThreshold = d;
-  }
-  if (cl.Has("--output") && cl.Get("--output").empty()) {
-    std::fprintf(stderr, "vyrhost report: the output name is empty (use - for standard output)\n");
-    return false;
-  }
-  if (cl.files.empty()) {
-    std::fprintf(stderr, "vyrhost report: no log file given\n");
-    return false;
-  }
-  return true;
+// A default name never replaces a file: logs of the same name in two
+// folders would otherwise overwrite each other's page.
+bool DefaultOutputIsFree(const std::string& name) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(name, ec))) return true;
+  std::fprintf(stderr, "vyrhost report: %s exists (the page of another log of that name?); -o %s replaces it\n",
+               vyr::EscapeFileName(name).c_str(), vyr::EscapeFileName(name).c_str());
+  return false;
 }
 
 // The page, written in pieces as it is made, then put in place.
@@ -132,13 +103,13 @@ class CPageOutput {
   std::size_t m_nBytes = 0;
 };
 
-int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string& outputName) {
-  const std::string& path = ra.cl.files[0];
-  CReportCollector collector(ra.settings);
+int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, const std::string& outputName) {
+  const std::string& path = settings.files[0];
+  CReportCollector collector(settings.report);
   vyr::DecodeResult result;
   {
     CProgress progress("reading " + path);
-    vyr::DecodeRequest request = CReportCollector::Request(ra.decode);
+    vyr::DecodeRequest request = CReportCollector::Request(DecodeSettingsWith(settings.dLevelThreshold));
     request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
     result = vyr::LogDecoder(request).Decode(path, collector);
   }
@@ -156,11 +127,11 @@ int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string
 // Each log's section is written as soon as it is its turn, so that no
 // section waits in memory. The page is written even when logs were refused;
 // the exit status tells.
-int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::string& outputName) {
-  int nJobs = ra.nJobs > 0 ? ra.nJobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output, const std::string& outputName) {
+  int nJobs = settings.nJobs > 0 ? settings.nJobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   CPageOutput page(output, outputName);
   std::string part;
-  AppendCampaignHead(part, ra.cl.files.size());
+  AppendCampaignHead(part, settings.files.size());
   page.Write(part);
   bool anyRefused = false;
   auto onLog = [&](size_t nLog, CampaignLog& log) {
@@ -174,7 +145,8 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
     log.reportJson = std::string();
     return page.Write(part);
   };
-  CampaignData campaign = DecodeCampaign(ra.cl.files, ra.settings.dSignalThresholdDbm, ra.decode, nJobs, onLog);
+  CampaignData campaign = DecodeCampaign(settings.files, settings.report.dSignalThresholdDbm,
+                                         DecodeSettingsWith(settings.dLevelThreshold), nJobs, onLog);
   part.clear();
   AppendCampaignTail(part, campaign);
   page.Write(part);
@@ -184,19 +156,21 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
 }  // namespace
 
 int RunReport(const GlobalOptions& global, const std::vector<std::string>& args) {
-  ReportArgs ra;
-  if (!ParseReportArgs(args, ra)) {
-    std::fputs(kReportUsage, stderr);
-    return kExitUsage;
-  }
+  ReportCommandSettings settings;
+  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+    return ExitWithoutRunning(outcome);
+  std::string outputName = settings.strOutput.empty() ? DefaultOutput(settings.files) : settings.strOutput;
+  if (settings.strOutput.empty() && !DefaultOutputIsFree(outputName)) return kExitFileFailed;
   if (!LoadPlugins(global)) return kExitFileFailed;
-  std::string outputName = ra.cl.Get("--output", DefaultOutput(ra.cl.files));
   COutputFile output;
   std::string openError;
-  if (!output.Open(outputName, ra.cl.files, openError)) {
+  if (!output.Open(outputName, settings.files, openError)) {
     std::fprintf(stderr, "%s\n", openError.c_str());
     return kExitFileFailed;
   }
-  if (ra.cl.files.size() == 1) return RunOneLogReport(ra, output, outputName);
-  return RunCampaignReport(ra, output, outputName);
+  if (settings.files.size() == 1) return RunOneLogReport(settings, output, outputName);
+  return RunCampaignReport(settings, output, outputName);
 }
+
+const Command kReportCommand = {
+    {"report", "one self-contained HTML page about a log, or a campaign page about several"}, RunReport};

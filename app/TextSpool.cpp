@@ -1,5 +1,7 @@
 #include "TextSpool.h"
 
+#include "OutputSpool.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +22,16 @@ void CTextSpool::Spill() {
     m_buf.clear();
     return;
   }
-  if (!m_file && !(m_file = std::tmpfile())) return Fail();
+  if (!m_file) {
+    // In $TMPDIR, as the spools of parallel decoding.
+    int fd = COutputSpool::OpenUnnamedFile();
+    if (fd < 0 || !(m_file = ::fdopen(fd, "w+b"))) {
+      const int nErrno = errno;
+      if (fd >= 0) ::close(fd);
+      errno = nErrno;
+      return Fail();
+    }
+  }
   if (std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size()) return Fail();
   m_nSpilled += m_buf.size();
   m_buf.clear();

@@ -1,6 +1,6 @@
 // Text made while a message decodes and written after the message's head,
 // such as the listing of its attribute writes: held in memory up to a bound
-// and beyond it in an unnamed temporary file, so that a line of millions of
+// and beyond it in an unnamed temporary file in $TMPDIR, so that a line of millions of
 // levels is not held in memory as text. Every write to the file is checked.
 #pragma once
 

@@ -266,15 +266,19 @@
 
   function channelName(panel, c) { return 'Channel ' + (c + 1) + ' (' + mhz(panel.freqs_mhz[c]) + ')'; }
 
+  // A log resumed with channels moved has a channel panel per set-up: the
+  // first keeps the plain ids.
+  let channelPanels = 0;
   function drawChannels(panel, parent) {
+    const suffix = channelPanels++ ? '-' + channelPanels : '';
     const section = element('section');
-    section.id = 'channels';
+    section.id = 'channels' + suffix;
     section.appendChild(element('h2', 'Channel levels over time'));
     if (panel.row_sweeps.some(function (n) { return n > 1; }))
       section.appendChild(element('p', 'Each point is the strongest level of ' + panel.row_sweeps[0] + ' messages.', 'note'));
     parent.appendChild(section);
     const box = element('div', undefined, 'chart');
-    box.id = 'channels-chart';
+    box.id = 'channels-chart' + suffix;
     section.appendChild(box);
     const cells = decodeCells(panel.cells, panel.rows * panel.cols);
     const series = [];

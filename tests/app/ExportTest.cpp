@@ -197,22 +197,87 @@ TEST(SplitPayload, NamesThenValues) {
   EXPECT_EQ(empty[1].first, "");
 }
 
-TEST(ParseCommandLine, OptionsValuesAndFiles) {
-  std::vector<OptionDefn> options = {{"--csv", nullptr, false}, {"--output", "-o", true}, {"--format", nullptr, true}};
-  ParsedCommandLine cl;
-  ASSERT_TRUE(ParseCommandLine("t", {"--csv", "-o", "out.csv", "a.h2m", "--format=json", "--", "-b.h2m", "-"},
-                               options, cl));
-  EXPECT_TRUE(cl.Has("--csv"));
-  EXPECT_EQ(cl.Get("--output"), "out.csv");
-  EXPECT_EQ(cl.Get("--format"), "json");
-  EXPECT_EQ(cl.Get("--missing", "dflt"), "dflt");
-  EXPECT_EQ(cl.files, (std::vector<std::string>{"a.h2m", "-b.h2m", "-"}));
+struct TestSettings {
+  int nFormat = 0;
+  std::string strOutput = "-";
+  double dLevel = -1;
+  int nJobs = 1;
+  bool bFlag = false;
+  std::vector<std::string> files;
+};
 
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--bogus"}, {"-o"}, {"--csv=1"}}) {
-    ParsedCommandLine c;
-    EXPECT_FALSE(ParseCommandLine("t", bad, options, c)) << bad[0];
+const CommandInfo kTestCommand = {"t", "test the parser"};
+
+const CommandSpec<TestSettings>& TestSpec() {
+  using S = TestSettings;
+  static const CommandSpec<S> spec{
+      {kTestCommand, "FILE...", "no log file given", nullptr, nullptr},
+      {{{"--one", "", "", "format one", true}, [](S& s, const std::string&, std::string&) { return s.nFormat = 1; }},
+       {{"--two", "", "", "format two", true}, [](S& s, const std::string&, std::string&) { return s.nFormat = 2; }},
+       OutputOption(&S::strOutput, "OUT", "where"),
+       LevelThresholdOption(&S::dLevel),
+       JobsOption(&S::nJobs, "N at a time", "1", ""),
+       {{"--flag", "", "", "a flag"}, [](S& s, const std::string&, std::string&) { return s.bFlag = true; }}},
+      [](const S& s, std::string& why) {
+        if (s.bFlag && s.nFormat == 2) why = "--flag is for --one";
+        return why.empty();
+      }};
+  return spec;
+}
+
+TEST(ParseCommand, OneTableForEveryOption) {
+  struct Case {
+    std::vector<std::string> args;
+    ParseOutcome outcome;
+    std::vector<std::string> files;
+    std::string strOutput;
+    double dLevel;
+    int nJobs;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const Case cases[] = {
+      {{"--one", "-o", "out.csv", "a.h2m", "--", "-b.h2m", "-"}, ParseOutcome::Run, {"a.h2m", "-b.h2m", "-"}, "out.csv", -1, 1},
+      {{"--two", "-oOUT", "--level-threshold=-92.5", "-j3", "x"}, ParseOutcome::Run, {"x"}, "OUT", -92.5, 3},
+      {{"--one", "--output=o", "--level-threshold", "-inf", "--jobs", "256", "x"}, ParseOutcome::Run, {"x"}, "o", -inf, 256},
+      {{"--one", "-j", "7", "--jobs=2", "x", "--flag"}, ParseOutcome::Run, {"x"}, "-", -1, 2},  // the last one wins
+      {{"--bogus", "--help"}, ParseOutcome::Help, {}, "-", -1, 1},  // help before "--", whatever else is given
+      {{"--one", "x", "-h"}, ParseOutcome::Help, {}, "-", -1, 1},
+      {{"--one", "--", "-h"}, ParseOutcome::Run, {"-h"}, "-", -1, 1},
+  };
+  for (const Case& c : cases) {
+    TestSettings s;
+    EXPECT_EQ(ParseCommand(TestSpec(), c.args, s), c.outcome) << c.args[0];
+    if (c.outcome != ParseOutcome::Run) continue;
+    EXPECT_EQ(s.files, c.files) << c.args[0];
+    EXPECT_EQ(s.strOutput, c.strOutput);
+    EXPECT_EQ(s.dLevel, c.dLevel);
+    EXPECT_EQ(s.nJobs, c.nJobs);
   }
+  const std::vector<std::vector<std::string>> usageErrors = {
+      {"--bogus", "x"}, {"--one"}, {"x"}, {"--one", "--two", "x"}, {"--one", "-o"}, {"--one", "-o", "", "x"},
+      {"--one=1", "x"}, {"--one", "-j0", "x"}, {"--one", "-j257", "x"}, {"--one", "--jobs=", "x"},
+      {"--one", "-j1x", "x"}, {"--one", "--jobs", "99999999999999999999", "x"}, {"--one", "--level-threshold=nan", "x"},
+      {"--one", "--level-threshold", "0x10", "x"}, {"--one", "--level-threshold", "1e400", "x"},
+      {"--two", "--flag", "x"}};
+  for (const auto& args : usageErrors) {
+    TestSettings s;
+    EXPECT_EQ(ParseCommand(TestSpec(), args, s), ParseOutcome::UsageError) << ::testing::PrintToString(args);
+  }
+}
+
+TEST(ParseCommand, UsageAndHelpComeFromTheTable) {
+  std::vector<const OptionInfo*> infos;
+  for (const auto& o : TestSpec().options) infos.push_back(&o.info);
+  EXPECT_EQ(UsageLine(TestSpec().syntax, infos),
+            "usage: vyrhost t (--one | --two) [-o OUT] [--level-threshold DBM] [--jobs N] [--flag] FILE...\n");
+  const std::string help = HelpText(TestSpec().syntax, infos);
+  EXPECT_NE(help.find("\nTest the parser.\n"), std::string::npos) << help;
+  EXPECT_NE(help.find("\n  --jobs N, -j N          N at a time (1 to 256, default: 1)\n"), std::string::npos) << help;
+  EXPECT_NE(help.find("\n  -o OUT, --output OUT    where ('-' is standard output)\n"), std::string::npos) << help;
+  // Below the usage line, the text is wrapped below 80 columns.
+  size_t start = help.find('\n') + 1;
+  for (size_t nl; (nl = help.find('\n', start)) != std::string::npos; start = nl + 1)
+    EXPECT_LT(nl - start, 80u) << help.substr(start, nl - start);
 }
 
 TEST(ParseNumber, WholeNumbersOnly) {

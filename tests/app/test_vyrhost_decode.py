@@ -46,11 +46,26 @@ class VyrhostTestCase(unittest.TestCase):
 
 
 class CommandLineTest(VyrhostTestCase):
-    def test_help_lists_the_commands(self):
-        r = run("--help")
-        self.assertEqual(r.returncode, 0)
-        for word in ("formats", "decode", "--level-threshold", "jsonl"):
-            self.assertIn(word, r.stdout)
+    def test_help_lists_the_commands_and_each_command_its_own_options(self):
+        overview = run("--help")
+        self.assertEqual(overview.returncode, 0)
+        for word in ("formats", "decode", "info", "export", "report", "--plugins"):
+            self.assertIn(word, overview.stdout)
+        self.assertNotIn("--level-threshold", overview.stdout)
+        self.assertEqual(run("help").stdout, overview.stdout)
+        # (command, in its help, not in its help)
+        for command, mine, others in (("decode", ["jsonl", "--level-threshold", "--jobs N, -j N"], ["--geojson"]),
+                                      ("export", ["--geojson", "--spreadsheet-safe", "-o OUT"], ["--threshold ", "--jobs"]),
+                                      ("report", ["--threshold DBM", "OUT.html", "--jobs"], ["--csv", "jsonl"]),
+                                      ("info", ["text|json"], ["--level-threshold"]), ("formats", ["--help"], ["--format"])):
+            r = run(command, "--help")
+            self.assertEqual(r.returncode, 0, command)
+            self.assertTrue(r.stdout.startswith("usage: vyrhost " + command), r.stdout)
+            self.assertEqual(run("help", command).stdout, r.stdout)
+            for word in mine:
+                self.assertIn(word, r.stdout, command)
+            for word in others:
+                self.assertNotIn(word, r.stdout, command)
 
     def test_usage_errors_exit_2(self):
         for args in (["--bogus"], ["nocommand"], ["decode"], ["decode", "--format", "xml", "x.h2m"],

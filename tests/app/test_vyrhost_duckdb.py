@@ -53,7 +53,8 @@ class ReadmeDuckDb(unittest.TestCase):
 
         by_freq, by_message, by_file = defaultdict(list), defaultdict(list), defaultdict(int)
         for row in rows:
-            by_freq[float(row["frequency_mhz"])].append(float(row["level_dbm"]))
+            if row["frequency_hz"]:
+                by_freq[float(row["frequency_mhz"])].append(float(row["level_dbm"]))
             if row["lat"] and row["lon"]:
                 by_message[(row["file"], int(row["message"]))].append(row)
             by_file[row["file"]] += 1

@@ -136,7 +136,8 @@ class ExportsAgainstCsv(unittest.TestCase):
                                      (first["time"], int(first["time_ms"]), int(first["quality"])))
                     strongest = max(rows, key=lambda row: float(row["level_dbm"]))
                     self.assertEqual(p["max_level_dbm"], float(strongest["level_dbm"]))
-                    self.assertEqual(p["max_frequency_mhz"], float(strongest["frequency_mhz"]))
+                    self.assertEqual(p["max_frequency_mhz"],
+                                     float(strongest["frequency_mhz"]) if strongest["frequency_mhz"] else None)
                     channels = {k for k in p if k.startswith("ch")}
                     stats = {k for k in ("min_dbm", "max_dbm", "stddev_db") if strongest[k] or strongest["min_dbm"]
                              or strongest["max_dbm"] or strongest["stddev_db"]}

@@ -1,7 +1,10 @@
 """Output safety of vyrhost: an input is never overwritten, a named output is
 replaced whole or not at all, every write to standard output is checked."""
 
+import csv
+import io
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -78,30 +81,32 @@ class OutputSafetyTest(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn(b"/dev/full: No space left on device", r.stderr)
 
-    def test_an_interrupted_export_leaves_nothing(self):
+    def test_a_fatal_signal_during_an_export_leaves_nothing(self):
         big = self.path("big.h2m")
         subprocess.run([HYTEMGEN, "--kind", "scan", "--bins", "400", "--size", "20", "-o", big], check=True)
         out = self.path("x.csv")
-        with open(out, "w") as f:
-            f.write("before\n")
-        p = subprocess.Popen([VYRHOST, "export", "--csv", "-o", out, big], stderr=subprocess.PIPE)
-        # Interrupted while it writes: as soon as its temporary file is there
-        # (a fixed wait can outlast the whole export).
-        deadline = time.monotonic() + 30
-        while p.poll() is None and time.monotonic() < deadline:
-            if set(os.listdir(self.dir)) - {"big.h2m", "in.h2m", "x.csv"}:
-                break
-            time.sleep(0.002)
-        p.send_signal(signal.SIGINT)
-        p.communicate(timeout=60)
-        self.assertEqual(p.returncode, -signal.SIGINT)
-        self.assertEqual(read(out), b"before\n")
-        self.assertEqual(sorted(os.listdir(self.dir)), ["big.h2m", "in.h2m", "x.csv"])
-
-
-if __name__ == "__main__":
-    unittest.main()
-
+        # (signal, ignored when the program starts, as under nohup)
+        for sig, ignored in [(signal.SIGINT, False), (signal.SIGTERM, False), (signal.SIGHUP, False),
+                             (signal.SIGPIPE, False), (signal.SIGUSR1, False), (signal.SIGALRM, False),
+                             (signal.SIGHUP, True)]:
+            with self.subTest(signal=sig.name, ignored=ignored):
+                with open(out, "w") as f:
+                    f.write("before\n")
+                keep = (lambda: signal.signal(sig, signal.SIG_IGN)) if ignored else None
+                p = subprocess.Popen([VYRHOST, "export", "--csv", "-o", out, big], stderr=subprocess.PIPE,
+                                     preexec_fn=keep)
+                # Signalled while it writes: as soon as its temporary file is
+                # there (a fixed wait can outlast the whole export).
+                deadline = time.monotonic() + 30
+                while p.poll() is None and time.monotonic() < deadline:
+                    if set(os.listdir(self.dir)) - {"big.h2m", "in.h2m", "x.csv"}:
+                        break
+                    time.sleep(0.002)
+                p.send_signal(sig)
+                p.communicate(timeout=60)
+                self.assertEqual(p.returncode, 0 if ignored else -sig)
+                self.assertEqual(read(out) == b"before\n", not ignored)
+                self.assertEqual(sorted(os.listdir(self.dir)), ["big.h2m", "in.h2m", "x.csv"])
 
 class CommandLineRulesTest(unittest.TestCase):
     """One number rule for every threshold, help after a command, short forms,
@@ -155,3 +160,101 @@ class PluginFolderTest(unittest.TestCase):
         decoded = run("--plugins", d, "decode", "--format", "summary", os.path.join(SAMPLES, "scan_two_bands.h2m"))
         self.assertEqual(decoded.returncode, 0, decoded.stderr)
         self.assertIn(b'"messages": 13', decoded.stdout)
+
+
+def sh(command, **kw):
+    """A shell line, for redirections that subprocess cannot make ("2>&-", ">>")."""
+    return subprocess.run(["bash", "-c", command], capture_output=True, timeout=300, **kw)
+
+
+class HostileCasesTest(unittest.TestCase):
+    """Closed descriptors, outputs that are inputs, control bytes in logs, file
+    names a spreadsheet would run, long names, a missing temporary folder and
+    default page names that collide."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.dir)
+        self.log = os.path.join(self.dir, "in.h2m")
+        shutil.copy(os.path.join(SAMPLES, "scan_two_bands.h2m"), self.log)
+
+    def test_closed_descriptors_and_standard_output_that_is_an_input(self):
+        out = os.path.join(self.dir, "r.out")
+        v, log = VYRHOST, self.log
+        # (shell line, exit status, text on standard error)
+        cases = [
+            (f"{v} export --geojson -o {out} {log} 2>&-", 0, b""),
+            (f"{v} report -o {out} {log} {log}.missing.h2m 2>&-", 1, b""),
+            (f"{v} decode {log} >&-", 1, b"standard output: Bad file descriptor"),
+            (f"{v} decode {log} >> {log}", 1, b"is the input"),
+            (f"{v} decode -j2 {SAMPLES}/statistics.h1s {log} >> {log}", 1, b"is the input"),
+            (f"{v} info {log} >> {log}", 1, b"is the input"),
+            (f"{v} export --csv {log} >> {log}", 1, b"is the input"),
+            (f"{v} report -o - {log} >> {log}", 1, b"is the input"),
+            (f"{v} decode {log} > {out}", 0, b""),
+        ]
+        before = read(log)
+        for command, code, message in cases:
+            with self.subTest(command=command):
+                r = sh(command)
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertIn(message, r.stderr)
+                self.assertEqual(read(log), before)
+                if "2>&-" in command:  # no line meant for standard error inside the output
+                    self.assertIsNone(re.search(rb'(^|[^"\'])vyrhost( \w+)?: ', read(out), re.M))
+
+    def test_control_bytes_of_a_log_reach_no_terminal(self):
+        evil = b"x\x1b[31m\x07\x7f"
+        text = read(self.log).replace(b"V2.4.1", b"V2.4.1" + evil).replace(b"indexBand", b"evil = " + evil + b"\nindexBand")
+        with open(self.log, "wb") as f:
+            f.write(text)
+        for args in (["decode"], ["info"]):
+            with self.subTest(args=args):
+                r = run(*args, self.log)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                shown = r.stdout.count(b"x\\x1B[31m\\x07\\x7F")
+                self.assertGreaterEqual(shown, 1 if args == ["decode"] else 2)
+                self.assertFalse(set(r.stdout) & {0x1b, 0x07, 0x7f}, "a control byte reached the output")
+
+    def test_spreadsheet_safe_file_cells(self):
+        names = ["=cmd.h2m", "+x.h2m", "-x.h2m", "@x.h2m", "\tx.h2m", "\rx.h2m", "plain.h2m", "a=b.h2m"]
+        for name in names:
+            shutil.copy(self.log, os.path.join(self.dir, name))
+        for safe in (False, True):
+            r = subprocess.run([os.path.abspath(VYRHOST), "export", "--csv", *(["--spreadsheet-safe"] if safe else []), "--", *names],
+                               capture_output=True, cwd=self.dir, timeout=120)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            cells = {row[0] for row in csv.reader(io.StringIO(r.stdout.decode(), newline=""))} - {"file"}
+            want = {("'" + n if safe and n[0] in "=+-@\t\r" else n) for n in names}
+            self.assertEqual(cells, want)
+
+    def test_names_and_folders(self):
+        long_name = os.path.join(self.dir, "n" * 250 + ".csv")  # 254 bytes, within the limit of 255
+        wide = os.path.join(self.dir, "wide.h2m")
+        subprocess.run([os.path.abspath(HYTEMGEN), "--bands", "1", "--bins", "30000", "--lines", "1", "-o", wide], check=True)
+        for sub in ("a", "b"):
+            os.mkdir(os.path.join(self.dir, sub))
+            shutil.copy(self.log, os.path.join(self.dir, sub, "route.h2m"))
+        env = dict(os.environ, TMPDIR=os.path.join(self.dir, "none"))
+        # (arguments, environment, exit status, text on standard error)
+        cases = [
+            (["export", "--csv", "-o", long_name, self.log], None, 0, b""),
+            (["decode", "wide.h2m"], env, 1, b"attribute writes of wide.h2m in " + env["TMPDIR"].encode()),
+            (["report", "a/route.h2m"], None, 0, b"wrote route.html"),
+            (["report", "b/route.h2m"], None, 1, b"route.html exists"),
+            (["report", "a/route.h2m", "b/route.h2m"], None, 0, b"wrote campaign.html"),
+            (["report", "a/route.h2m", "b/route.h2m"], None, 1, b"campaign.html exists"),
+            (["report", "-o", "route.html", "b/route.h2m"], None, 0, b"wrote route.html"),
+        ]
+        for args, environment, code, message in cases:
+            with self.subTest(args=args):
+                r = subprocess.run([os.path.abspath(VYRHOST), *args], capture_output=True, cwd=self.dir, env=environment,
+                                   timeout=120)
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertIn(message, r.stderr)
+        self.assertTrue(read(long_name).startswith(b"file,"))
+        self.assertEqual(sorted(n for n in os.listdir(self.dir) if n.startswith(".")), [])
+
+
+if __name__ == "__main__":
+    unittest.main()

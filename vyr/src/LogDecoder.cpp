@@ -242,4 +242,19 @@ std::string EscapeFileName(std::string_view name) {
   return out;
 }
 
+void AppendEscapedText(std::string& out, std::string_view text, const char* pszKept) {
+  // Most texts hold no control byte: they are copied whole.
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!(c < 0x20 || c == 0x7f) || (c != 0 && std::strchr(pszKept, c))) continue;
+    out.append(text, start, i - start);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02X", c);
+    out += buf;
+    start = i + 1;
+  }
+  out.append(text, start, text.size() - start);
+}
+
 }  // namespace vyr

@@ -56,7 +56,7 @@ void AppendWriteValueText(std::string& out, const AttributeWrite& w) {
     case ValueKind::Int: AppendJsonInt(out, w.integer); break;
     case ValueKind::Text:
       out += '"';
-      out += w.text;
+      AppendEscapedText(out, w.text, "");
       out += '"';
       break;
     case ValueKind::None: break;
@@ -77,7 +77,7 @@ void AppendIndented(std::string& out, std::string_view v, const char* indent) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!line.empty()) {
       out += indent;
-      out.append(line);
+      AppendEscapedText(out, line, "\t");
       out += '\n';
     }
     if (nl == std::string_view::npos) break;
@@ -112,7 +112,7 @@ void AppendMessageTextHead(std::string& out, const Message& m, bool bHasWrites) 
   out += line;
   AppendPositionText(out, m.position);
   out += "  name:    ";
-  out += m.texts.name;
+  AppendEscapedText(out, m.texts.name, "");
   out += "\n  detail:\n";
   AppendIndented(out, m.texts.detail, "    ");
   if (bHasWrites) out += "  attributes:\n";

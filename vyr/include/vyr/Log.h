@@ -245,5 +245,9 @@ class LogDecoder {
 // characters and DEL are written as \xHH (and a backslash as \\), so that a
 // name cannot move the cursor or forge a line.
 std::string EscapeFileName(std::string_view name);
+// Text from a log as the readable listings show it: control bytes (and DEL)
+// escaped as in file names ("\x1B"), but for those in pszKept ("\t", "\n"),
+// so that no log can drive the terminal. Backslashes stay as they are.
+void AppendEscapedText(std::string& out, std::string_view text, const char* pszKept);
 
 }  // namespace vyr
