@@ -11,11 +11,6 @@ double MHzOf(const vyr::Band& band, size_t bin) {
 }
 }  // namespace
 
-float ReportLevel(double dbm) {
-  if (std::isnan(dbm)) return kNoLevel;
-  return static_cast<float>(std::clamp(dbm, -1e30, 1e30));
-}
-
 CReportPanel::CReportPanel(const vyr::Band& band, double dThreshold, size_t nMaxCols, size_t nMaxRows)
     : m_nBand(band.number), m_nFirstBin(band.firstElement), m_dThreshold(dThreshold),
       m_nMaxCols(std::max<size_t>(1, nMaxCols)), m_reducer(std::min(band.Bins(), m_nMaxCols), nMaxRows) {

@@ -31,7 +31,10 @@ struct Signal {
 
 // A level as the report keeps it: a float, NaN for none, finite values kept
 // within +-1e30.
-float ReportLevel(double dbm);
+inline float ReportLevel(double dbm) {
+  if (dbm != dbm) return std::numeric_limits<float>::quiet_NaN();
+  return static_cast<float>(dbm < -1e30 ? -1e30 : dbm > 1e30 ? 1e30 : dbm);
+}
 
 class CReportPanel {
  public:

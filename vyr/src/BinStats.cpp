@@ -5,14 +5,6 @@
 
 namespace vyr {
 
-namespace {
-int ToTenths(double dbm) {
-  if (!(dbm > LevelHistogram::kMinTenths / 10.0)) return LevelHistogram::kMinTenths;  // -inf too
-  if (!(dbm < LevelHistogram::kMaxTenths / 10.0)) return LevelHistogram::kMaxTenths;
-  return static_cast<int>(std::lround(dbm * 10.0));
-}
-}  // namespace
-
 // Grows the cells to cover nFirst to nLast (tenths), by at least half again
 // on the side that grows, so that a bin whose levels drift costs few copies.
 void LevelHistogram::Cover(int nFirst, int nLast) {
@@ -30,14 +22,6 @@ void LevelHistogram::Cover(int nFirst, int nLast) {
   std::copy(m_cells.begin(), m_cells.end(), cells.begin() + (m_nFirst - nNewFirst));
   m_cells.swap(cells);
   m_nFirst = nNewFirst;
-}
-
-void LevelHistogram::Add(double dbm) {
-  if (std::isnan(dbm)) return;
-  const int t = ToTenths(dbm);
-  Cover(t, t);
-  ++m_cells[static_cast<size_t>(t - m_nFirst)];
-  ++m_nCount;
 }
 
 void LevelHistogram::Merge(const LevelHistogram& other) {
@@ -66,25 +50,6 @@ double LevelHistogram::Quantile(double p) const {
   const double frac = h - static_cast<double>(lo);
   if (frac == 0) return below;
   return below + frac * (OrderStatistic(lo + 1) - below);
-}
-
-void BinStats::Add(double dbm, bool above, const Where& where) {
-  if (std::isnan(dbm)) return;
-  ++m_nCount;
-  if (std::isfinite(dbm)) {
-    ++m_nFinite;
-    m_dSum += dbm;
-  }
-  if (!(dbm <= m_dMax)) {  // also while the maximum is still NaN
-    m_dMax = dbm;
-    m_atMax = where;
-  }
-  if (!(dbm >= m_dMin)) m_dMin = dbm;
-  if (above) {
-    if (m_nAbove++ == 0) m_nFirstAboveMs = where.timeMs;
-    m_nLastAboveMs = where.timeMs;
-  }
-  m_histogram.Add(dbm);
 }
 
 void BinStats::Merge(const BinStats& other) {

@@ -5,6 +5,8 @@
 namespace vyr::detail {
 
 void CDecodeModel::Observe(CVyrMemoryDataState& state) {
+  // A decode that asks for counts alone follows no write.
+  if (!(m_request.writes || m_request.sections || m_request.levels || m_request.sweeps)) return;
   state.SetWriteObserver([this](const CVyrMemoryDataState::Write& w) { OnWrite(w); });
   state.SetRunObserver([this](const CVyrMemoryDataState::RunWrites& r) { OnRun(r); });
 }
@@ -72,14 +74,21 @@ void CDecodeModel::HandOnWrite(const CVyrMemoryDataState::Write& w) {
 void CDecodeModel::HandOnLevels(const Message& m, const IVyrDataState& state) {
   const size_t nBatch = m_request.levelBatch > 0 ? m_request.levelBatch : 1;
   const Section* pSection = m_sections.Current();
+  const bool bStatistics = m_levels.HasStatistics();
+  CSweepAssembler::Row* pRow = nullptr;
+  size_t nRowBand = SIZE_MAX;
   while (m_levels.Next(state, m_batch, nBatch)) {
-    for (Level& level : m_batch) {
-      size_t nBand = 0, nBin = 0;
-      if (!m_sections.Locate(level.element, nBand, nBin)) continue;
-      level.band = pSection->bands[nBand].number;
-      level.hz = pSection->bands[nBand].hz[nBin];
-      if (m_request.sweeps) m_sweeps.Add(*pSection, nBand, nBin, level);
-    }
+    m_sections.Place(m_batch.data(), m_batch.size(), [&](size_t nBand, size_t nBin, const Level& level) {
+      if (!m_request.sweeps) return;
+      if (nBand != nRowBand) {
+        pRow = &m_sweeps.RowOf(*pSection, nBand);
+        nRowBand = nBand;
+      } else if (pRow->dbm.size() <= nBin) {
+        pRow = &m_sweeps.RowOf(*pSection, nBand);  // a channel set grew
+      }
+      pRow->dbm[nBin] = level.dbm;
+      if (bStatistics) pRow->SetStatistics(nBin, level);
+    });
     if (m_request.levels) m_visitor.OnLevels(m, m_batch.data(), m_batch.size());
   }
   if (m_request.sweeps && pSection) m_sweeps.Emit(m, *pSection, m_visitor);

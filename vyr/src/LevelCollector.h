@@ -61,6 +61,8 @@ class CLevelCollector {
   // The message's next levels, at most nMax, without band or frequency;
   // false with none after the last.
   bool Next(const IVyrDataState& state, std::vector<Level>& out, size_t nMax);
+  // Whether the message wrote a statistic at any element.
+  bool HasStatistics() const { return !m_taken.empty(); }
 
   static constexpr int kScopeMessage = 2147483647;
 

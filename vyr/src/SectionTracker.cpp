@@ -99,12 +99,4 @@ bool CSectionTracker::Locate(int nElement, size_t& nBand, size_t& nBin) {
   return true;
 }
 
-void CSectionTracker::Place(Level& level) {
-  size_t nBand = 0, nBin = 0;
-  if (!Locate(level.element, nBand, nBin)) return;
-  const Band& band = m_section.bands[nBand];
-  level.band = band.number;
-  level.hz = band.hz[nBin];
-}
-
 }  // namespace vyr::detail

@@ -34,9 +34,27 @@ class CSectionTracker {
   bool AfterMessage(std::uint64_t nMessage, Role role, const IVyrDataState& state);
 
   const Section* Current() const { return m_bHasSection ? &m_section : nullptr; }
-  // The band and frequency of a level at its element, by the section in
-  // force; a channel set grows to hold a level's channel.
-  void Place(Level& level);
+  // Gives each level (in element order) the band and frequency of the
+  // section in force, a channel set growing to hold a level's channel, and
+  // calls placed(nBand, nBin, level) for each level that a band holds.
+  template <class PlacedFn>
+  void Place(Level* pLevels, size_t nLevels, const PlacedFn& placed) {
+    size_t nBand = 0, nBin = 0;
+    int nFirst = 0, nEnd = 0;  // the elements of band nBand: a message's levels run through a band
+    for (Level* l = pLevels; l != pLevels + nLevels; ++l) {
+      if (l->element < nFirst || l->element >= nEnd) {
+        if (!Locate(l->element, nBand, nBin)) continue;
+        const Band& band = m_section.bands[nBand];
+        nFirst = band.firstElement;
+        nEnd = nFirst + static_cast<int>(band.Bins());
+      }
+      nBin = static_cast<size_t>(l->element - nFirst);
+      const Band& band = m_section.bands[nBand];
+      l->band = band.number;
+      l->hz = band.hz[nBin];
+      placed(nBand, nBin, *l);
+    }
+  }
   // The band (index into Current()->bands) and bin of an element; false
   // when no band holds it.
   bool Locate(int nElement, size_t& nBand, size_t& nBin);

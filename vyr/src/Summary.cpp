@@ -47,6 +47,7 @@ std::string LogSummary::EndIso() const {
 DecodeRequest SummaryVisitor::Request(const DecodeSettings& settings) {
   DecodeRequest r;
   r.settings = settings;
+  r.sections = true;
   return r;
 }
 

@@ -10,27 +10,25 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
-void CSweepAssembler::Reset(std::vector<double>& v, size_t n) { v.assign(n, kNaN); }
-
-void CSweepAssembler::Add(const Section& section, size_t nBand, size_t nBin, const Level& level) {
+CSweepAssembler::Row& CSweepAssembler::RowOf(const Section& section, size_t nBand) {
   if (m_rows.size() < section.bands.size()) m_rows.resize(section.bands.size());
   Row& row = m_rows[nBand];
-  const size_t nBins = section.bands[nBand].Bins();
   if (!row.bTouched) {
     row.bTouched = true;
     m_touched.push_back(nBand);
   }
   // A channel set may have grown since the row was last used.
+  const size_t nBins = section.bands[nBand].Bins();
   if (row.dbm.size() != nBins) row.dbm.resize(nBins, kNaN);
-  row.dbm[nBin] = level.dbm;
-  const bool bStatistics = !std::isnan(level.minDbm) || !std::isnan(level.maxDbm) || !std::isnan(level.stddevDb);
-  if (bStatistics || !row.minDbm.empty()) {
-    for (auto* v : {&row.minDbm, &row.maxDbm, &row.stddevDb})
-      if (v->size() != nBins) v->resize(nBins, kNaN);
-    row.minDbm[nBin] = level.minDbm;
-    row.maxDbm[nBin] = level.maxDbm;
-    row.stddevDb[nBin] = level.stddevDb;
-  }
+  return row;
+}
+
+void CSweepAssembler::Row::SetStatistics(size_t nBin, const Level& level) {
+  for (auto* v : {&minDbm, &maxDbm, &stddevDb})
+    if (v->size() != dbm.size()) v->resize(dbm.size(), kNaN);
+  minDbm[nBin] = level.minDbm;
+  maxDbm[nBin] = level.maxDbm;
+  stddevDb[nBin] = level.stddevDb;
 }
 
 void CSweepAssembler::Emit(const Message& m, const Section& section, LogVisitor& visitor) {
@@ -44,7 +42,7 @@ void CSweepAssembler::Emit(const Message& m, const Section& section, LogVisitor&
       for (auto* v : {&row.minDbm, &row.maxDbm, &row.stddevDb}) v->resize(band.Bins(), kNaN);
     visitor.OnSweep(m, Sweep{band, row.dbm.data(), bStatistics ? row.minDbm.data() : nullptr,
                              bStatistics ? row.maxDbm.data() : nullptr, bStatistics ? row.stddevDb.data() : nullptr});
-    Reset(row.dbm, band.Bins());
+    row.dbm.assign(band.Bins(), kNaN);
     if (bStatistics) row.minDbm.clear(), row.maxDbm.clear(), row.stddevDb.clear();
     row.bTouched = false;
   }

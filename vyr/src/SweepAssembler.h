@@ -11,19 +11,19 @@ namespace vyr::detail {
 
 class CSweepAssembler {
  public:
-  // A level of the message at bin nBin of band nBand of the section.
-  void Add(const Section& section, size_t nBand, size_t nBin, const Level& level);
+  struct Row {
+    std::vector<double> dbm;  // a level per bin of the band, NaN where none
+    std::vector<double> minDbm, maxDbm, stddevDb;  // empty until a level carries them
+    bool bTouched = false;
+    void SetStatistics(size_t nBin, const Level& level);
+  };
+  // The row of band nBand of the section, for the current message.
+  Row& RowOf(const Section& section, size_t nBand);
   // Hands on the rows of the bands that got a level, in band order, and
   // empties them for the next message.
   void Emit(const Message& m, const Section& section, LogVisitor& visitor);
 
  private:
-  struct Row {
-    std::vector<double> dbm;
-    std::vector<double> minDbm, maxDbm, stddevDb;  // empty until a level carries them
-    bool bTouched = false;
-  };
-  static void Reset(std::vector<double>& v, size_t n);
 
   std::vector<Row> m_rows;
   std::vector<size_t> m_touched;

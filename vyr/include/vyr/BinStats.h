@@ -6,6 +6,7 @@
 // on different threads or machines combine into one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -17,7 +18,18 @@ namespace vyr {
 // cell at that end, so a hostile value costs no memory.
 class LevelHistogram {
  public:
-  void Add(double dbm);
+  void Add(double dbm) {
+    if (dbm != dbm) return;  // NaN is no level
+    const int t = ToTenths(dbm);
+    const unsigned offset = static_cast<unsigned>(t - m_nFirst);
+    if (m_cells.empty() || offset >= m_cells.size()) {
+      Cover(t, t);
+      ++m_cells[static_cast<std::size_t>(t - m_nFirst)];
+    } else {
+      ++m_cells[offset];
+    }
+    ++m_nCount;
+  }
   void Merge(const LevelHistogram& other);
   std::uint64_t Count() const { return m_nCount; }
   // The p-quantile (0 <= p <= 1) by linear interpolation between the two
@@ -28,6 +40,14 @@ class LevelHistogram {
   static constexpr int kMaxTenths = 5000;
 
  private:
+  // Rounded to the nearest tenth, halves away from zero, within the cells'
+  // span (infinities at its ends).
+  static int ToTenths(double dbm) {
+    if (!(dbm > kMinTenths / 10.0)) return kMinTenths;
+    if (!(dbm < kMaxTenths / 10.0)) return kMaxTenths;
+    const double tenths = dbm * 10.0;
+    return static_cast<int>(tenths + (tenths >= 0 ? 0.5 : -0.5));
+  }
   // The value of the k-th smallest level (from 0).
   double OrderStatistic(std::uint64_t k) const;
   void Cover(int nFirst, int nLast);
@@ -50,7 +70,25 @@ class BinStats {
  public:
   // A level (NaN is no level and is not counted). above: the level reached
   // the threshold of the caller's statistics, which all merged ones share.
-  void Add(double dbm, bool above, const Where& where);
+  // Inline: it runs for every level of every sweep.
+  void Add(double dbm, bool above, const Where& where) {
+    if (dbm != dbm) return;
+    ++m_nCount;
+    if (dbm - dbm == 0) {  // finite
+      ++m_nFinite;
+      m_dSum += dbm;
+    }
+    if (!(dbm <= m_dMax)) {  // also while the maximum is still NaN
+      m_dMax = dbm;
+      m_atMax = where;
+    }
+    if (!(dbm >= m_dMin)) m_dMin = dbm;
+    if (above) {
+      if (m_nAbove++ == 0) m_nFirstAboveMs = where.timeMs;
+      m_nLastAboveMs = where.timeMs;
+    }
+    m_histogram.Add(dbm);
+  }
   // Of equal maxima the first one added (the other's when this one has none
   // that large) is kept: merge in file order for a stable result.
   void Merge(const BinStats& other);

@@ -185,6 +185,7 @@ struct DecodeRequest {
   DecodeSettings settings;
   bool texts = false;        // the decode device's display texts
   bool writes = false;       // OnWrite for every attribute write
+  bool sections = false;     // OnSection and Message::section (levels and sweeps imply them)
   bool levels = false;       // OnLevels
   bool sweeps = false;       // OnSweep
   bool rankedLevels = false;  // let the decoder rank the levels (only the attribute writes show the ranking)
