@@ -157,6 +157,7 @@ bool DecodeOneFile(const std::string& path, DecodeFormat format, bool bShowProgr
     err = DescribeDecodeFailure(path, rc, error) + "\n";
     return false;
   }
+  if (counts.bLastLineCut) err = DescribeCutLastLine(path) + "\n";
   return true;
 }
 }  // namespace

@@ -62,6 +62,7 @@ bool ExportOneFile(const std::string& path, CExportWriter& writer, COutputWriter
   out.Flush();
   std::string note = writer.EndFile(path);
   if (!note.empty() && !out.Failed()) std::fprintf(stderr, "%s\n", note.c_str());
+  if (counts.bLastLineCut && !out.Failed()) std::fprintf(stderr, "%s\n", DescribeCutLastLine(path).c_str());
   if (rc == ROL_OK || out.Failed()) return rc == ROL_OK;
   std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
   return false;

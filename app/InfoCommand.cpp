@@ -36,6 +36,8 @@ bool SummarizeFile(const std::string& path, LogSummary& summary) {
   RolRetc rc = decoder.Decode(path, onFile, onMessage, counts, error, onProgress);
   if (rc == ROL_OK) {
     summary = collector.Finish();
+    summary.bLastLineCut = counts.bLastLineCut;
+    if (counts.bLastLineCut) std::fprintf(stderr, "%s\n", DescribeCutLastLine(path).c_str());
     return true;
   }
   std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());

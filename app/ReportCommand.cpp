@@ -150,8 +150,11 @@ int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string
     std::fprintf(stderr, "%s\n", DescribeDecodeFailure(path, rc, error).c_str());
     return kExitFileFailed;
   }
+  if (counts.bLastLineCut) std::fprintf(stderr, "%s\n", DescribeCutLastLine(path).c_str());
+  ReportData data = collector.Finish();
+  data.summary.bLastLineCut = counts.bLastLineCut;
   std::string html;
-  AppendReportHtml(html, collector.Finish());
+  AppendReportHtml(html, data);
   CPageOutput page(output, outputName);
   page.Write(html);
   return page.Finish();
@@ -173,6 +176,7 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
       anyRefused = true;
       return true;
     }
+    if (log.bLastLineCut) std::fprintf(stderr, "%s\n", DescribeCutLastLine(log.strPath).c_str());
     part.clear();
     AppendCampaignLogData(part, nLog, log.reportJson);
     log.reportJson = std::string();

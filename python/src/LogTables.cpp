@@ -120,7 +120,7 @@ void AddRows(std::vector<LevelTable>& tables, size_t firstOfSection, const std::
 }
 }  // namespace
 
-void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
+DecodeCounts DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
                          const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
                          std::thread::id owner, bool bFirstMessageOnly) {
   GateLease lease(threshold.value_or(-std::numeric_limits<double>::infinity()), owner);
@@ -133,7 +133,7 @@ void DecodeWithThreshold(const std::string& path, std::optional<double> threshol
   };
   RolRetc rc = bFirstMessageOnly ? decoder.Decode(path, onFile, onFirstMessage, counts, error)
                                  : decoder.Decode(path, onFile, onMessage, counts, error);
-  if (rc == ROL_OK || (bFirstMessageOnly && rc == kDecodeStopped)) return;
+  if (rc == ROL_OK || (bFirstMessageOnly && rc == kDecodeStopped)) return counts;
   if (rc == -1) throw LogFailure(path, rc, path + ": " + error);
   throw LogFailure(path, rc, path + ": refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc));
 }
@@ -158,14 +158,16 @@ LogSummary SummarizeLog(const std::string& path, std::optional<double> threshold
   CFrequencyPlan plan;
   DecodeOptions options;
   options.bWantTexts = false;
-  DecodeWithThreshold(
+  const DecodeCounts counts = DecodeWithThreshold(
       path, threshold, options, [&](const DecodedFileInfo& info) { collector.OnFile(info); },
       [&](const DecodedMessage& m) {
         plan.Update(m.writes, m.dataState);
         collector.OnMessage(m, plan);
       },
       std::this_thread::get_id(), bFirstMessageOnly);
-  return collector.Finish();
+  LogSummary summary = collector.Finish();
+  summary.bLastLineCut = counts.bLastLineCut;
+  return summary;
 }
 }  // namespace
 

@@ -44,8 +44,9 @@ struct LevelColumns {
 // device reads the threshold from its process-wide preferences. owner is the
 // thread the decode works for; that thread gets an error rather than waiting
 // for its own decode.
-// bFirstMessageOnly stops the decode after the first message.
-void DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
+// bFirstMessageOnly stops the decode after the first message. Returns the
+// decode's counts.
+DecodeCounts DecodeWithThreshold(const std::string& path, std::optional<double> threshold, DecodeOptions options,
                          const CLogDecoder::FileFn& onFile, const CLogDecoder::MessageFn& onMessage,
                          std::thread::id owner = std::this_thread::get_id(), bool bFirstMessageOnly = false);
 

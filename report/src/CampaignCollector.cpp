@@ -80,6 +80,7 @@ CampaignLog MakeCampaignLog(const std::string& path, const ReportData& report) {
   log.nDurationMs = s.nDurationMs;
   log.nMessages = s.nMessages;
   log.nPositions = s.nPositions;
+  log.bLastLineCut = s.bLastLineCut;
   for (const auto& p : report.panels) {
     for (const BinStatistics& b : p->Statistics()) log.fStrongest = MaxLevel(log.fStrongest, b.fMax);
     CampaignBand band;
@@ -108,7 +109,9 @@ CampaignLog DecodeCampaignLog(const std::string& path, const CampaignSettings& s
     log.strRefusal = DescribeDecodeFailure(path, rc, error);
     return log;
   }
-  return MakeCampaignLog(path, collector.Finish());
+  ReportData report = collector.Finish();
+  report.summary.bLastLineCut = counts.bLastLineCut;
+  return MakeCampaignLog(path, report);
 }
 
 size_t CCampaign::AddBand(const CampaignBand& b, std::uint32_t nLog, std::int64_t nStartMs) {

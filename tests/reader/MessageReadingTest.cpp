@@ -253,6 +253,46 @@ TEST_F(MessageReading, HeaderCutOffByTheEndOfTheFileAndThenTheEnd) {
   EXPECT_STREQ("Software Version^a^V3;1;", msg.GetMsgBuf());
 }
 
+struct CutLineCase {
+  const char* pszWhat;
+  std::string lastLines;  // the log's end, the last line without its line end
+  std::int32_t nClass;
+  std::string payload;  // of the last message
+  std::vector<std::string> columns;
+};
+
+// A last line without its line end is cut: what may be cut is not taken.
+TEST_F(MessageReading, CutLastLineLeavesOutWhatMayBeCut) {
+  const std::string kLevelsAt2 = "Time^Date^BandNumber^Levels^12:00:02;03/15/05;2;";
+  const std::vector<std::string> kScan = {"Time", "Date", "BandNumber", "Levels"};
+  const CutLineCase cases[] = {
+      {"cut inside a number", Tabbed({"12:00:02", "03/15/05", "2", "-70", "-5"}), 307, kLevelsAt2 + "-70;", kScan},
+      {"complete but without its line end", Tabbed({"12:00:02", "03/15/05", "2", "-70", "-51.3"}), 307,
+       kLevelsAt2 + "-70;", kScan},
+      {"cut after a tab", Tabbed({"12:00:02", "03/15/05", "2", "-70", ""}), 307, kLevelsAt2 + "-70;", kScan},
+      {"cut in the last column's field", Tabbed({"12:00:02", "03/15/05", "2", "-7"}), 307, kLevelsAt2 + ";", kScan},
+      {"CR of a CR LF without the LF", Tabbed({"12:00:02", "03/15/05", "2", "-70", "-51.3"}) + "\r", 307,
+       kLevelsAt2 + "-70;", kScan},
+      {"cut inside the first field", "12:0", 307, "Time^Date^BandNumber^Levels^;;;;", kScan},
+      {"cut software line", "HYTEM Software - V2.5", 306, "Software Version^;", kScan},
+      {"cut header field", "HYTEM Software - V3\nstartFrequencies1 = 18", 306, "Software Version^V3;", kScan},
+      {"cut column header line", "HYTEM Software - V3\n" + Tabbed({"Time", "Date", "Lev"}), 306,
+       "Software Version^V3;", {"Time", "Date"}},
+  };
+  for (const CutLineCase& c : cases) {
+    CTestableHytemReader reader;
+    const std::string text = Lines({kSoftware, "delayBetweenMeasurement = 500", kScanColumns,
+                                    Tabbed({"12:00:01", "03/15/05", "1", "-80", "-82"})}) +
+                             c.lastLines;
+    const std::vector<RecordedMessage> messages = LoadAndRecord(reader, m_dir.Write("cut.h2m", text));
+    ASSERT_EQ(3u, messages.size()) << c.pszWhat;
+    EXPECT_EQ(c.nClass, messages[2].nClass) << c.pszWhat;
+    EXPECT_EQ(c.payload, messages[2].payload) << c.pszWhat;
+    EXPECT_EQ(c.columns, reader.ColumnNames()) << c.pszWhat;
+    EXPECT_TRUE(reader.EndsInUnterminatedLine()) << c.pszWhat;
+  }
+}
+
 TEST_F(MessageReading, ParseMeasurementLineReadsPositionBeforeTime) {
   const std::string path = m_dir.Write(
       "pos.h2m", Lines({kSoftware, kPositionColumns, Tabbed({"09:00:00", "03/15/05", "", "", "", "", "0"})}));

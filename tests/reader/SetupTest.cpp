@@ -36,6 +36,11 @@ TEST(ReadFileHeader, RefusesBadLogsWithTheirCodes) {
       {"unreadable first date", Lines({kSoftware, kColumns, Tabbed({"12:00:01", "15.03.05", "1", "-80"})}),
        CDataFileHsLogHYTEM::kRcNotHytemLog},
       {"empty first measurement line", Lines({kSoftware, kColumns, ""}), CDataFileHsLogHYTEM::kRcNotHytemLog},
+      // The last field of a line without its line end is not read.
+      {"only measurement line cut inside its time", Lines({kSoftware, Tabbed({"Date", "Time"})}) + "03/15/05\t12:0",
+       CDataFileHsLogHYTEM::kRcNotHytemLog},
+      {"only measurement line cut inside its date", Lines({kSoftware, Tabbed({"Time", "Date"})}) + "12:00:01\t03/15/0",
+       CDataFileHsLogHYTEM::kRcNotHytemLog},
   };
   TempDir dir;
   for (const BadLogCase& c : cases) {

@@ -148,6 +148,7 @@ RolRetc CLogDecoder::Decode(const std::string& path, const FileFn& onFile, const
   file->SetMessageSink(&sink);
   RolRetc rc = file->LoadDataFile(path.c_str(), "");
   file->SetMessageSink(nullptr);
+  counts.bLastLineCut = rc == ROL_OK && file->EndsInUnterminatedLine();
   if (rc == ROL_OK && !sink.Finish(*file)) rc = -1;
   if (rc == -1) strError = sink.Error();
   if (onProgress && rc == ROL_OK) onProgress(file->GetFileSize(), file->GetFileSize());
@@ -172,6 +173,11 @@ std::string DescribeDecodeFailure(const std::string& path, RolRetc rc, const std
   line += "refused with code " + std::to_string(rc) + ": " + DescribeReaderResult(rc);
   if (!strError.empty()) line += " (" + strError + ")";
   return line;
+}
+
+std::string DescribeCutLastLine(const std::string& path) {
+  return "vyrhost: " + EscapeFileName(path) +
+         ": the last line has no line end, the log may be cut short: its last field is left out";
 }
 
 std::string EscapeFileName(const std::string& name) {

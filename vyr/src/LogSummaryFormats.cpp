@@ -157,6 +157,7 @@ void AppendSummaryText(std::string& out, const LogSummary& s) {
            std::to_string(c.nCount) + "\n";
   AppendLine(out, "Positions: ", std::to_string(s.nPositions) + " of " + std::to_string(s.nMeasurementMessages) +
                                      " measurement messages");
+  if (s.bLastLineCut) AppendLine(out, "Last line: ", "cut short (no line end), its last field left out");
   out += "Header:\n";
   AppendSectionText(out, first);
   for (size_t i = 1; i < s.headers.size(); ++i) {
@@ -191,6 +192,7 @@ void AppendSummaryJson(std::string& out, const LogSummary& s) {
   AppendClassesJson(out, s);
   out += ", \"positions\": ";
   AppendJsonInt(out, static_cast<long long>(s.nPositions));
+  out += s.bLastLineCut ? ", \"last_line_cut\": true" : ", \"last_line_cut\": false";
   out += ", \"software_version\": ";
   if (s.headers.empty()) out += "null";
   else AppendJsonString(out, first.strSoftwareVersion);

@@ -37,6 +37,9 @@ struct DecodeCounts {
   std::uint64_t nHeaderMessages = 0;
   std::uint64_t nMeasurementMessages = 0;
   std::uint64_t nAttributeWrites = 0;
+  // The log ends in a line without its line end, as a log cut short does:
+  // the reader left out that line's last field (see DescribeCutLastLine).
+  bool bLastLineCut = false;
 };
 
 struct DecodeOptions {
@@ -95,6 +98,10 @@ std::string DescribeReaderResult(RolRetc rc);
 // One line (without its end) telling why Decode failed for a file:
 // "vyrhost: PATH: refused with code N: MEANING (REASON)" or "vyrhost: PATH: ERROR".
 std::string DescribeDecodeFailure(const std::string& path, RolRetc rc, const std::string& strError);
+
+// One line (without its end) telling that the log ends in a cut line, for
+// standard error: "vyrhost: PATH: the last line has no line end ...".
+std::string DescribeCutLastLine(const std::string& path);
 
 // A file name as it may be shown on a terminal or in a listing: control
 // characters and DEL are written as \xHH (and a backslash as \\), so that a

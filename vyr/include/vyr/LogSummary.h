@@ -44,6 +44,7 @@ struct LogSummary {
   std::uint64_t nMeasurementMessages = 0;
   std::uint64_t nPositions = 0;  // measurement messages with a position
   std::int64_t nDurationMs = 0;  // the latest message time
+  bool bLastLineCut = false;     // DecodeCounts::bLastLineCut, set by the caller
   std::vector<MessageClassCount> classes;
 
   // "scan" (a frequency plan), "channels" (fixed frequencies) or "other",
