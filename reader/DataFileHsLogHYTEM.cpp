@@ -127,7 +127,10 @@ RolRetc CDataFileHsLogHYTEM::ReadFileHeaderLines(const char* pszPath) {
 }
 
 // The file starts at the date and time within day of the first measurement
-// line; that line's time already counts for the repeat offset.
+// line, with the repeat offset that the line has when it is read as a
+// message. Message reading reads that line again, from the start of the file:
+// the repeat state is left as it was found, so that the line is read once as
+// itself and not as a repeat of itself, one delay late.
 RolRetc CDataFileHsLogHYTEM::ReadStartTime(CVyrMilliSecAbsTime& start) {
   CString strLine;
   if (ReadLogLine(strLine) != ROL_OK) return kRcLineMissing;
@@ -140,7 +143,12 @@ RolRetc CDataFileHsLogHYTEM::ReadStartTime(CVyrMilliSecAbsTime& start) {
   zuCStringGetFieldIterate(strLine, m_nTimeCol, kFieldSeparator, strTime);
 
   std::int64_t nTimeWithinDay = 0;
-  if (ParseTimeOfDay(strTime, nTimeWithinDay) != 0) return kRcNotHytemLog;
+  const double dLatestTimeOfDay = m_dLatestTimeOfDay;
+  const std::int32_t nRepeatCount = m_nRepeatCount;
+  const int nTimeResult = ParseTimeOfDay(strTime, nTimeWithinDay);
+  m_dLatestTimeOfDay = dLatestTimeOfDay;
+  m_nRepeatCount = nRepeatCount;
+  if (nTimeResult != 0) return kRcNotHytemLog;
   CVyrMilliSecAbsTime date;
   if (ParseDate(strDate, date) != 0) return kRcNotHytemLog;
   start.SetMs(hytem::SaturatingAdd(date.GetMs(), nTimeWithinDay));

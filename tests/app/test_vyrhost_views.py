@@ -195,7 +195,7 @@ class ExportTest(ViewsTestCase):
         """The rows of SCAN_LOG, worked out from the log's rules."""
         f = plan_mhz(100.0, 100.1, 25)
         lat, lon = shortest(48 + 0.3 * 1.6666666666666667), shortest(2 + 0.15 * 1.6666666666666667)
-        first = [path, "1", "2005-03-15T12:00:01.500", "500", lat, lon, "100", "1"]
+        first = [path, "1", "2005-03-15T12:00:01.000", "0", lat, lon, "100", "1"]
         second = [path, "2", "2005-03-15T12:00:02.000", "1000", "", "", "50", "1"]
         return [first + ["0", shortest(f[0]), "-70"], first + ["1", shortest(f[1]), "-95.5"],
                 first + ["2", shortest(f[2]), "-60"], second + ["0", shortest(f[0]), "-71"]]

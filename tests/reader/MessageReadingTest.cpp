@@ -41,16 +41,30 @@ TEST_F(MessageReading, MeasurementLineFieldsWithTrailingValues) {
   EXPECT_EQ(0, m.nFlags);
 }
 
-TEST_F(MessageReading, FirstMeasurementReadAgainIsShiftedByOneDelay) {
-  const std::vector<RecordedMessage> messages =
-      Load(Lines({kSoftware, "delayBetweenMeasurement = 500", kScanColumns,
-                  Tabbed({"12:00:01", "03/15/05", "1", "-80"}), Tabbed({"12:00:01", "03/15/05", "2", "-70"}),
-                  Tabbed({"12:00:02", "03/15/05", "1", "-81"})}));
-  ASSERT_EQ(4u, messages.size());
-  EXPECT_EQ("Software Version^delayBetweenMeasurement^V2.4.1;500;", messages[0].payload);
-  EXPECT_EQ(500, messages[1].nTimeMs);
-  EXPECT_EQ(1000, messages[2].nTimeMs);
-  EXPECT_EQ(1000, messages[3].nTimeMs);
+struct FirstGroupCase {
+  const char* pszWhat;
+  const char* pszDelay;
+  std::vector<const char*> times;
+  std::vector<std::int64_t> messageTimes;
+};
+
+// The set-up's look at the first measurement line leaves the repeat state
+// alone: message reading reads that line once, as itself, not as a repeat.
+TEST_F(MessageReading, FirstMeasurementIsReadOnceAsItself) {
+  const FirstGroupCase cases[] = {
+      {"three lines in one second", "500", {"12:00:01", "12:00:01", "12:00:01", "12:00:02"}, {0, 500, 1000, 1000}},
+      {"lines with milliseconds", "250", {"12:00:01.000", "12:00:01.250", "12:00:01.500"}, {0, 250, 500}},
+      {"a first line at midnight starts one delay late", "500", {"00:00:00", "00:00:00", "00:00:01"}, {0, 500, 500}},
+  };
+  for (const FirstGroupCase& c : cases) {
+    std::string text = Lines({kSoftware, std::string("delayBetweenMeasurement = ") + c.pszDelay, kScanColumns});
+    for (const char* pszTime : c.times) text += Tabbed({pszTime, "03/15/05", "1", "-80"}) + "\n";
+    CTestableHytemReader reader;
+    const std::vector<RecordedMessage> messages = LoadAndRecord(reader, m_dir.Write("group.h2m", text));
+    ASSERT_EQ(c.times.size() + 1, messages.size()) << c.pszWhat;
+    for (size_t i = 0; i < c.messageTimes.size(); ++i)
+      EXPECT_EQ(c.messageTimes[i], messages[i + 1].nTimeMs) << c.pszWhat << ", line " << i;
+  }
 }
 
 struct PayloadCase {
@@ -195,7 +209,7 @@ TEST_F(MessageReading, SoftwareLineInTheMiddleStartsANewHeader) {
       Tabbed({"1", "09:00:01", "-70"}),
   }));
   ASSERT_EQ(5u, messages.size());
-  EXPECT_EQ(500, messages[1].nTimeMs);
+  EXPECT_EQ(0, messages[1].nTimeMs);
 
   EXPECT_EQ(306, messages[2].nClass);
   EXPECT_EQ(0, messages[2].nTimeMs);
