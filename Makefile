@@ -4,7 +4,7 @@ PRESET ?= release
 BUILD_DIR := build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test asan run bench clean
+.PHONY: all deps build test asan run demo bench clean
 
 all: build
 
@@ -34,6 +34,10 @@ bench: deps
 
 run: build
 	$(BUILD_DIR)/bin/vyrhost decode samples/scan_two_bands.h2m
+
+# A small survey campaign in build/demo/ and its report page.
+demo: build
+	tools/make-demo.sh $(BUILD_DIR)/bin $(BUILD_DIR)/demo
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -107,6 +107,7 @@ bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& setting
     err = "vyrhost: " + result.Describe(path) + "\n";
     return false;
   }
+  if (result.lastLineCut) err = "vyrhost: " + vyr::DecodeResult::DescribeCutLastLine(path) + "\n";
   return true;
 }
 }  // namespace

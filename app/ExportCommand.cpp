@@ -115,6 +115,8 @@ bool ExportOneFile(const std::string& path, const ExportCommandSettings& setting
   }
   std::string note = writer.EndFile(path);
   if (!note.empty() && !out.Failed()) std::fprintf(stderr, "%s\n", note.c_str());
+  if (result.lastLineCut && !out.Failed())
+    std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(path).c_str());
   if (result.Ok() || out.Failed()) return result.Ok();
   std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());
   return false;

@@ -35,6 +35,8 @@ bool SummarizeFile(const std::string& path, vyr::LogSummary& summary) {
   vyr::DecodeResult result = vyr::LogDecoder(request).Decode(path, visitor);
   if (result.Ok()) {
     summary = visitor.Summary();
+    if (result.lastLineCut)
+      std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(path).c_str());
     return true;
   }
   std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());

@@ -117,6 +117,7 @@ int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, 
     std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());
     return kExitFileFailed;
   }
+  if (result.lastLineCut) std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(path).c_str());
   std::string html;
   AppendReportHtml(html, collector.Finish());
   CPageOutput page(output, outputName);
@@ -140,6 +141,8 @@ int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output
       anyRefused = true;
       return true;
     }
+    if (log.bLastLineCut)
+      std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(log.strPath).c_str());
     part.clear();
     AppendCampaignLogData(part, nLog, log.reportJson);
     log.reportJson = std::string();

@@ -21,7 +21,7 @@ for i in $(seq 1 "$n"); do
   f=$work/log$(printf %03d "$i")_${mib}.h2m
   # Two plans: odd logs scan 2 bands of 1000 bins, even ones 2 bands of 800.
   bins=$(( i % 2 ? 1000 : 800 ))
-  [ -s "$f" ] || "$bin/hytemgen" --kind scan --bands 2 --bins "$bins" --size "$mib" --seed "$i" -o "$f"
+  [ -s "$f" ] || "$bin/hytemgen" --shape fixed --kind scan --bands 2 --bins "$bins" --size "$mib" --seed "$i" -o "$f"
   logs+=("$f")
 done
 cat "${logs[@]}" > /dev/null  # warm the page cache

@@ -49,12 +49,12 @@ def main():
         bigs = []
         for i in range(a.bigs):
             bigs.append(os.path.join(d, f"big{i + 1}.h2m"))
-            subprocess.run([hytemgen, "--kind", "scan", "--bins", "400", "--size", a.size, "--seed", str(i + 1),
+            subprocess.run([hytemgen, "--shape", "fixed", "--kind", "scan", "--bins", "400", "--size", a.size, "--seed", str(i + 1),
                             "-o", bigs[-1]], check=True)
         small = []
         for i, kind in enumerate(["scan", "channels", "stats", "scan", "channels", "stats"]):
             path = os.path.join(d, f"small{i}.{'h2m' if kind == 'scan' else 'h1m' if kind == 'channels' else 'h1s'}")
-            subprocess.run([hytemgen, "--kind", kind, "--lines", "200", "--seed", str(i + 1), "-o", path], check=True)
+            subprocess.run([hytemgen, "--shape", "fixed", "--kind", kind, "--lines", "200", "--seed", str(i + 1), "-o", path], check=True)
             small.append(path)
         files = small[:1] + bigs + small[1:] if a.big_second else bigs + small
         start = time.monotonic()

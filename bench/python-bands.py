@@ -108,7 +108,7 @@ def make_log(build, name, size_mb):
     path = os.path.join(ROOT, "build", "bench-data", name)
     if not (os.path.exists(path) and os.path.getsize(path) > 0):
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        subprocess.run([os.path.join(build, "bin", "hytemgen"), "--kind", "scan", "--bins", "400",
+        subprocess.run([os.path.join(build, "bin", "hytemgen"), "--shape", "fixed", "--kind", "scan", "--bins", "400",
                         "--size", str(size_mb), "-o", path], check=True)
     return path
 

@@ -51,6 +51,16 @@ void ReadColumns(std::string_view line, const std::int32_t (&columns)[N], std::s
   }
 }
 
+// A line without its line end ran to the end of a log that was cut short
+// while it was written (a full disk, a dropped cable): its last field may be
+// cut too, inside a number even ("-5" of "-51.3"), and is not taken. What
+// comes before the last tab is certain and stays.
+void DropLastField(CString& strLine) {
+  std::string& text = strLine.str();
+  const size_t nTab = text.rfind(kFieldSeparator);
+  text.erase(nTab == std::string::npos ? 0 : nTab);
+}
+
 // Every entry point of the reader turns an exhausted memory into a result
 // code: a host that loads a hostile log sees an error, never an abort.
 template <class Work>
@@ -117,10 +127,14 @@ RolRetc CDataFileHsLogHYTEM::ReadFileHeaderLines(const char* pszPath) {
 }
 
 // The file starts at the date and time within day of the first measurement
-// line; that line's time already counts for the repeat offset.
+// line, with the repeat offset that the line has when it is read as a
+// message. Message reading reads that line again, from the start of the file:
+// the repeat state is left as it was found, so that the line is read once as
+// itself and not as a repeat of itself, one delay late.
 RolRetc CDataFileHsLogHYTEM::ReadStartTime(CVyrMilliSecAbsTime& start) {
   CString strLine;
   if (ReadLogLine(strLine) != ROL_OK) return kRcLineMissing;
+  if (m_bLineCut) DropLastField(strLine);
   if (m_nDateCol == -1) return kRcNotHytemLog;
   CString strDate;
   zuCStringGetFieldIterate(strLine, m_nDateCol, kFieldSeparator, strDate);
@@ -129,7 +143,12 @@ RolRetc CDataFileHsLogHYTEM::ReadStartTime(CVyrMilliSecAbsTime& start) {
   zuCStringGetFieldIterate(strLine, m_nTimeCol, kFieldSeparator, strTime);
 
   std::int64_t nTimeWithinDay = 0;
-  if (ParseTimeOfDay(strTime, nTimeWithinDay) != 0) return kRcNotHytemLog;
+  const double dLatestTimeOfDay = m_dLatestTimeOfDay;
+  const std::int32_t nRepeatCount = m_nRepeatCount;
+  const int nTimeResult = ParseTimeOfDay(strTime, nTimeWithinDay);
+  m_dLatestTimeOfDay = dLatestTimeOfDay;
+  m_nRepeatCount = nRepeatCount;
+  if (nTimeResult != 0) return kRcNotHytemLog;
   CVyrMilliSecAbsTime date;
   if (ParseDate(strDate, date) != 0) return kRcNotHytemLog;
   start.SetMs(hytem::SaturatingAdd(date.GetMs(), nTimeWithinDay));
@@ -150,9 +169,10 @@ void CDataFileHsLogHYTEM::AnnounceStream(const CVyrMilliSecAbsTime& start) {
 // A NUL byte cannot be carried by a payload, which is a NUL-terminated text:
 // it would cut off the rest of its field. The NUL bytes of a line (a log whose
 // end a crash filled with zeros, say) are dropped as the line is read; every
-// other byte is kept.
+// other byte is kept. Whether the line had its line end is kept in m_bLineCut.
 RolRetc CDataFileHsLogHYTEM::ReadLogLine(CString& strLine) {
   const RolRetc rc = zuCStringGetLine(m_file, strLine, kMaxLineLength);
+  m_bLineCut = rc == ROL_OK && m_file.LastLineUnterminated();
   std::string& text = strLine.str();
   if (rc == ROL_OK && text.find('\0') != std::string::npos)
     text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
@@ -166,13 +186,19 @@ RolRetc CDataFileHsLogHYTEM::ReadHeaderBlock(CNameValuePayloadBuilder& fields) {
   CString strName;
   CString strValue;
   // Every "name = value" line is a header field; the first line that is
-  // empty or has no "=" is the column header line.
+  // empty or has no "=" is the column header line. A cut line is the last
+  // one: a cut field is not taken (its value may be cut, and a name without
+  // its value is no set-up), and a cut column header line loses its last
+  // name.
   while (SplitNameValue(strLine, "=", strName, strValue) == 0) {
-    if (strName == kDelayName) m_delayBetweenMeasurement = std::atol(strValue);
-    fields.SetField(strName.view(), strValue.view());
+    if (!m_bLineCut) {
+      if (strName == kDelayName) m_delayBetweenMeasurement = std::atol(strValue);
+      fields.SetField(strName.view(), strValue.view());
+    }
     rc = ReadLogLine(strLine);
     if (rc != ROL_OK) return rc;
   }
+  if (m_bLineCut) DropLastField(strLine);
   ReadColumnHeader(strLine);
   return ROL_OK;
 }
@@ -216,6 +242,7 @@ RolRetc CDataFileHsLogHYTEM::ReadMessageLines(CVyrGenericHsMessage& msg) {
   if (m_strLine.Find(kSoftwareMarker) >= 0) {
     BuildHeaderMessage(msg, m_strLine);
   } else {
+    if (m_bLineCut) DropLastField(m_strLine);
     BuildMeasurementMessage(msg, m_strLine);
   }
   msg.m_nFlags = 0;
@@ -224,11 +251,13 @@ RolRetc CDataFileHsLogHYTEM::ReadMessageLines(CVyrGenericHsMessage& msg) {
 
 // A software line opens a new header: its version and the following header
 // block form one message; the column header line replaces the column list.
+// A cut software line still opens a header, but its version, at the line's
+// end, may be cut and stays empty.
 void CDataFileHsLogHYTEM::BuildHeaderMessage(CVyrGenericHsMessage& msg, const CString& strLine) {
   msg.m_msgTime = CVyrMilliSecRelTime(0);
   CString strBeforeDash;
   CString strVersion;
-  SplitNameValue(strLine, "-", strBeforeDash, strVersion);
+  if (!m_bLineCut) SplitNameValue(strLine, "-", strBeforeDash, strVersion);
   m_payload.Clear();
   m_payload.SetField(kSoftwareVersionField, strVersion.view());
   // A block cut off by the end of the file keeps the fields read so far.

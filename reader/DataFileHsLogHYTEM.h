@@ -9,6 +9,13 @@
 // message (class 306) carrying its header block, any other line a measurement
 // message (class 307) carrying the line's time, position and fields.
 //
+// A last line without its line end is a cut line (the log was cut short while
+// it was written): what may be cut is not taken. A cut measurement line loses
+// its last tab-separated field, the rest is read as usual; a cut header field
+// is left out; a cut column header line loses its last name; a cut software
+// line opens its header with an empty version. The host's text file tells a
+// cut line (CStdioFile::LastLineUnterminated), so that the host can say so.
+//
 // The COM object around the reader (IUnknown, IDispatch) is supplied by the
 // module that creates it, so the class is abstract.
 #pragma once
@@ -107,6 +114,7 @@ class CDataFileHsLogHYTEM : public CDataFile {
   // Scratch buffers kept from line to line so that reading a line does not
   // allocate once the buffers have grown to the log's line length.
   CString m_strLine;
+  bool m_bLineCut = false;  // the line read last ran to the end of the file without a line end
   CNameValuePayloadBuilder m_payload;  // the fields of the message being read
   std::string m_strPayload;
   CHytemPlainPayload m_plainPayload;  // follows m_columnNames

@@ -1,10 +1,14 @@
 #include "HytemLogGenerator.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "HytemSurvey.h"
 
 namespace {
 
@@ -91,9 +95,9 @@ class LogWriter {
 
 // Calendar date that moves on when the time of day passes midnight.
 struct LogDate {
-  int nYear = 2005;
-  int nMonth = 3;
-  int nDay = 15;
+  int nYear;
+  int nMonth;
+  int nDay;
 
   void NextDay() {
     static const int s_daysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -107,12 +111,55 @@ struct LogDate {
   }
 };
 
+// Degrees to the log's minute hundredths (DD.MMmm without the point).
+int ToMinuteHundredths(double dDegrees) {
+  return static_cast<int>(std::lround(dDegrees * kMinuteHundredthsPerDegree));
+}
+
+// The survey shape's drive and spectra, with their own random numbers.
+struct Survey {
+  Survey(const HytemGenOptions& o)
+      : random(o.nSeed), route(o.dOriginLatitude, o.dOriginLongitude, random) {
+    if (o.kind == HytemLogKind::kScan) {
+      // Three carriers a band, and the fading one in the first band.
+      for (int band = 0; band < o.nBands; ++band) bands.emplace_back(o.nBins, 3, band == 0, -106.0, random);
+      return;
+    }
+    using Kind = CSurveySpectrum::Kind;
+    CSurveySpectrum::Carrier steady, bursty, fading;
+    steady.dPeakDbm = -62;
+    bursty.kind = Kind::kBursty;
+    bursty.dPeakDbm = -58;
+    fading.kind = Kind::kFading;
+    if (o.kind == HytemLogKind::kStats) {
+      fading.dPeakDbm = -38;  // a base station by the start
+      bands.emplace_back(std::vector<const CSurveySpectrum::Carrier*>{&fading}, -112.0, random);
+      return;
+    }
+    // Four Wi-Fi channels: a steady access point, a busy one, one by the
+    // start, and a channel with nothing on it.
+    bands.emplace_back(std::vector<const CSurveySpectrum::Carrier*>{&steady, &bursty, &fading, nullptr}, -95.0, random);
+  }
+  CSurveyRandom random;
+  CSurveyRoute route;
+  std::vector<CSurveySpectrum> bands;
+  std::vector<int> tenths;
+};
+
 class Generator {
  public:
   Generator(const HytemGenOptions& options, std::FILE* out)
       : m_opt(options), m_out(out, options.bCrlf), m_nRandom(options.nSeed) {
     if (m_opt.nBands < 1) m_opt.nBands = 1;
     if (m_opt.nBins < 1) m_opt.nBins = 1;
+    m_nMsOfDay = m_opt.nStartMsOfDay;
+    m_date = {m_opt.nStartYear, m_opt.nStartMonth, m_opt.nStartDay};
+    m_nLatitude = ToMinuteHundredths(m_opt.dOriginLatitude);
+    m_nLongitude = ToMinuteHundredths(m_opt.dOriginLongitude);
+    if (m_opt.shape == HytemGenShape::kSurvey) {
+      m_survey = std::make_unique<Survey>(m_opt);
+      return;
+    }
     const size_t nLevels = m_opt.kind == HytemLogKind::kScan ? static_cast<size_t>(m_opt.nBands) * m_opt.nBins : 4;
     m_baseLevels.resize(nLevels);
     for (int& level : m_baseLevels) level = -1100 + Uniform(601);  // tenths of dBm, -110.0 to -50.0
@@ -212,10 +259,14 @@ class Generator {
 
   void WriteMeasurement(std::int64_t n) {
     WriteTimeDatePosition();
-    switch (m_opt.kind) {
-      case HytemLogKind::kScan: WriteScanLevels(n); break;
-      case HytemLogKind::kChannels: WriteChannelLevels(); break;
-      case HytemLogKind::kStats: WriteStatistics(); break;
+    if (m_survey) {
+      WriteSurveyLevels(n);
+    } else {
+      switch (m_opt.kind) {
+        case HytemLogKind::kScan: WriteScanLevels(n); break;
+        case HytemLogKind::kChannels: WriteChannelLevels(); break;
+        case HytemLogKind::kStats: WriteStatistics(); break;
+      }
     }
     m_out.EndLine();
     AdvanceTime();
@@ -240,20 +291,65 @@ class Generator {
     m_out.Padded(m_date.nYear % 100, 2);
     m_out.Tab();
 
-    m_nLatitude += Uniform(5) - 2;
-    m_nLongitude += Uniform(5) - 2;
-    WriteCoordinate(m_nLatitude);
-    m_out.Text("\tN\t");
-    WriteCoordinate(m_nLongitude);
-    m_out.Text("\tE\t");
-    const int r = Uniform(100);
+    int r = 0;
+    if (m_survey) {
+      m_nLatitude = ToMinuteHundredths(m_survey->route.Latitude());
+      m_nLongitude = ToMinuteHundredths(m_survey->route.Longitude());
+      r = static_cast<int>(m_survey->random.Uniform() * 100);
+    } else {
+      m_nLatitude += Uniform(5) - 2;
+      m_nLongitude += Uniform(5) - 2;
+      r = Uniform(100);
+    }
+    WriteCoordinate(m_nLatitude, "NS");
+    WriteCoordinate(m_nLongitude, "EW");
     m_out.Int(r < 2 ? 0 : r < 7 ? 2 : r < 9 ? 3 : 1);
   }
 
-  void WriteCoordinate(int nMinuteHundredths) {
-    m_out.Int(nMinuteHundredths / kMinuteHundredthsPerDegree);
+  // The magnitude, then the hemisphere letter (pszLetters: positive, negative).
+  void WriteCoordinate(int nMinuteHundredths, const char* pszLetters) {
+    const int nMagnitude = std::abs(nMinuteHundredths);
+    m_out.Int(nMagnitude / kMinuteHundredthsPerDegree);
     m_out.Char('.');
-    m_out.Padded(nMinuteHundredths % kMinuteHundredthsPerDegree, 4);
+    m_out.Padded(nMagnitude % kMinuteHundredthsPerDegree, 4);
+    m_out.Tab();
+    m_out.Char(pszLetters[nMinuteHundredths < 0 ? 1 : 0]);
+    m_out.Tab();
+  }
+
+  // A scan sweeps one band a line, so a band's levels move on by one sweep
+  // of all bands; channels and statistics by one line.
+  void WriteSurveyLevels(std::int64_t n) {
+    const int band = m_opt.kind == HytemLogKind::kScan ? static_cast<int>(n % m_opt.nBands) : 0;
+    const double dSweepSeconds = DelayMs() * 0.001 * (m_opt.kind == HytemLogKind::kScan ? m_opt.nBands : 1);
+    std::vector<int>& tenths = m_survey->tenths;
+    m_survey->bands[static_cast<size_t>(band)].Levels(dSweepSeconds, m_survey->route.DistanceFromOrigin(), tenths);
+    if (m_opt.kind == HytemLogKind::kScan) {
+      m_out.Tab();
+      m_out.Int(band + 1);
+    }
+    if (m_opt.kind == HytemLogKind::kStats) {
+      WriteSurveyStatistics(tenths[0]);
+      return;
+    }
+    for (int level : tenths) {
+      m_out.Tab();
+      m_out.Fixed(level, 1);
+    }
+  }
+
+  // The statistics of a second of samples around its average.
+  void WriteSurveyStatistics(int nAverage) {
+    CSurveyRandom& random = m_survey->random;
+    const int nSpread = 20 + static_cast<int>(random.Uniform() * 40);  // tenths of dB
+    StatField(nAverage, true);
+    StatField(nAverage - 2 * nSpread - static_cast<int>(random.Uniform() * 30), true);
+    StatField(nAverage + nSpread + static_cast<int>(random.Uniform() * 20), true);
+    const int nMedian = nAverage + static_cast<int>(random.Normal() * 5);
+    StatField(nMedian, false);
+    StatField(nSpread, false);
+    m_out.Tab();
+    m_out.Int(ColourCode(nMedian));
   }
 
   int NoisyLevel(int nBase) { return nBase + Uniform(61) - 30; }
@@ -301,6 +397,7 @@ class Generator {
   }
 
   void AdvanceTime() {
+    if (m_survey) m_survey->route.Advance(DelayMs() * 0.001);
     m_nMsOfDay += DelayMs();
     if (m_nMsOfDay < kMsPerDay) return;
     m_nMsOfDay -= kMsPerDay;
@@ -311,10 +408,11 @@ class Generator {
   LogWriter m_out;
   std::uint64_t m_nRandom;
   std::vector<int> m_baseLevels;
-  int m_nMsOfDay = 8 * 3600 * 1000;
-  LogDate m_date;
-  int m_nLatitude = 48 * kMinuteHundredthsPerDegree + 5112;   // 48 deg 51.12 min N
-  int m_nLongitude = 2 * kMinuteHundredthsPerDegree + 2106;   // 2 deg 21.06 min E
+  std::unique_ptr<Survey> m_survey;
+  int m_nMsOfDay = 0;
+  LogDate m_date{};
+  int m_nLatitude = 0;   // minute hundredths, south negative
+  int m_nLongitude = 0;  // minute hundredths, west negative
 };
 
 }  // namespace

@@ -52,7 +52,7 @@ peak_rss_kib() {
 gen() {
   local file=$1
   shift
-  [ -s "$data/$file" ] || "$bin/hytemgen" "$@" --size "$size_mb" -o "$data/$file"
+  [ -s "$data/$file" ] || "$bin/hytemgen" --shape fixed "$@" --size "$size_mb" -o "$data/$file"
 }
 gen scan400.h2m --kind scan --bins 400
 gen scan4000.h2m --kind scan --bins 4000
@@ -225,7 +225,7 @@ print_run "export --csv of scan400.h2m" "$bytes" "  $((lines - 1)) rows"
 echo
 
 if [ "${KEL_BENCH_SKIP_1G:-0}" != 1 ]; then
-  "$bin/hytemgen" --kind scan --bins 400 --size 1024 -o "$big"
+  "$bin/hytemgen" --shape fixed --kind scan --bins 400 --size 1024 -o "$big"
   start=$(date +%s.%N)
   rss=$(peak_rss_kib "$big")
   python3 - "$start" "$(date +%s.%N)" "$rss" "$(stat -c %s "$big")" <<'PY'

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "HytemGenArguments.h"
 #include "HytemLogGenerator.h"
 
 namespace {
@@ -20,7 +21,18 @@ constexpr char kUsage[] =
     "  --size MB                   instead of --lines: stop when the log reaches\n"
     "                              this size in MiB (fractions allowed)\n"
     "  --crlf                      CR LF line ends (default LF)\n"
-    "  --seed N                    seed of the levels and positions (default 1)\n"
+    "  --seed N                    seed of the levels and the route (default 1)\n"
+    "  --start YYYY-MM-DDTHH:MM:SS date and time of the first line, 1969 to 2068\n"
+    "                              (default 2005-03-15T08:00:00; without a time\n"
+    "                              it is midnight, without seconds :00)\n"
+    "  --origin LAT,LON            where the route starts, decimal degrees, south\n"
+    "                              and west negative (default 48.852,2.351)\n"
+    "  --shape survey|fixed        survey (default): a drive through town, a noise\n"
+    "                              floor with its spread and carriers, steady,\n"
+    "                              bursty and one fading with distance; fixed:\n"
+    "                              every bin keeps one level and the position\n"
+    "                              hardly moves, the logs of earlier versions\n"
+    "                              byte for byte\n"
     "  -o FILE                     output file (default standard output)\n"
     "  --help                      this text\n";
 
@@ -90,6 +102,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--seed") {
       if (!ParseInteger(pszValue, 0, n)) return Fail("--seed needs a non-negative number", pszValue);
       options.nSeed = static_cast<std::uint64_t>(n);
+    } else if (arg == "--start") {
+      if (!ParseHytemGenStart(pszValue, options))
+        return Fail("--start needs YYYY-MM-DD[THH:MM[:SS]], 1969 to 2068", pszValue);
+    } else if (arg == "--origin") {
+      if (!ParseHytemGenOrigin(pszValue, options))
+        return Fail("--origin needs LAT,LON in degrees (|LAT| <= 89)", pszValue);
+    } else if (arg == "--shape") {
+      if (!ParseHytemGenShape(pszValue, options.shape)) return Fail("unknown shape (survey or fixed)", pszValue);
     } else if (arg == "-o") {
       pszOutput = pszValue;
     } else {

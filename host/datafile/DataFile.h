@@ -108,6 +108,9 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   // Bytes of the text file read so far and its size, for progress displays.
   std::uint64_t GetBytesRead() const { return m_file.GetPosition(); }
   std::uint64_t GetFileSize() const { return m_file.GetLength(); }
+  // The line read last ran to the end of the file without a line end: after
+  // a load, the file ends in a line that may be cut short.
+  bool EndsInUnterminatedLine() const { return m_file.LastLineUnterminated(); }
 
  protected:
   CStdioFile m_file;

@@ -116,6 +116,7 @@ void CStdioFile::Close() {
   m_bEof = false;
   m_bError = false;
   m_bLineTooLong = false;
+  m_bLastUnterminated = false;
   m_nConsumed = 0;
 }
 
@@ -126,6 +127,7 @@ void CStdioFile::SeekToBegin() {
   m_nEnd = m_pMemory ? m_nMemory : 0;  // a buffer is read in place, all at once
   m_bEof = m_pMemory != nullptr;
   m_bLineTooLong = false;
+  m_bLastUnterminated = false;
   m_nConsumed = 0;
 }
 
@@ -199,6 +201,7 @@ bool CStdioFile::ReadLine(std::string& line) {
     m_nBegin = m_nEnd;
     m_nConsumed += avail;
   }
+  m_bLastUnterminated = !terminated;
   if (m_bText && terminated && !line.empty() && line.back() == '\r') line.pop_back();
   return true;
 }

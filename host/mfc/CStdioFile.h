@@ -65,6 +65,11 @@ class CStdioFile {
   std::uint64_t GetLength() const;
   bool HadError() const { return m_bError; }
   bool LineTooLong() const { return m_bLineTooLong; }
+  // True when the line that ReadLine gave last ran to the end of the file
+  // without a line end: a file cut short while it was written (a full disk,
+  // a dropped cable) ends in such a line. False before the first line and
+  // after rewinding; a read that finds no line leaves it as it was.
+  bool LastLineUnterminated() const { return m_bLastUnterminated; }
   const CString& GetFilePath() const { return m_strPath; }
 
  private:
@@ -77,6 +82,7 @@ class CStdioFile {
   size_t m_nMemory = 0;
   size_t m_nMaxLine = kDefaultMaxLineLength;
   bool m_bLineTooLong = false;
+  bool m_bLastUnterminated = false;
   bool m_bText = true;
   bool m_bEof = false;
   bool m_bError = false;

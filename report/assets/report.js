@@ -337,6 +337,7 @@
       return c.count + ' of class ' + c.class + (c.name ? ' "' + c.name + '"' : '');
     }).join(', ') + ')');
     fact('Positions', s.positions + ' messages with a position');
+    if (s.last_line_cut) fact('Last line', 'cut short (no line end), its last field left out');
     const section = function (h, prefix) {
       Object.keys(h.header).forEach(function (k) { fact(prefix + 'Header: ' + k, h.header[k]); });
       fact(prefix + 'Columns', h.columns.join(', '));

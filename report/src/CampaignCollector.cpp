@@ -66,6 +66,7 @@ CampaignLog MakeCampaignLog(const std::string& path, std::uint32_t nLog, const R
   log.nDurationMs = s.durationMs;
   log.nMessages = s.messages;
   log.nPositions = s.positions;
+  log.bLastLineCut = s.lastLineCut;
   for (const auto& p : report.panels) {
     for (const vyr::BinStats& b : p->Statistics()) log.fStrongest = MaxLevel(log.fStrongest, static_cast<float>(b.MaxDbm()));
     CampaignBand band;

@@ -64,6 +64,7 @@ struct CampaignLogBand {
 struct CampaignLog {
   std::string strPath;
   std::string strRefusal;  // why the log was refused; empty when it was decoded
+  bool bLastLineCut = false;  // vyr::DecodeResult::lastLineCut
   std::string strKind;
   std::string strStart;  // ISO 8601
   std::int64_t nStartMs = 0;

@@ -38,6 +38,7 @@ class CReportCollector final : public vyr::LogVisitor {
   void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override;
   void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override;
   void OnMessage(const vyr::Message& m) override;
+  void OnEnd(const vyr::DecodeResult& r) override { m_summary.OnEnd(r); }
   ReportData Finish();
 
  private:

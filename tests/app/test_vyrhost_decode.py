@@ -107,9 +107,9 @@ class JsonlContractTest(VyrhostTestCase):
         self.assertEqual([m["index"] for m in msgs], [0, 1, 2])
         self.assertEqual([m["class"] for m in msgs], [306, 307, 307])
         self.assertEqual([m["type"] for m in msgs], [306, 307, 307])
-        # The first measurement line is read twice (set-up, then messages) and
-        # its repeats are spread by the 500 ms delay.
-        self.assertEqual([m["time_ms"] for m in msgs], [0, 500, 1000])
+        # Header, then the two lines of one second: the second one is spread
+        # by the 500 ms delay.
+        self.assertEqual([m["time_ms"] for m in msgs], [0, 0, 500])
         self.assertEqual((msgs[0]["lat"], msgs[0]["lon"]), (None, None))
         self.assertAlmostEqual(msgs[1]["lat"], 48.5)
         self.assertAlmostEqual(msgs[1]["lon"], 2.25)

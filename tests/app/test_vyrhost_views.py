@@ -207,7 +207,7 @@ class ExportTest(ViewsTestCase):
         """The rows of SCAN_LOG, worked out from the log's rules."""
         f = plan_mhz(100.0, 100.1, 25)
         lat, lon = shortest(48 + 0.3 * 1.6666666666666667), shortest(2 + 0.15 * 1.6666666666666667)
-        first = [path, "1", "2005-03-15T12:00:01.500", "500", lat, lon, "100", "1"]
+        first = [path, "1", "2005-03-15T12:00:01.000", "0", lat, lon, "100", "1"]
         second = [path, "2", "2005-03-15T12:00:02.000", "1000", "", "", "50", "1"]
         hz = [str(round(x * 1e6)) for x in f]
         none = ["", "", ""]

@@ -17,6 +17,7 @@ constexpr size_t kReadBuffer = 1 << 20;  // the text file's internal buffer
 struct ReadResult {
   std::vector<std::string> lines;
   int endCode = ROL_OK;
+  bool bLastUnterminated = false;  // as the file tells after the end
 };
 
 // Reads every line; the end code is the first non-zero result.
@@ -29,6 +30,7 @@ ReadResult ReadAll(const std::string& path) {
   // The end is final: a further read finds nothing either.
   EXPECT_NE(zuCStringGetLine(file, line, kLineHint), ROL_OK);
   EXPECT_TRUE(line.IsEmpty());
+  r.bLastUnterminated = file.LastLineUnterminated();
   return r;
 }
 
@@ -44,6 +46,7 @@ struct LineCase {
   const char* name;
   std::string bytes;
   std::vector<std::string> lines;
+  bool bLastUnterminated = false;  // the last line has no line end
 };
 
 class LineEndTest : public testing::TestWithParam<LineCase> {};
@@ -54,11 +57,13 @@ TEST_P(LineEndTest, ReadsTheExpectedLines) {
   ReadResult r = ReadAll(dir.Write("log.txt", GetParam().bytes));
   EXPECT_EQ(r.lines, GetParam().lines);
   EXPECT_EQ(r.endCode, ROL_END_OF_FILE);
+  EXPECT_EQ(r.bLastUnterminated, GetParam().bLastUnterminated);
   CStdioFile::RegisterMemoryFile("memory.txt", GetParam().bytes);
   ReadResult m = ReadAll("memory.txt");
   CStdioFile::UnregisterMemoryFile("memory.txt");
   EXPECT_EQ(m.lines, GetParam().lines);
   EXPECT_EQ(m.endCode, ROL_END_OF_FILE);
+  EXPECT_EQ(m.bLastUnterminated, GetParam().bLastUnterminated);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,8 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(LineCase{"Lf", "a\nb\n", {"a", "b"}}, LineCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
                     LineCase{"LoneCrStays", "a\rb\n", {"a\rb"}},
                     LineCase{"CrCrLfDropsOneCr", "a\r\r\nb\n", {"a\r", "b"}},
-                    LineCase{"CrAtEndWithoutLfStays", "x\r", {"x\r"}},
-                    LineCase{"LastLineWithoutEnd", "a\nlast", {"a", "last"}},
+                    LineCase{"CrAtEndWithoutLfStays", "x\r", {"x\r"}, true},
+                    LineCase{"LastLineWithoutEnd", "a\nlast", {"a", "last"}, true},
+                    LineCase{"CrLfCutAfterTheCr", "a\r\nb\r", {"a", "b\r"}, true},
                     LineCase{"EmptyLines", "\n\r\n\n", {"", "", ""}},
                     LineCase{"EmptyFile", "", {}}),
     [](const testing::TestParamInfo<LineCase>& info) { return info.param.name; });
@@ -146,9 +152,15 @@ TEST(LineReader, SeekToBeginReadsAgainFromTheStart) {
   CString line;
   ASSERT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_OK);
   ASSERT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_OK);
+  ASSERT_EQ(zuCStringGetLine(file, line, kLineHint), ROL_OK);
+  EXPECT_TRUE(file.LastLineUnterminated());  // "three" has no line end
   file.SeekToBegin();
+  EXPECT_FALSE(file.LastLineUnterminated());
   std::vector<std::string> again;
-  while (zuCStringGetLine(file, line, kLineHint) == ROL_OK) again.push_back(line.str());
+  while (zuCStringGetLine(file, line, kLineHint) == ROL_OK) {
+    again.push_back(line.str());
+    EXPECT_EQ(again.size() == 3, file.LastLineUnterminated()) << again.back();
+  }
   EXPECT_EQ(again, (std::vector<std::string>{"one", "two", "three"}));
 }
 

@@ -20,8 +20,10 @@ SAMPLES = os.environ.get("KEL_SAMPLES", "samples")
 SAMPLE_LOGS = sorted(os.path.join(SAMPLES, f) for f in os.listdir(SAMPLES) if not f.endswith(".md"))
 GENERATED = {"gen_scan.h2m": ["--kind", "scan", "--bands", "3", "--bins", "17", "--lines", "60"],
              "gen_channels.h1m": ["--kind", "channels", "--lines", "40"]}
-# (log, level threshold): the threshold runs on a generated scan log.
-CASES = [(p, None) for p in SAMPLE_LOGS] + [(name, None) for name in GENERATED] + [("gen_scan.h2m", -85.0)]
+# (log, level threshold): the threshold runs on a generated scan log; the cut
+# log is the generated scan cut short inside its last line.
+CASES = [(p, None) for p in SAMPLE_LOGS] + [(name, None) for name in GENERATED] + [("gen_scan.h2m", -85.0),
+                                                                                   ("gen_cut.h2m", None)]
 
 
 def cli(*args):
@@ -40,6 +42,11 @@ def logs(tmp_path_factory):
     for name, args in GENERATED.items():
         paths[name] = str(folder / name)
         subprocess.run([HYTEMGEN, *args, "-o", paths[name]], check=True, timeout=60)
+    paths["gen_cut.h2m"] = str(folder / "gen_cut.h2m")
+    with open(paths["gen_scan.h2m"], "rb") as f:
+        text = f.read()
+    with open(paths["gen_cut.h2m"], "wb") as f:
+        f.write(text[:text.rindex(b"\t", 0, len(text) - 1) + 4])
     return paths
 
 
@@ -53,6 +60,7 @@ def test_info_and_messages_match_the_command_line(logs, name, threshold):
     path = logs[name]
     log = vyrhost.open(path, level_threshold=threshold)
     assert log.info() == json.loads(cli("info", "--format", "json", path))
+    assert log.info()["last_line_cut"] == (name == "gen_cut.h2m")
     lines = cli("decode", "--format", "jsonl", *threshold_args(threshold), path).splitlines()
     expected = [r for r in map(json.loads, lines) if "index" in r]
     assert list(log.messages()) == expected

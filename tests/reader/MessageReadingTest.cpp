@@ -41,16 +41,30 @@ TEST_F(MessageReading, MeasurementLineFieldsWithTrailingValues) {
   EXPECT_EQ(0, m.nFlags);
 }
 
-TEST_F(MessageReading, FirstMeasurementReadAgainIsShiftedByOneDelay) {
-  const std::vector<RecordedMessage> messages =
-      Load(Lines({kSoftware, "delayBetweenMeasurement = 500", kScanColumns,
-                  Tabbed({"12:00:01", "03/15/05", "1", "-80"}), Tabbed({"12:00:01", "03/15/05", "2", "-70"}),
-                  Tabbed({"12:00:02", "03/15/05", "1", "-81"})}));
-  ASSERT_EQ(4u, messages.size());
-  EXPECT_EQ("Software Version^delayBetweenMeasurement^V2.4.1;500;", messages[0].payload);
-  EXPECT_EQ(500, messages[1].nTimeMs);
-  EXPECT_EQ(1000, messages[2].nTimeMs);
-  EXPECT_EQ(1000, messages[3].nTimeMs);
+struct FirstGroupCase {
+  const char* pszWhat;
+  const char* pszDelay;
+  std::vector<const char*> times;
+  std::vector<std::int64_t> messageTimes;
+};
+
+// The set-up's look at the first measurement line leaves the repeat state
+// alone: message reading reads that line once, as itself, not as a repeat.
+TEST_F(MessageReading, FirstMeasurementIsReadOnceAsItself) {
+  const FirstGroupCase cases[] = {
+      {"three lines in one second", "500", {"12:00:01", "12:00:01", "12:00:01", "12:00:02"}, {0, 500, 1000, 1000}},
+      {"lines with milliseconds", "250", {"12:00:01.000", "12:00:01.250", "12:00:01.500"}, {0, 250, 500}},
+      {"a first line at midnight starts one delay late", "500", {"00:00:00", "00:00:00", "00:00:01"}, {0, 500, 500}},
+  };
+  for (const FirstGroupCase& c : cases) {
+    std::string text = Lines({kSoftware, std::string("delayBetweenMeasurement = ") + c.pszDelay, kScanColumns});
+    for (const char* pszTime : c.times) text += Tabbed({pszTime, "03/15/05", "1", "-80"}) + "\n";
+    CTestableHytemReader reader;
+    const std::vector<RecordedMessage> messages = LoadAndRecord(reader, m_dir.Write("group.h2m", text));
+    ASSERT_EQ(c.times.size() + 1, messages.size()) << c.pszWhat;
+    for (size_t i = 0; i < c.messageTimes.size(); ++i)
+      EXPECT_EQ(c.messageTimes[i], messages[i + 1].nTimeMs) << c.pszWhat << ", line " << i;
+  }
 }
 
 struct PayloadCase {
@@ -195,7 +209,7 @@ TEST_F(MessageReading, SoftwareLineInTheMiddleStartsANewHeader) {
       Tabbed({"1", "09:00:01", "-70"}),
   }));
   ASSERT_EQ(5u, messages.size());
-  EXPECT_EQ(500, messages[1].nTimeMs);
+  EXPECT_EQ(0, messages[1].nTimeMs);
 
   EXPECT_EQ(306, messages[2].nClass);
   EXPECT_EQ(0, messages[2].nTimeMs);
@@ -251,6 +265,46 @@ TEST_F(MessageReading, HeaderCutOffByTheEndOfTheFileAndThenTheEnd) {
   EXPECT_EQ(ROL_END_OF_FILE, m_reader.ReadNextMessage(msg, 0));
   EXPECT_EQ(42, msg.m_nMsgClass);  // untouched at the end
   EXPECT_STREQ("Software Version^a^V3;1;", msg.GetMsgBuf());
+}
+
+struct CutLineCase {
+  const char* pszWhat;
+  std::string lastLines;  // the log's end, the last line without its line end
+  std::int32_t nClass;
+  std::string payload;  // of the last message
+  std::vector<std::string> columns;
+};
+
+// A last line without its line end is cut: what may be cut is not taken.
+TEST_F(MessageReading, CutLastLineLeavesOutWhatMayBeCut) {
+  const std::string kLevelsAt2 = "Time^Date^BandNumber^Levels^12:00:02;03/15/05;2;";
+  const std::vector<std::string> kScan = {"Time", "Date", "BandNumber", "Levels"};
+  const CutLineCase cases[] = {
+      {"cut inside a number", Tabbed({"12:00:02", "03/15/05", "2", "-70", "-5"}), 307, kLevelsAt2 + "-70;", kScan},
+      {"complete but without its line end", Tabbed({"12:00:02", "03/15/05", "2", "-70", "-51.3"}), 307,
+       kLevelsAt2 + "-70;", kScan},
+      {"cut after a tab", Tabbed({"12:00:02", "03/15/05", "2", "-70", ""}), 307, kLevelsAt2 + "-70;", kScan},
+      {"cut in the last column's field", Tabbed({"12:00:02", "03/15/05", "2", "-7"}), 307, kLevelsAt2 + ";", kScan},
+      {"CR of a CR LF without the LF", Tabbed({"12:00:02", "03/15/05", "2", "-70", "-51.3"}) + "\r", 307,
+       kLevelsAt2 + "-70;", kScan},
+      {"cut inside the first field", "12:0", 307, "Time^Date^BandNumber^Levels^;;;;", kScan},
+      {"cut software line", "HYTEM Software - V2.5", 306, "Software Version^;", kScan},
+      {"cut header field", "HYTEM Software - V3\nstartFrequencies1 = 18", 306, "Software Version^V3;", kScan},
+      {"cut column header line", "HYTEM Software - V3\n" + Tabbed({"Time", "Date", "Lev"}), 306,
+       "Software Version^V3;", {"Time", "Date"}},
+  };
+  for (const CutLineCase& c : cases) {
+    CTestableHytemReader reader;
+    const std::string text = Lines({kSoftware, "delayBetweenMeasurement = 500", kScanColumns,
+                                    Tabbed({"12:00:01", "03/15/05", "1", "-80", "-82"})}) +
+                             c.lastLines;
+    const std::vector<RecordedMessage> messages = LoadAndRecord(reader, m_dir.Write("cut.h2m", text));
+    ASSERT_EQ(3u, messages.size()) << c.pszWhat;
+    EXPECT_EQ(c.nClass, messages[2].nClass) << c.pszWhat;
+    EXPECT_EQ(c.payload, messages[2].payload) << c.pszWhat;
+    EXPECT_EQ(c.columns, reader.ColumnNames()) << c.pszWhat;
+    EXPECT_TRUE(reader.EndsInUnterminatedLine()) << c.pszWhat;
+  }
 }
 
 TEST_F(MessageReading, ParseMeasurementLineReadsPositionBeforeTime) {

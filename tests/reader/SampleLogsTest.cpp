@@ -40,11 +40,10 @@ TEST(SampleLogs, ScanTwoBands) {
   const double lat2 = 48 + 51.17 / 60, lon2 = 2 + 21.15 / 60;
   const double lat3 = 48 + 51.20 / 60, lon3 = 2 + 21.21 / 60;
   const double lat5 = 48 + 51.26 / 60, lon5 = 2 + 21.31 / 60;
-  // Delay 500: lines sharing a second are 500 ms apart; the first line,
-  // read again after the set-up, is a repeat of itself.
+  // Delay 500: lines sharing a second are 500 ms apart.
   ExpectMessages({{306, 0, kNone, kNone, 0},
+                  {307, 0, lat0, lon0, 100},
                   {307, 500, lat0, lon0, 100},
-                  {307, 1000, lat0, lon0, 100},
                   {307, 1000, lat1, lon1, 100},
                   {307, 1500, lat1, lon1, 100},
                   {307, 2000, lat1, lon1, 90},
@@ -80,7 +79,7 @@ TEST(SampleLogs, ChannelsFour) {
   auto lat = [](double dMinutes) { return 47 + dMinutes / 60; };
   auto lon = [](double dMinutes) { return -(1 + dMinutes / 60); };  // west
   ExpectMessages({{306, 0, kNone, kNone, 0},
-                  {307, 250, lat(12.48), lon(33.07), 100},
+                  {307, 0, lat(12.48), lon(33.07), 100},
                   {307, 500, lat(12.48), lon(33.07), 100},
                   {307, 1000, lat(12.50), lon(33.10), 90},
                   {307, 1250, lat(12.50), lon(33.10), 90},
@@ -107,7 +106,7 @@ TEST(SampleLogs, Statistics) {
   auto lat = [](double dMinutes) { return -(33 + dMinutes / 60); };  // south
   auto lon = [](double dMinutes) { return 151 + dMinutes / 60; };
   ExpectMessages({{306, 0, kNone, kNone, 0},
-                  {307, 1000, lat(52.10), lon(12.45), 100},
+                  {307, 0, lat(52.10), lon(12.45), 100},
                   {307, 10000, lat(52.12), lon(12.49), 100},
                   {307, 20000, lat(52.15), lon(12.54), 100},
                   {307, 21000, lat(52.15), lon(12.54), 80},
@@ -138,8 +137,8 @@ TEST(SampleLogs, ScanResumed) {
   // The second header brings the delay 250 and a new column order; the
   // repeat state carries on across it.
   ExpectMessages({{306, 0, kNone, kNone, 0},
+                  {307, 0, lat(30.12), lon(7.45), 100},
                   {307, 500, lat(30.12), lon(7.45), 100},
-                  {307, 1000, lat(30.12), lon(7.45), 100},
                   {307, 1000, lat(30.15), lon(7.50), 100},
                   {307, 2000, lat(30.18), lon(7.56), 100},
                   {306, 0, kNone, kNone, 0},

@@ -36,6 +36,11 @@ TEST(ReadFileHeader, RefusesBadLogsWithTheirCodes) {
       {"unreadable first date", Lines({kSoftware, kColumns, Tabbed({"12:00:01", "15.03.05", "1", "-80"})}),
        CDataFileHsLogHYTEM::kRcNotHytemLog},
       {"empty first measurement line", Lines({kSoftware, kColumns, ""}), CDataFileHsLogHYTEM::kRcNotHytemLog},
+      // The last field of a line without its line end is not read.
+      {"only measurement line cut inside its time", Lines({kSoftware, Tabbed({"Date", "Time"})}) + "03/15/05\t12:0",
+       CDataFileHsLogHYTEM::kRcNotHytemLog},
+      {"only measurement line cut inside its date", Lines({kSoftware, Tabbed({"Time", "Date"})}) + "12:00:01\t03/15/0",
+       CDataFileHsLogHYTEM::kRcNotHytemLog},
   };
   TempDir dir;
   for (const BadLogCase& c : cases) {
@@ -82,8 +87,8 @@ TEST(ReadFileHeader, SetsStartTimeStreamColumnsAndDelay) {
   EXPECT_EQ(4, reader.m_nValidityCol);
   EXPECT_EQ(5, reader.m_nLongitudeCol);
   EXPECT_EQ(6, reader.m_nWECol);
-  // The first measurement line already counts for the repeat state.
-  EXPECT_EQ(86399.0, reader.m_dLatestTimeOfDay);
+  // The look at the first measurement line leaves the repeat state alone.
+  EXPECT_EQ(0.0, reader.m_dLatestTimeOfDay);
   EXPECT_EQ(0, reader.m_nRepeatCount);
 }
 
@@ -95,7 +100,7 @@ TEST(ReadFileHeader, FirstLineAtMidnightCountsAsARepeat) {
   CTestableHytemReader reader;
   ASSERT_EQ(ROL_OK, reader.ReadFileHeader(path.c_str()));
   EXPECT_EQ("2005-03-15T00:00:00.500", reader.GetFileInfo().GetFileStartTime().FormatIso8601());
-  EXPECT_EQ(1, reader.m_nRepeatCount);
+  EXPECT_EQ(0, reader.m_nRepeatCount);  // as found: message reading counts the line
 }
 
 TEST(ReadFileHeader, DelayNeedsTheBlankBeforeTheEqualsSign) {
@@ -119,7 +124,7 @@ TEST(ReadFileHeader, ResetsTheRepeatStateAndDelayOfAnEarlierLoad) {
   reader.m_nRepeatCount = 4;
   ASSERT_EQ(ROL_OK, reader.ReadFileHeader(path.c_str()));
   EXPECT_EQ(0, reader.m_delayBetweenMeasurement);
-  EXPECT_EQ(28800.0, reader.m_dLatestTimeOfDay);
+  EXPECT_EQ(0.0, reader.m_dLatestTimeOfDay);
   EXPECT_EQ(0, reader.m_nRepeatCount);
   EXPECT_EQ("2005-03-15T08:00:00.000", reader.GetFileInfo().GetFileStartTime().FormatIso8601());
 }

@@ -126,9 +126,9 @@ TEST_F(BadInput, RefusedTimeOfALaterLineKeepsItsFieldsWithoutPosition) {
   EXPECT_EQ(kNone, refused.dLongitude);
   EXPECT_EQ(0, refused.nTimeMs);  // time within day 0, before the file start
   // The refused line left the repeat state alone: the lines around it are
-  // the first and second repeats of 12:00:01.
-  EXPECT_EQ(500, load.messages[1].nTimeMs);
-  EXPECT_EQ(1000, load.messages[3].nTimeMs);
+  // 12:00:01 itself and its first repeat.
+  EXPECT_EQ(0, load.messages[1].nTimeMs);
+  EXPECT_EQ(500, load.messages[3].nTimeMs);
   EXPECT_EQ(100, load.messages[3].nQuality);
   EXPECT_DOUBLE_EQ(48.5, load.messages[3].dLatitude);
 }
@@ -140,15 +140,16 @@ TEST_F(BadInput, NulBytesAreDroppedAndEveryOtherByteKept) {
       "delayBetweenMeasurement = 5\0"s "00",
       Tabbed({"Time", "Date", "Levels"}),
       Tabbed({"12:00:0\0"s "1", "03/15/05", "-7\0"s "0", "-8\0\0"s "0"}),
+      Tabbed({"12:00:01", "03/15/05", "-60"}),
       std::string(64, '\0'),  // a log end that a crash filled with zeros
   }));
   ASSERT_EQ(0, load.rc);
-  ASSERT_EQ(3u, load.messages.size());
+  ASSERT_EQ(4u, load.messages.size());
   EXPECT_EQ("Software Version^delayBetweenMeasurement^V2.4;500;", load.messages[0].payload);
   EXPECT_EQ("Time^Date^Levels^12:00:01;03/15/05;-70,-80;", load.messages[1].payload);
-  EXPECT_EQ(500, load.messages[1].nTimeMs);  // the delay read through its NUL
-  EXPECT_EQ("Time^Date^Levels^;;;", load.messages[2].payload);
-  EXPECT_EQ(0, load.messages[2].nQuality);
+  EXPECT_EQ(500, load.messages[2].nTimeMs);  // the delay read through its NUL
+  EXPECT_EQ("Time^Date^Levels^;;;", load.messages[3].payload);
+  EXPECT_EQ(0, load.messages[3].nQuality);
 }
 
 TEST_F(BadInput, GarbageLinesAfterAGoodHeaderEachBecomeAMessage) {
@@ -175,7 +176,8 @@ TEST_F(BadInput, GarbageLinesAfterAGoodHeaderEachBecomeAMessage) {
   }
 }
 
-TEST_F(BadInput, LogCutInsideAMeasurementLineKeepsTheFieldsThere) {
+// The cut field may be cut inside its number: it is not taken.
+TEST_F(BadInput, LogCutInsideAMeasurementLineKeepsTheFieldsBeforeTheCut) {
   const std::string columns = Tabbed({"Time", "Date", "Validity", "Latitude", "NS", "Longitude", "WE", "Levels"});
   const RecordedLoad load = Load(Lines({kSoftware, columns,
                                         Tabbed({"12:00:01", "03/15/05", "1", "48.3000", "N", "2.1500", "E", "-70"})}) +
@@ -183,11 +185,11 @@ TEST_F(BadInput, LogCutInsideAMeasurementLineKeepsTheFieldsThere) {
   ASSERT_EQ(0, load.rc);
   ASSERT_EQ(3u, load.messages.size());
   const RecordedMessage& cut = load.messages[2];
-  EXPECT_EQ("Time^Date^Validity^Latitude^NS^Longitude^WE^Levels^12:00:02;03/15/05;1;48.30;;;;;", cut.payload);
+  EXPECT_EQ("Time^Date^Validity^Latitude^NS^Longitude^WE^Levels^12:00:02;03/15/05;1;;;;;;", cut.payload);
   EXPECT_EQ(1000, cut.nTimeMs);
   EXPECT_EQ(100, cut.nQuality);
-  EXPECT_DOUBLE_EQ(48.5, cut.dLatitude);  // no hemisphere: north
-  EXPECT_EQ(kNone, cut.dLongitude);       // the text is missing
+  EXPECT_EQ(kNone, cut.dLatitude);
+  EXPECT_EQ(kNone, cut.dLongitude);
 }
 
 TEST_F(BadInput, OneMegabyteLineIsReadWhole) {
@@ -219,14 +221,14 @@ TEST_F(BadInput, HundredThousandHeaderLinesFormOneHeaderMessage) {
   // beyond the 10,001 names that a lookup reaches, so no plan is laid down.
   text += Lines({"delayBetweenMeasurement = 500", "nbScannedBandwidths = 1", "startFrequencies1 = 100.0",
                  "stopFrequencies1 = 100.1", "frequencyStep1 = 25", Tabbed({"Time", "Date", "BandNumber", "Levels"}),
-                 Tabbed({"12:00:01", "03/15/05", "1", "-70", "-60"})});
+                 Tabbed({"12:00:01", "03/15/05", "1", "-70", "-60"}), Tabbed({"12:00:01", "03/15/05", "1", "-71"})});
   names += "delayBetweenMeasurement^nbScannedBandwidths^startFrequencies1^stopFrequencies1^frequencyStep1^";
   values += "500;1;100.0;100.1;25;";
   const RecordedLoad load = Load(text);
   ASSERT_EQ(0, load.rc);
-  ASSERT_EQ(2u, load.messages.size());
+  ASSERT_EQ(3u, load.messages.size());
   EXPECT_EQ(names + values, load.messages[0].payload);
-  EXPECT_EQ(500, load.messages[1].nTimeMs);
+  EXPECT_EQ(500, load.messages[2].nTimeMs);  // a repeat one delay on
   EXPECT_NE(std::string::npos, load.messages[1].detail.find(kTop10 + "0.000\t-60.000\n0.000\t-70.000\n"));
 }
 

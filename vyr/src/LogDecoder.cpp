@@ -209,6 +209,8 @@ DecodeResult LogDecoder::Decode(const std::string& path, LogVisitor& visitor) {
   file->SetMessageSink(nullptr);
   if (rc == ROL_OK && !sink.Finish(*file)) rc = DecodeResult::kHostRefused;
   result.code = rc;
+  result.lastLineCut = rc == ROL_OK && file->EndsInUnterminatedLine();
+  if (rc == ROL_OK) visitor.OnEnd(result);
   if (rc == DecodeResult::kHostRefused) result.reason = sink.Error();
   else if (rc > 0) {
     result.meaning = Meaning(rc, pDriver);
@@ -225,6 +227,10 @@ std::string DecodeResult::Describe(const std::string& path) const {
   line += "refused with code " + std::to_string(code) + ": " + meaning;
   if (!reason.empty()) line += " (" + reason + ")";
   return line;
+}
+
+std::string DecodeResult::DescribeCutLastLine(const std::string& path) {
+  return EscapeFileName(path) + ": the last line has no line end, the log may be cut short: its last field is left out";
 }
 
 std::string EscapeFileName(std::string_view name) {

@@ -161,6 +161,7 @@ void AppendSummaryText(std::string& out, const LogSummary& s) {
            std::to_string(c.count) + "\n";
   AppendLine(out, "Positions: ", std::to_string(s.positions) + " of " + std::to_string(s.measurementMessages) +
                                      " measurement messages");
+  if (s.lastLineCut) AppendLine(out, "Last line: ", "cut short (no line end), its last field left out");
   out += "Header:\n";
   AppendSectionText(out, first);
   for (size_t i = 1; i < s.headers.size(); ++i) {
@@ -195,6 +196,7 @@ void AppendSummaryJson(std::string& out, const LogSummary& s) {
   AppendClassesJson(out, s);
   out += ", \"positions\": ";
   AppendJsonInt(out, static_cast<long long>(s.positions));
+  out += s.lastLineCut ? ", \"last_line_cut\": true" : ", \"last_line_cut\": false";
   out += ", \"software_version\": ";
   if (s.headers.empty()) out += "null";
   else AppendJsonString(out, first.softwareVersion);

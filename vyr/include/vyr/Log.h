@@ -173,6 +173,8 @@ class LogVisitor {
   virtual void OnSweep(const Message&, const Sweep&) {}
   virtual void OnSection(const Section&) {}
   virtual void OnMessage(const Message&) {}
+  // Once, after the last message of a log read to its end.
+  virtual void OnEnd(const struct DecodeResult&) {}
 };
 
 struct DecodeSettings {
@@ -212,8 +214,13 @@ struct DecodeResult {
   std::string meaning;  // what the reader's code means, as its plug-in declares
   std::string reason;   // the system's reason, or what the host could not do
   DecodeCounts counts;
+  // The log ends in a line without its line end, as a log cut short does:
+  // the reader left out that line's last field, which may be cut.
+  bool lastLineCut = false;
 
   bool Ok() const { return code == 0; }
+  // "PATH: the last line has no line end, ...", for a log whose last line is cut.
+  static std::string DescribeCutLastLine(const std::string& path);
   // "PATH: refused with code N: MEANING (REASON)" or "PATH: REASON", the
   // path escaped for a terminal.
   std::string Describe(const std::string& path) const;

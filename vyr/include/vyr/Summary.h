@@ -53,6 +53,7 @@ struct LogSummary {
   std::uint64_t measurementMessages = 0;
   std::uint64_t positions = 0;    // measurement messages with both coordinates
   std::int64_t durationMs = 0;    // the latest message time
+  bool lastLineCut = false;       // DecodeResult::lastLineCut
   std::vector<MessageClassCount> classes;
 
   // "scan" (a frequency plan), "channels" (fixed frequencies) or "other",
@@ -66,6 +67,7 @@ class SummaryVisitor : public LogVisitor {
  public:
   void OnFile(const FileInfo& info) override;
   void OnMessage(const Message& m) override;
+  void OnEnd(const DecodeResult& r) override { m_summary.lastLineCut = r.lastLineCut; }
   // With the message counts by class.
   const LogSummary& Summary();
 
