@@ -51,13 +51,16 @@ def draw(log_path, out_path):
     fig, axes = plt.subplots(len(tables), 1, figsize=(8, 3 * len(tables)), squeeze=False)
     for ax, t in zip(axes[:, 0], tables):
         levels, times = reduced(t.level_dbm, t.time)
+        # A band's bins are evenly spaced: a frequency axis; channels are not: one column each.
         known = np.isfinite(t.frequency_mhz)
-        lo, hi = (t.frequency_mhz[known].min(), t.frequency_mhz[known].max()) if known.any() else (0, len(t.bins))
+        lo, hi = (t.frequency_mhz[known].min(), t.frequency_mhz[known].max()) if t.band and known.any() else (0, len(t.bins))
         start, end = mdates.date2num(times[0]), mdates.date2num(t.time[-1])
         image = ax.imshow(np.ma.masked_invalid(levels), aspect="auto", interpolation="nearest", cmap="viridis",
                           extent=[lo, hi if hi > lo else lo + 1, end if end > start else start + 1e-6, start])
         ax.yaxis_date()
         ax.yaxis.set_major_formatter(mdates.DateFormatter("%H:%M:%S"))
+        if not t.band:
+            ax.set_xticks(np.arange(len(t.bins)) + 0.5, [f"{f:.3f}" for f in t.frequency_mhz])
         ax.set_xlabel("frequency (MHz)")
         ax.set_ylabel("time")
         ax.set_title(f"band {t.band}, plan of message {t.header}" if t.band else f"channels of message {t.header}")
