@@ -159,43 +159,6 @@ struct Sweep {
   const double* stddevDb;
 };
 
-// What the visitor of a decode is told, in this order for each message: its
-// attribute writes, as they are made; a section that it sets up; its levels,
-// in batches in element order; its sweeps, band by band; then the message
-// itself.
-class LogVisitor {
- public:
-  virtual ~LogVisitor() = default;
-  // Once, before the first message.
-  virtual void OnFile(const FileInfo&) {}
-  virtual void OnWrite(const AttributeWrite&) {}
-  virtual void OnLevels(const Message&, const Level* /*levels*/, std::size_t /*count*/) {}
-  virtual void OnSweep(const Message&, const Sweep&) {}
-  virtual void OnSection(const Section&) {}
-  virtual void OnMessage(const Message&) {}
-  // Once, after the last message of a log read to its end.
-  virtual void OnEnd(const struct DecodeResult&) {}
-};
-
-struct DecodeSettings {
-  // The weakest level, in dBm, that scan decoding keeps; -inf keeps them all.
-  double levelThreshold = -std::numeric_limits<double>::infinity();
-};
-
-// What a decode is to hand on; what nobody asked for is not worked out.
-struct DecodeRequest {
-  DecodeSettings settings;
-  bool texts = false;        // the decode device's display texts
-  bool writes = false;       // OnWrite for every attribute write
-  bool sections = false;     // OnSection and Message::section (levels and sweeps imply them)
-  bool levels = false;       // OnLevels
-  bool sweeps = false;       // OnSweep
-  bool rankedLevels = false;  // let the decoder rank the levels (only the attribute writes show the ranking)
-  std::size_t levelBatch = 4096;  // at most this many levels per OnLevels call
-  // Bytes read so far and the file's size, now and then and at the end.
-  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
-};
-
 struct DecodeCounts {
   std::uint64_t messages = 0;
   std::uint64_t headerMessages = 0;
@@ -224,6 +187,43 @@ struct DecodeResult {
   // "PATH: refused with code N: MEANING (REASON)" or "PATH: REASON", the
   // path escaped for a terminal.
   std::string Describe(const std::string& path) const;
+};
+
+// What the visitor of a decode is told, in this order for each message: its
+// attribute writes, as they are made; a section that it sets up; its levels,
+// in batches in element order; its sweeps, band by band; then the message
+// itself.
+class LogVisitor {
+ public:
+  virtual ~LogVisitor() = default;
+  // Once, before the first message.
+  virtual void OnFile(const FileInfo&) {}
+  virtual void OnWrite(const AttributeWrite&) {}
+  virtual void OnLevels(const Message&, const Level* /*levels*/, std::size_t /*count*/) {}
+  virtual void OnSweep(const Message&, const Sweep&) {}
+  virtual void OnSection(const Section&) {}
+  virtual void OnMessage(const Message&) {}
+  // Once, after the last message of a log read to its end.
+  virtual void OnEnd(const DecodeResult&) {}
+};
+
+struct DecodeSettings {
+  // The weakest level, in dBm, that scan decoding keeps; -inf keeps them all.
+  double levelThreshold = -std::numeric_limits<double>::infinity();
+};
+
+// What a decode is to hand on; what nobody asked for is not worked out.
+struct DecodeRequest {
+  DecodeSettings settings;
+  bool texts = false;        // the decode device's display texts
+  bool writes = false;       // OnWrite for every attribute write
+  bool sections = false;     // OnSection and Message::section (levels and sweeps imply them)
+  bool levels = false;       // OnLevels
+  bool sweeps = false;       // OnSweep
+  bool rankedLevels = false;  // let the decoder rank the levels (only the attribute writes show the ranking)
+  std::size_t levelBatch = 4096;  // at most this many levels per OnLevels call
+  // Bytes read so far and the file's size, now and then and at the end.
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };
 
 // A refused log, for callers that raise.
