@@ -148,23 +148,31 @@ std::string_view TemplatePart(bool bHead) {
   return bHead ? page.substr(0, at) : page.substr(at + kLogData.size());
 }
 
-void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d) {
+// What every campaign page holds alike.
+bool FillCampaignStatic(std::string& out, std::string_view key) {
+  if (key == "STYLE") {
+    out.append(ReportStyleCss());
+    out.append(CampaignStyleCss());
+  } else if (key == "LOG_SCRIPT") {
+    out.append(ReportScriptJs());
+  } else if (key == "SCRIPT") {
+    out.append(CampaignScriptJs());
+  } else {
+    return FillCommonPlaceholder(out, key);
+  }
+  return true;
+}
+
+void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d, const PageOptions& options) {
   FillTemplate(out, TemplatePart(bHead), [&](std::string_view key) {
     if (key == "LOG_COUNT") {
       out += std::to_string(nLogs);
-    } else if (key == "STYLE") {
-      out.append(ReportStyleCss());
-      out.append(CampaignStyleCss());
-    } else if (key == "LOG_SCRIPT") {
-      out.append(ReportScriptJs());
-    } else if (key == "SCRIPT") {
-      out.append(CampaignScriptJs());
     } else if (key == "DATA" && d) {
       std::string json;
       AppendCampaignJson(json, *d);
       AppendScriptSafe(out, json);
-    } else {
-      return FillCommonPlaceholder(out, key);
+    } else if (!FillHeadPlaceholder(out, key, CampaignTemplateHtml(), FillCampaignStatic, options)) {
+      return FillCampaignStatic(out, key);
     }
     return true;
   });
@@ -192,7 +200,9 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
   out += '}';
 }
 
-void AppendCampaignHead(std::string& out, size_t nLogs) { FillPart(out, true, nLogs, nullptr); }
+void AppendCampaignHead(std::string& out, size_t nLogs, const PageOptions& options) {
+  FillPart(out, true, nLogs, nullptr, options);
+}
 
 // Each decoded log's section data in a script element of its own, parsed
 // only when the section is drawn.
@@ -204,12 +214,14 @@ void AppendCampaignLogData(std::string& out, size_t nLog, const std::string& rep
   out += "</script>\n";
 }
 
-void AppendCampaignTail(std::string& out, const CampaignData& d) { FillPart(out, false, d.logs.size(), &d); }
+void AppendCampaignTail(std::string& out, const CampaignData& d, const PageOptions& options) {
+  FillPart(out, false, d.logs.size(), &d, options);
+}
 
-void AppendCampaignHtml(std::string& out, const CampaignData& d) {
-  AppendCampaignHead(out, d.logs.size());
+void AppendCampaignHtml(std::string& out, const CampaignData& d, const PageOptions& options) {
+  AppendCampaignHead(out, d.logs.size(), options);
   for (size_t i = 0; i < d.logs.size(); ++i) {
     if (!d.logs[i].reportJson.empty()) AppendCampaignLogData(out, i, d.logs[i].reportJson);
   }
-  AppendCampaignTail(out, d);
+  AppendCampaignTail(out, d, options);
 }

@@ -1,11 +1,14 @@
 #include "ReportHtml.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <functional>
 
 #include "vyr/Json.h"
 #include "ReportAssets.h"
+#include "Sha256.h"
 
 #ifndef KEL_ECHARTS_VERSION
 #define KEL_ECHARTS_VERSION "unknown"
@@ -230,24 +233,110 @@ void FillTemplate(std::string& out, std::string_view page, const std::function<b
 bool FillCommonPlaceholder(std::string& out, std::string_view key) {
   if (key == "ECHARTS") out.append(EChartsJs());
   else if (key == "ECHARTS_VERSION") out += KEL_ECHARTS_VERSION;
+  else if (key == "MAP_SCRIPT") out.append(MapScriptJs());
   else return false;
   return true;
 }
 
-void AppendReportHtml(std::string& out, const ReportData& d) {
+std::string ScriptHashSources(std::string_view page, StaticFill fillStatic) {
+  std::string filled;
+  FillTemplate(filled, page, [&](std::string_view key) {
+    fillStatic(filled, key);
+    return true;  // the other placeholders stay empty: none is inside an executable script
+  });
+  // Executable scripts are the plain <script> elements; data blocks carry a type.
+  constexpr std::string_view kOpen = "<script>", kClose = "</script>";
+  std::string sources;
+  for (size_t at = filled.find(kOpen); at != std::string::npos; at = filled.find(kOpen, at)) {
+    size_t begin = at + kOpen.size(), end = filled.find(kClose, begin);
+    if (end == std::string::npos) break;
+    std::array<std::uint8_t, 32> hash = Sha256(std::string_view(filled).substr(begin, end - begin));
+    if (!sources.empty()) sources += ' ';
+    sources += "'sha256-";
+    AppendBase64(sources, hash.data(), hash.size());
+    sources += '\'';
+    at = end + kClose.size();
+  }
+  return sources;
+}
+
+bool TileUrlOrigin(std::string_view url, std::string& origin, std::string& reason) {
+  size_t scheme = url.rfind("https://", 0) == 0 ? 8 : url.rfind("http://", 0) == 0 ? 7 : 0;
+  size_t slash = scheme ? url.find('/', scheme) : std::string_view::npos;
+  if (slash == std::string_view::npos) {
+    reason = "is not an http or https address with a path";
+    return false;
+  }
+  // The host and port go into the policy: letters, digits, dots, hyphens, a colon before the port, an IPv6 address in brackets.
+  std::string_view host = url.substr(scheme, slash - scheme);
+  auto hostChar = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+  };
+  if (host.empty() || !std::all_of(host.begin(), host.end(), hostChar)) {
+    reason = "has a host that is not a plain name, address or port";
+    return false;
+  }
+  // The rest goes into image addresses: no spaces, quotes, angle brackets or backslashes.
+  for (char c : url) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' || c == 127) {
+      reason = "holds a space, a control character, a quote, an angle bracket or a backslash";
+      return false;
+    }
+  }
+  for (const char* part : {"{z}", "{x}", "{y}"}) {
+    if (url.find(part) == std::string_view::npos) {
+      reason = std::string("lacks ") + part;
+      return false;
+    }
+  }
+  origin.assign(url.substr(0, slash));
+  for (char& c : origin) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return true;
+}
+
+bool FillHeadPlaceholder(std::string& out, std::string_view key, std::string_view page, StaticFill fillStatic,
+                         const PageOptions& options) {
+  std::string origin, reason;
+  bool bTiles = !options.strTileUrl.empty() && TileUrlOrigin(options.strTileUrl, origin, reason);
+  if (key == "CSP") {
+    // No request of any kind but the tiles: no fetch, frame, font or form; no
+    // script but the page's own, so that no text of a log can run as one.
+    std::string policy = "default-src 'none'; script-src " + ScriptHashSources(page, fillStatic) +
+                         "; style-src 'unsafe-inline'; img-src data: blob:" + (bTiles ? " " + origin : "") +
+                         "; base-uri 'none'; form-action 'none'";
+    out += policy;  // no quote, ampersand or angle bracket: the origin was checked
+  } else if (key == "PAGE_OPTIONS") {
+    std::string json = "{\"tiles\":";
+    if (bTiles) AppendJsonString(json, options.strTileUrl);
+    else json += "null";
+    json += '}';
+    AppendScriptSafe(out, json);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+namespace {
+// What every report page holds alike.
+bool FillReportStatic(std::string& out, std::string_view key) {
+  if (key == "STYLE") out.append(ReportStyleCss());
+  else if (key == "SCRIPT") out.append(ReportScriptJs());
+  else return FillCommonPlaceholder(out, key);
+  return true;
+}
+}  // namespace
+
+void AppendReportHtml(std::string& out, const ReportData& d, const PageOptions& options) {
   FillTemplate(out, ReportTemplateHtml(), [&](std::string_view key) {
     if (key == "TITLE") {
       AppendHtmlEscaped(out, d.summary.file.strPath);
-    } else if (key == "STYLE") {
-      out.append(ReportStyleCss());
-    } else if (key == "SCRIPT") {
-      out.append(ReportScriptJs());
     } else if (key == "DATA") {
       std::string json;
       AppendReportJson(json, d);
       AppendScriptSafe(out, json);
-    } else {
-      return FillCommonPlaceholder(out, key);
+    } else if (!FillHeadPlaceholder(out, key, ReportTemplateHtml(), FillReportStatic, options)) {
+      return FillReportStatic(out, key);
     }
     return true;
   });
