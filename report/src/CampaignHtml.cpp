@@ -9,28 +9,12 @@
 #include "ReportHtml.h"
 
 namespace {
-// "key": of an object's first member.
-void AppendFirstKey(std::string& out, const char* key) {
-  out += '"';
-  out += key;
-  out += "\":";
-}
-
 void AppendInt(std::string& out, const char* key, long long n) {
   AppendJsonKey(out, key);
   AppendJsonInt(out, n);
 }
 
-// A level as the shortest text of its float, as the log wrote it ("-47.3").
-void AppendLevel(std::string& out, float level) {
-  if (!std::isfinite(level)) {
-    out += "null";
-    return;
-  }
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, level);
-  out.append(buf, r.ptr);
-}
+void AppendLevel(std::string& out, float level) { AppendLevelOrNull(out, level); }
 
 std::string FormatAbsMs(std::int64_t ms) {
   CVyrMilliSecAbsTime t;
@@ -38,7 +22,7 @@ std::string FormatAbsMs(std::int64_t ms) {
   return t.FormatIso8601();
 }
 
-void AppendLogJson(std::string& out, const CampaignLog& log) {
+void AppendLogJson(std::string& out, const CampaignLog& log, size_t nMaxBands) {
   AppendFirstKey(out, "file");
   AppendJsonString(out, log.strPath);
   if (!log.strRefusal.empty()) {
@@ -56,8 +40,11 @@ void AppendLogJson(std::string& out, const CampaignLog& log) {
   AppendInt(out, "positions", static_cast<long long>(log.nPositions));
   AppendJsonKey(out, "strongest_dbm");
   AppendLevel(out, log.fStrongest);
+  // As many bands as its section shows.
+  std::vector<CampaignLogBand> outline(log.outline.begin(), log.outline.begin() + std::min(nMaxBands, log.outline.size()));
+  AppendInt(out, "bands_total", static_cast<long long>(log.outline.size()));
   AppendJsonKey(out, "bands");
-  AppendJsonArray(out, log.outline, [&](const CampaignLogBand& b) {
+  AppendJsonArray(out, outline, [&](const CampaignLogBand& b) {
     out += "{\"channels\":";
     out += b.bChannels ? "true" : "false";
     AppendJsonKey(out, "start_mhz");
@@ -69,7 +56,7 @@ void AppendLogJson(std::string& out, const CampaignLog& log) {
     out += '}';
   });
   AppendJsonKey(out, "track");
-  AppendTrackJson(out, log.track);
+  AppendTrackJson(out, log.track, "campaign_band", log.trackCampaignBands);
 }
 
 // Max hold, average and min hold per column: each column the bins
@@ -186,7 +173,7 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
   AppendJsonKey(out, "logs");
   AppendJsonArray(out, d.logs, [&](const CampaignLog& log) {
     out += '{';
-    AppendLogJson(out, log);
+    AppendLogJson(out, log, d.settings.log.nMaxPanelsShown);
     out += '}';
   });
   AppendJsonKey(out, "bands");

@@ -1,8 +1,11 @@
 #include "ReportCollector.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
-CReportCollector::CReportCollector(const ReportSettings& settings) : m_track(settings.nMaxTrackPoints) {
+CReportCollector::CReportCollector(const ReportSettings& settings)
+    : m_track(settings.nMaxTrackPoints, settings.nMaxTrackCells) {
   m_data.settings = settings;
 }
 
@@ -24,13 +27,42 @@ void CReportCollector::OnMessage(const DecodedMessage& m) {
   AddMeasurement(GetMessageFacts(m, m_start), m_rows, m_extractor.Plan(), m_extractor.IsScan());
 }
 
+namespace {
+// Waterfall columns and rows of a new panel of nBins bins when the log's
+// cells are shared by nShares panels: first fewer rows, down to a few, then
+// fewer columns.
+void WaterfallShape(const ReportSettings& s, size_t nBins, size_t nShares, size_t& nCols, size_t& nRows) {
+  constexpr size_t kFewRows = 24;
+  const size_t share = std::max<size_t>(1, s.nMaxWaterfallCells / std::max<size_t>(1, nShares));
+  nCols = std::max<size_t>(1, std::min(nBins, s.nMaxColumns));
+  nRows = std::min(s.nMaxRows, share / nCols);
+  if (nRows >= std::min(kFewRows, s.nMaxRows)) return;
+  nRows = std::max<size_t>(1, std::min(kFewRows, s.nMaxRows));
+  nCols = std::max<size_t>(1, std::min(nCols, share / nRows));
+}
+
+// The strongest of rows and its frequency.
+TrackLevel Strongest(const LevelRow* rows, size_t n) {
+  TrackLevel best;
+  for (size_t i = 0; i < n; ++i) {
+    float level = static_cast<float>(rows[i].dLevel);
+    if (std::isnan(level) || level <= best.fLevel) continue;
+    best.fLevel = level;
+    best.dFrequencyMHz = rows[i].bHasFrequency ? rows[i].dFrequencyMHz : std::numeric_limits<double>::quiet_NaN();
+  }
+  return best;
+}
+}  // namespace
+
 // The panel of a band of the plan in force; a later plan whose band differs
 // gets a panel of its own.
-CReportPanel& CReportCollector::PanelFor(int nBand, const CFrequencyPlan& plan) {
+size_t CReportCollector::PanelFor(int nBand, const CFrequencyPlan& plan) {
   PlanBand b = nBand > 0 ? plan.Band(nBand) : PlanBand();
-  for (auto& p : m_data.panels) {
-    if (p->Band() == nBand && p->FirstBin() == b.nFirst && (nBand == 0 || p->Bins() == static_cast<size_t>(b.nCount)))
-      return *p;
+  auto& panels = m_data.panels;
+  for (size_t i = 0; i < panels.size(); ++i) {
+    const CReportPanel& p = *panels[i];
+    if (p.Band() == nBand && p.FirstBin() == b.nFirst && (nBand == 0 || p.Bins() == static_cast<size_t>(b.nCount)))
+      return i;
   }
   std::vector<double> freqs;
   for (int e = b.nFirst; e < b.nFirst + b.nCount; ++e) {
@@ -39,31 +71,41 @@ CReportPanel& CReportCollector::PanelFor(int nBand, const CFrequencyPlan& plan) 
     freqs.push_back(mhz);
   }
   const ReportSettings& s = m_data.settings;
-  m_data.panels.push_back(std::make_unique<CReportPanel>(nBand, b.nFirst, std::move(freqs), s.dSignalThresholdDbm,
-                                                         s.nMaxColumns, s.nMaxRows));
-  return *m_data.panels.back();
+  size_t nCols = s.nMaxColumns, nRows = s.nMaxRows;
+  // Channels are few; the bands of a plan share the log's cells.
+  if (nBand > 0)
+    WaterfallShape(s, freqs.size(), std::max(static_cast<size_t>(plan.BandCount()), panels.size() + 1), nCols, nRows);
+  panels.push_back(std::make_unique<CReportPanel>(nBand, b.nFirst, std::move(freqs), s.dSignalThresholdDbm, nCols, nRows));
+  return panels.size() - 1;
 }
 
 void CReportCollector::AddMeasurement(const MessageFacts& facts, const std::vector<LevelRow>& rows,
                                       const CFrequencyPlan& plan, bool bScan) {
   m_data.bScan = m_data.bScan || bScan;
-  float strongest = std::numeric_limits<float>::quiet_NaN();
-  for (const LevelRow& r : rows) strongest = MaxLevel(strongest, static_cast<float>(r.dLevel));
+  m_trackBands.clear();
+  auto addToPanel = [&](int nBand, const LevelRow* first, size_t n) {
+    size_t i = PanelFor(nBand, plan);
+    m_data.panels[i]->AddSweep(facts.nTimeMs, first, n);
+    if (m_trackBands.size() <= i) m_trackBands.resize(i + 1);
+    m_trackBands[i] = Strongest(first, n);
+  };
+  if (!rows.empty() && !bScan) {
+    addToPanel(0, rows.data(), rows.size());
+  } else {
+    // Rows are sorted by element, so each band's rows lie together.
+    for (size_t i = 0; i < rows.size();) {
+      size_t end = i + 1;
+      while (end < rows.size() && rows[end].nBand == rows[i].nBand) ++end;
+      if (rows[i].nBand == 0) m_data.nLevelsOutsidePlan += end - i;
+      else addToPanel(rows[i].nBand, &rows[i], end - i);
+      i = end;
+    }
+  }
   const MessagePosition& p = facts.position;
-  if (p.HasBoth()) m_track.Add({facts.nTimeMs, p.dLatitude, p.dLongitude, strongest});
-  if (rows.empty()) return;
-  if (!bScan) {
-    PanelFor(0, plan).AddSweep(facts.nTimeMs, rows.data(), rows.size());
-    return;
-  }
-  // Rows are sorted by element, so each band's rows lie together.
-  for (size_t i = 0; i < rows.size();) {
-    size_t end = i + 1;
-    while (end < rows.size() && rows[end].nBand == rows[i].nBand) ++end;
-    if (rows[i].nBand == 0) m_data.nLevelsOutsidePlan += end - i;
-    else PanelFor(rows[i].nBand, plan).AddSweep(facts.nTimeMs, &rows[i], end - i);
-    i = end;
-  }
+  if (!p.HasBoth()) return;
+  TrackLevel strongest = Strongest(rows.data(), rows.size());
+  m_track.Add({facts.nTimeMs, p.dLatitude, p.dLongitude, strongest.fLevel, strongest.dFrequencyMHz}, m_trackBands.data(),
+              m_trackBands.size());
 }
 
 ReportData CReportCollector::Finish() {

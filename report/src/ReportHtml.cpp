@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "vyr/Json.h"
 #include "ReportAssets.h"
@@ -17,6 +19,12 @@
 namespace {
 constexpr std::int16_t kNoLevelTenths = -32768;
 }  // namespace
+
+void AppendFirstKey(std::string& out, const char* key) {
+  out += '"';
+  out += key;
+  out += "\":";
+}
 
 void AppendJsonKey(std::string& out, const char* key) {
   out += ",\"";
@@ -134,16 +142,55 @@ void AppendSignalJson(std::string& out, const Signal& g) {
 
 }  // namespace
 
-void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track) {
+void AppendLevelOrNull(std::string& out, float level) {
+  if (!std::isfinite(level)) {
+    out += "null";
+    return;
+  }
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, level);
+  out.append(buf, r.ptr);
+}
+
+namespace {
+// Frequencies of the track to the hertz: the plan's arithmetic leaves digits
+// that only lengthen the page.
+void AppendTrackFrequency(std::string& out, double mhz) { AppendNumberOrNull(out, std::round(mhz * 1e6) / 1e6); }
+}  // namespace
+
+void AppendTrackJson(std::string& out, const ReducedTrack& track, const char* keyName, const std::vector<long long>& keys) {
+  const std::vector<TrackPoint>& points = track.points;
   out += "{\"t\":";
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
   AppendJsonKey(out, "lat");
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLatitude); });
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLatitude); });
   AppendJsonKey(out, "lon");
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLongitude); });
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLongitude); });
   AppendJsonKey(out, "level");
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.fLevel); });
-  out += '}';
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendLevelOrNull(out, p.fLevel); });
+  AppendJsonKey(out, "freq_mhz");
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendTrackFrequency(out, p.dFrequencyMHz); });
+  AppendJsonKey(out, "off_earth");
+  AppendJsonInt(out, static_cast<long long>(track.nOffEarth));
+  AppendJsonKey(out, "bands");
+  out += '[';
+  bool bFirst = true;
+  for (size_t b = 0; b < track.nBands; ++b) {
+    long long key = b < keys.size() ? keys[b] : -1;
+    if (key < 0) continue;
+    out += bFirst ? "{" : ",{";
+    bFirst = false;
+    AppendFirstKey(out, keyName);
+    AppendJsonInt(out, key);
+    std::vector<size_t> index(points.size());
+    for (size_t i = 0; i < index.size(); ++i) index[i] = i;
+    AppendJsonKey(out, "level");
+    AppendJsonArray(out, index, [&](size_t i) { AppendLevelOrNull(out, track.Level(i, b).fLevel); });
+    AppendJsonKey(out, "freq_mhz");
+    AppendJsonArray(out, index, [&](size_t i) { AppendTrackFrequency(out, track.Level(i, b).dFrequencyMHz); });
+    out += '}';
+  }
+  out += "]}";
 }
 
 // JSON inside a script element: no "<" may start a closing tag or a comment.
@@ -192,8 +239,19 @@ void AppendHtmlEscaped(std::string& out, std::string_view s) {
 }
 
 void AppendReportJson(std::string& out, const ReportData& d) {
+  const size_t nShown = d.settings.nMaxPanelsShown;
+  LogSummary shown = d.summary;
+  // A header names three fields per band.
+  const size_t nFieldsShown = nShown > std::numeric_limits<size_t>::max() / 4 ? nShown : 4 * nShown;
+  std::vector<size_t> bandCounts, fieldCounts;
+  for (HeaderSection& h : shown.headers) {
+    bandCounts.push_back(h.bands.size());
+    fieldCounts.push_back(h.fields.size());
+    if (h.bands.size() > nShown) h.bands.resize(nShown);
+    if (h.fields.size() > nFieldsShown) h.fields.resize(nFieldsShown);
+  }
   std::string summary;
-  AppendSummaryJson(summary, d.summary);
+  AppendSummaryJson(summary, shown);
   while (!summary.empty() && summary.back() == '\n') summary.pop_back();
   out += "{\"summary\":";
   out += summary;
@@ -205,12 +263,28 @@ void AppendReportJson(std::string& out, const ReportData& d) {
   out += d.bScan ? "true" : "false";
   AppendJsonKey(out, "levels_outside_plan");
   AppendJsonInt(out, static_cast<long long>(d.nLevelsOutsidePlan));
+  // Per header, the bands and fields it has, of which the summary may list fewer.
+  auto count = [&](size_t n) { AppendJsonInt(out, static_cast<long long>(n)); };
+  AppendJsonKey(out, "summary_bands");
+  AppendJsonArray(out, bandCounts, count);
+  AppendJsonKey(out, "summary_fields");
+  AppendJsonArray(out, fieldCounts, count);
+  AppendJsonKey(out, "panels_total");
+  AppendJsonInt(out, static_cast<long long>(d.panels.size()));
   AppendJsonKey(out, "panels");
-  AppendJsonArray(out, d.panels, [&](const std::unique_ptr<CReportPanel>& p) { AppendPanelJson(out, *p); });
+  out += '[';
+  for (size_t i = 0; i < std::min(nShown, d.panels.size()); ++i) {
+    if (i) out += ',';
+    AppendPanelJson(out, *d.panels[i]);
+  }
+  out += ']';
   AppendJsonKey(out, "signals");
   AppendJsonArray(out, d.signals, [&](const Signal& g) { AppendSignalJson(out, g); });
+  // The track's bands are the panels; those not shown have no name on the page.
+  std::vector<long long> panelKeys;
+  for (size_t i = 0; i < std::min(nShown, d.panels.size()); ++i) panelKeys.push_back(static_cast<long long>(i));
   AppendJsonKey(out, "track");
-  AppendTrackJson(out, d.track);
+  AppendTrackJson(out, d.track, "panel", panelKeys);
   out += '}';
 }
 
@@ -233,7 +307,7 @@ void FillTemplate(std::string& out, std::string_view page, const std::function<b
 bool FillCommonPlaceholder(std::string& out, std::string_view key) {
   if (key == "ECHARTS") out.append(EChartsJs());
   else if (key == "ECHARTS_VERSION") out += KEL_ECHARTS_VERSION;
-  else if (key == "MAP_SCRIPT") out.append(MapScriptJs());
+  else if (key == "COMMON_SCRIPT") out.append(CommonScriptJs());
   else return false;
   return true;
 }
@@ -261,7 +335,9 @@ std::string ScriptHashSources(std::string_view page, StaticFill fillStatic) {
 }
 
 bool TileUrlOrigin(std::string_view url, std::string& origin, std::string& reason) {
-  size_t scheme = url.rfind("https://", 0) == 0 ? 8 : url.rfind("http://", 0) == 0 ? 7 : 0;
+  std::string start(url.substr(0, 8));
+  for (char& c : start) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  size_t scheme = start.rfind("https://", 0) == 0 ? 8 : start.rfind("http://", 0) == 0 ? 7 : 0;
   size_t slash = scheme ? url.find('/', scheme) : std::string_view::npos;
   if (slash == std::string_view::npos) {
     reason = "is not an http or https address with a path";

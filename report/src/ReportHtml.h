@@ -28,7 +28,7 @@ void AppendReportHtml(std::string& out, const ReportData& d, const PageOptions& 
 // Writes the page template, replacing each {{KEY}} through fill; a key that
 // fill does not know (it returns false) stays as it is.
 void FillTemplate(std::string& out, std::string_view page, const std::function<bool(std::string_view key)>& fill);
-// The placeholders every page shares: ECHARTS, ECHARTS_VERSION and MAP_SCRIPT.
+// The placeholders every page shares: ECHARTS, ECHARTS_VERSION and COMMON_SCRIPT.
 bool FillCommonPlaceholder(std::string& out, std::string_view key);
 // The placeholders of the page head that depend on its options: CSP (the
 // content security policy) and PAGE_OPTIONS (a JSON object for the page's
@@ -43,7 +43,8 @@ bool FillHeadPlaceholder(std::string& out, std::string_view key, std::string_vie
 std::string ScriptHashSources(std::string_view page, StaticFill fillStatic);
 
 // Pieces of the report's JSON that the campaign page shares.
-void AppendJsonKey(std::string& out, const char* key);  // ,"key": of a member after the first
+void AppendFirstKey(std::string& out, const char* key);  // "key": of an object's first member
+void AppendJsonKey(std::string& out, const char* key);   // ,"key": of a member after the first
 template <typename T, typename F>
 void AppendJsonArray(std::string& out, const std::vector<T>& v, F appendOne) {
   out += '[';
@@ -54,7 +55,12 @@ void AppendJsonArray(std::string& out, const std::vector<T>& v, F appendOne) {
   out += ']';
 }
 void AppendNumberOrNull(std::string& out, double d);  // null unless finite
-void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track);
+// A level as the shortest text of its float, as the log wrote it ("-47.3"); null unless finite.
+void AppendLevelOrNull(std::string& out, float level);
+// The track; each of its bands b is named by keyName: keys[b], and left out
+// where keys[b] is negative or missing ("panel" in a log's page,
+// "campaign_band" on the campaign map).
+void AppendTrackJson(std::string& out, const ReducedTrack& track, const char* keyName, const std::vector<long long>& keys);
 // JSON inside a script element: no "<" may start a closing tag or a comment.
 void AppendScriptSafe(std::string& out, std::string_view json);
 

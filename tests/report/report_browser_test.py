@@ -22,6 +22,7 @@ import base64
 import csv
 import io
 import json
+import math
 import os
 import re
 import shutil
@@ -205,6 +206,15 @@ window.__test = {
     const r = el.getBoundingClientRect();
     return [r.left + p[0], r.top + p[1]];
   },
+  // The same for a position on a map.
+  mapAt(id, lat, lon) { return this.at(id, lon, kel.mercatorY(lat)); },
+  // A map's axis extents and its scale bar: metres and pixels.
+  mapView(id) {
+    const c = this.chart(id), m = c.getModel();
+    const bar = document.getElementById(id).parentNode.querySelector('.map-scale');
+    return { x: m.getComponent('xAxis').axis.scale.getExtent(), y: m.getComponent('yAxis').axis.scale.getExtent(),
+      metres: Number(bar.getAttribute('data-metres')), pixels: parseFloat(bar.style.width) };
+  },
 };
 """
 
@@ -249,6 +259,80 @@ def check_drawn(page, chart_id, x0, x1, y0, y1, what):
     return s
 
 
+EARTH_RADIUS_M = 6378137
+
+
+def redraw(page):
+    page.evaluate("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
+
+
+def check_map(page, chart_id, positions):
+    """The map is to scale: between the two positions farthest apart, the east-west and the
+    north-south distance on the ground equal the pixels between them times the scale bar's
+    metres per pixel (at their latitude). It stays so after a zoom, and Reset view brings the
+    first view back."""
+    on_map = [(a, o) for a, o in positions if abs(a) <= 85.05 and abs(o) <= 180]
+    a = on_map[0]
+    b = max(on_map, key=lambda p: (p[0] - a[0]) ** 2 + ((p[1] - a[1]) * math.cos(math.radians(a[0]))) ** 2)
+
+    def measure():
+        v = page.evaluate(f"__test.mapView('{chart_id}')")
+        pa, pb = (page.evaluate(f"__test.chart('{chart_id}').convertToPixel({{gridIndex: 0}}, "
+                                f"[{p[1]}, kel.mercatorY({p[0]})])") for p in (a, b))
+        # The bar holds where the view's middle is; Mercator grows by 1 / cos(latitude).
+        middle = math.degrees(2 * math.atan(math.exp(math.radians(sum(v["y"]) / 2))) - math.pi / 2)
+        per_pixel = v["metres"] / v["pixels"] * math.cos(math.radians((a[0] + b[0]) / 2)) / math.cos(math.radians(middle))
+        east = math.radians(b[1] - a[1]) * EARTH_RADIUS_M * math.cos(math.radians((a[0] + b[0]) / 2))
+        north = math.radians(b[0] - a[0]) * EARTH_RADIUS_M
+        for what, ground, pixels in (("east-west", east, pb[0] - pa[0]), ("north-south", north, pa[1] - pb[1])):
+            if abs(pixels * per_pixel - ground) > 0.03 * math.hypot(east, north) + 2:
+                raise Failure(f"{chart_id}: {what} {ground:.0f} m on the ground is {pixels * per_pixel:.0f} m on the map")
+        return v
+
+    first = measure()
+    page.evaluate(f"__test.chart('{chart_id}').dispatchAction({{type: 'dataZoom', batch: "
+                  "[{dataZoomIndex: 0, start: 20, end: 70}, {dataZoomIndex: 1, start: 20, end: 70}]})")
+    redraw(page)
+    zoomed = measure()
+    if zoomed["x"] == first["x"]:
+        raise Failure(f"{chart_id}: the zoom did not change the view")
+    page.evaluate(f"document.getElementById('{chart_id}').parentNode.parentNode.querySelector('.map-tools button').click()")
+    redraw(page)
+    if page.evaluate(f"__test.mapView('{chart_id}')")["x"] != first["x"]:
+        raise Failure(f"{chart_id}: Reset view did not bring the first view back")
+    print(f"  {chart_id}: to scale, scale bar {first['metres']} m in {first['pixels']} px, reset after a zoom")
+    return first
+
+
+def check_band_colouring(page, data):
+    """Choosing a band colours the track by that band's levels, and the hover shows its
+    frequency and level."""
+    track = data["track"]
+    options = page.evaluate("Array.from(document.querySelectorAll('#track select option')).map(o => o.textContent)")
+    if len(options) != 1 + len(track["bands"]):
+        raise Failure(f"the track offers {options} for {len(track['bands'])} bands")
+    for k, band in enumerate(track["bands"], start=1):
+        page.evaluate(f"(() => {{ const s = document.querySelector('#track select'); s.value = '{k}';"
+                      " s.dispatchEvent(new Event('change')); })()")
+        redraw(page)
+        drawn = page.evaluate("__test.chart('track-chart').getOption().series[2].data.map(d => [d[3], d[2]])")
+        want = [(i, v) for i, v in enumerate(band["level"]) if v is not None]
+        if [tuple(d) for d in drawn] != want:
+            raise Failure(f"coloured by {options[k]}, the points hold {drawn[:4]}, not the band's levels {want[:4]}")
+        i, level = want[0]
+        x, y = page.evaluate(f"__test.mapAt('track-chart', {track['lat'][i]}, {track['lon'][i]})")
+        page.move_mouse(x, y)
+        page.wait_for("/dBm at/.test(document.getElementById('track-chart').innerText)", timeout=5)
+        tip = page.evaluate("document.getElementById('track-chart').innerText")
+        panel = data["panels"][band["panel"]]
+        freqs = {f"{f:.3f}" for f in panel["freqs_mhz"]}
+        m = re.search(r"(-?\d+\.\d) dBm at (\d+\.\d{3}) MHz", tip)
+        if not m or m.group(1) != f"{level:.1f}" or m.group(2) not in freqs:
+            raise Failure(f"coloured by {options[k]}, the tooltip '{tip}' shows no level {level} at a frequency of the band")
+        print(f"  track by {options[k]}: {' | '.join(tip.splitlines())}")
+        page.move_mouse(0, 0)
+
+
 def check_scan_report(devtools, vyrhost, log, report, screenshot):
     plan = plan_frequencies(vyrhost, log)
     rows = list(csv.DictReader(io.StringIO(run_vyrhost(vyrhost, "export", "--csv", log))))
@@ -258,6 +342,9 @@ def check_scan_report(devtools, vyrhost, log, report, screenshot):
         raise Failure("the scan report has no band")
     for i, p in enumerate(panels):
         chart = f"waterfall-{i}"
+        page.evaluate(f"document.getElementById('band-{i}').scrollIntoView()")
+        page.wait_for(f"!!document.getElementById('{chart}') && !!__test.chart('{chart}')", timeout=10)
+        redraw(page)
         f = p["freqs_mhz"]
         check_drawn(page, chart, f[0], f[-1], 0, p["rows"], f"waterfall of band {p['band']}")
         # Hover the middle bin of the band in the second row.
@@ -279,6 +366,10 @@ def check_scan_report(devtools, vyrhost, log, report, screenshot):
         if p["row_sweeps"][row] == 1 and not any(e in text for e in expected):
             raise Failure(f"band {p['band']}: the hover readout '{text}' shows none of the levels {expected}")
         print(f"  band {p['band']}: hover readout: {text}")
+    data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
+    check_map(page, "track-chart", list(zip(data["track"]["lat"], data["track"]["lon"])))
+    check_band_colouring(page, data)
+    page.evaluate("window.scrollTo(0, 0)")
     page.screenshot(screenshot)
     return page.problems(url)
 
@@ -344,15 +435,24 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             raise Failure(f"{log}: the row '{row[:120]}' and the data disagree on its refusal")
     if sum("refused" in r for r in rows) != 1:
         raise Failure("exactly one log should be listed as refused")
-    # The map: one scatter series per log with positions, holding its whole reduced track.
-    series = page.evaluate("__test.chart('map-chart').getOption().series.filter(s => s.type === 'scatter')"
-                           ".map(s => [s.name, s.data.length])")
-    tracks = [(i, len(e["track"]["lat"])) for i, e in enumerate(data["logs"]) if "refused" not in e]
-    if [n for _, n in series] != [n for _, n in tracks] or any(n == 0 for _, n in tracks):
-        raise Failure(f"the map's tracks {series} are not the logs' tracks {tracks}")
+    # The map: per log with positions its route and its points (with and without a level), its
+    # whole reduced track but the positions off the map.
+    series = page.evaluate("__test.chart('map-chart').getOption().series"
+                           ".map(s => [s.name, s.type, s.data.length])")
+    drawn = {}
+    for name, kind, n in series:
+        if kind == "scatter":
+            drawn[name] = drawn.get(name, 0) + n
+    tracks = [(f"#{i + 1} ", sum(abs(a) <= 85.05 for a in e["track"]["lat"]))
+              for i, e in enumerate(data["logs"]) if "refused" not in e and e["track"]["lat"]]
+    if [n for n in drawn.values()] != [n for _, n in tracks] or not all(k.startswith(p) for k, (p, _) in zip(drawn, tracks)):
+        raise Failure(f"the map's tracks {drawn} are not the logs' tracks {tracks}")
+    # To scale where a route is: along the longest one (far apart, Mercator is not).
+    longest = max((e["track"] for e in data["logs"] if "refused" not in e), key=lambda t: len(t["lat"]))
+    check_map(page, "map-chart", list(zip(longest["lat"], longest["lon"])))
     # Hovering a point names its log, and the point is one of that log's track.
-    last = data["logs"][tracks[-1][0]]["track"]
-    x, y = page.evaluate(f"__test.at('map-chart', {last['lon'][0]}, {last['lat'][0]})")
+    last = [e for e in data["logs"] if "refused" not in e and e["track"]["lat"]][-1]["track"]
+    x, y = page.evaluate(f"__test.mapAt('map-chart', {last['lat'][0]}, {last['lon'][0]})")
     page.move_mouse(x, y)
     page.wait_for("/#\\d+ /.test(document.getElementById('map-chart').innerText)", timeout=5)
     tip = page.evaluate("document.getElementById('map-chart').innerText")
@@ -384,6 +484,8 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             f = round(float(r["frequency_mhz"]), 3)
             if b["start_mhz"] - 1e-6 <= float(r["frequency_mhz"]) <= b["stop_mhz"] + 1e-6:
                 want[f] = max(want.get(f, -1e9), float(r["level_dbm"]))
+        page.evaluate(f"document.getElementById('plan-{k}').scrollIntoView()")
+        page.wait_for(f"!!__test.chart('campaign-spectrum-{k}')", timeout=10)
         drawn = page.evaluate(f"__test.chart('campaign-spectrum-{k}').getOption().series[0].data")
         got = {round(x, 3): y for x, y in drawn}
         if got != want:
