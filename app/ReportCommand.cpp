@@ -19,12 +19,13 @@
 
 namespace {
 const char kReportUsage[] =
-    "usage: vyrhost report [-o OUT.html] [--threshold DBM] [--level-threshold DBM] [--jobs N] FILE...\n"
+    "usage: vyrhost report [-o OUT.html] [--threshold DBM] [--level-threshold DBM] [--jobs N] [--tiles URL] FILE...\n"
     "Try 'vyrhost --help' for more.\n";
 
 struct ReportArgs {
   ParsedCommandLine cl;
   ReportSettings settings;
+  PageOptions page;
   int nJobs = 0;  // 0: the number of cores
 };
 
@@ -70,7 +71,8 @@ bool ParseReportArgs(const std::vector<std::string>& args, ReportArgs& ra) {
   static const std::vector<OptionDefn> options = {{"--output", "-o", true},
                                                   {"--threshold", nullptr, true},
                                                   {"--level-threshold", nullptr, true},
-                                                  {"--jobs", "-j", true}};
+                                                  {"--jobs", "-j", true},
+                                                  {"--tiles", nullptr, true}};
   ParsedCommandLine& cl = ra.cl;
   ReportSettings& settings = ra.settings;
   if (!ParseCommandLine("report", SplitAttachedJobs(args), options, cl) || !ParseJobs(cl, ra.nJobs)) return false;
@@ -83,6 +85,15 @@ bool ParseReportArgs(const std::vector<std::string>& args, ReportArgs& ra) {
     }
     if (std::string(name) == "--threshold") settings.dSignalThresholdDbm = d;
     else CVyrDecodeDevice::m_prefs.dLevelThreshold = d;
+  }
+  if (cl.Has("--tiles")) {
+    std::string origin, reason;
+    ra.page.strTileUrl = cl.Get("--tiles");
+    if (!TileUrlOrigin(ra.page.strTileUrl, origin, reason)) {
+      std::fprintf(stderr, "vyrhost report: the tile URL '%s' %s; give one such as https://tiles.example/{z}/{x}/{y}.png\n",
+                   ra.page.strTileUrl.c_str(), reason.c_str());
+      return false;
+    }
   }
   if (cl.Has("--output") && cl.Get("--output").empty()) {
     std::fprintf(stderr, "vyrhost report: the output name is empty (use - for standard output)\n");
@@ -151,7 +162,7 @@ int RunOneLogReport(const ReportArgs& ra, COutputFile& output, const std::string
     return kExitFileFailed;
   }
   std::string html;
-  AppendReportHtml(html, collector.Finish());
+  AppendReportHtml(html, collector.Finish(), ra.page);
   CPageOutput page(output, outputName);
   page.Write(html);
   return page.Finish();
@@ -164,7 +175,7 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
   int nJobs = ra.nJobs > 0 ? ra.nJobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   CPageOutput page(output, outputName);
   std::string part;
-  AppendCampaignHead(part, ra.cl.files.size());
+  AppendCampaignHead(part, ra.cl.files.size(), ra.page);
   page.Write(part);
   bool anyRefused = false;
   auto onLog = [&](size_t nLog, CampaignLog& log) {
@@ -180,7 +191,7 @@ int RunCampaignReport(const ReportArgs& ra, COutputFile& output, const std::stri
   };
   CampaignData campaign = DecodeCampaign(ra.cl.files, ra.settings.dSignalThresholdDbm, nJobs, onLog);
   part.clear();
-  AppendCampaignTail(part, campaign);
+  AppendCampaignTail(part, campaign, ra.page);
   page.Write(part);
   int rc = page.Finish();
   return rc == kExitOk && anyRefused ? kExitFileFailed : rc;

@@ -56,6 +56,8 @@ const char kUsage[] =
     "      --level-threshold DBM  as for decode\n"
     "      --jobs N, -jN       decode N logs at a time (1 to 256, default: the number\n"
     "                          of cores); the page is the same whatever N\n"
+    "      --tiles URL         draw map tiles from URL ({z}/{x}/{y}) under the routes;\n"
+    "                          the page then loads images from that host only\n"
     "\n"
     "Options:\n"
     "  --plugins DIR           load plug-ins from DIR\n"

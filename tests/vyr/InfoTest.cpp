@@ -2,6 +2,7 @@
 // and JSON forms.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -95,6 +96,20 @@ TEST_F(LogSummaryTest, ScanLog) {
                            "\"bands\": [{\"band\": 1, \"first_bin\": 0, \"bins\": 5, \"start_mhz\": 100, ",
                            "\"step_khz\": 25}]", "\"later_headers\": []"})
     EXPECT_NE(json.find(part), std::string::npos) << part << " in " << json;
+}
+
+TEST(LogSummaryText, DurationsInOneForm) {
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "0.000 s"},           {5500, "5.500 s"},          {59999, "59.999 s"},
+      {60000, "1 min 00.000 s"}, {725500, "12 min 05.500 s"}, {10925500, "3 h 02 min 05.500 s"},
+      {-1500, "-1.500 s"},      {INT64_MIN, "-2562047788015 h 12 min 55.808 s"}};
+  for (const auto& [ms, text] : cases) {
+    LogSummary s;
+    s.nDurationMs = ms;
+    std::string out;
+    AppendSummaryText(out, s);
+    EXPECT_NE(out.find("Duration: " + std::string(text) + "\n"), std::string::npos) << ms << " in\n" << out;
+  }
 }
 
 TEST_F(LogSummaryTest, ChannelLogAndALaterHeader) {

@@ -22,6 +22,22 @@ std::string FormatTrimmed(double d, int maxDecimals, int minDecimals) {
 
 std::string FormatMHz(double d) { return FormatTrimmed(d, 6, 3) + " MHz"; }
 
+// The one form of a duration, as the report pages write it too: "5.500 s",
+// "12 min 05.500 s", "3 h 02 min 05.500 s".
+std::string FormatDuration(std::int64_t ms) {
+  const unsigned long long t = ms < 0 ? 0ULL - static_cast<unsigned long long>(ms) : static_cast<unsigned long long>(ms);
+  const char* sign = ms < 0 ? "-" : "";
+  char buf[80];
+  if (t < 60000)
+    std::snprintf(buf, sizeof buf, "%s%llu.%03llu s", sign, t / 1000, t % 1000);
+  else if (t < 3600000)
+    std::snprintf(buf, sizeof buf, "%s%llu min %02llu.%03llu s", sign, t / 60000, t / 1000 % 60, t % 1000);
+  else
+    std::snprintf(buf, sizeof buf, "%s%llu h %02llu min %02llu.%03llu s", sign, t / 3600000, t / 60000 % 60, t / 1000 % 60,
+                  t % 1000);
+  return buf;
+}
+
 double RoundToMilliHertzInKHz(double kHz) { return std::round(kHz * 1e6) / 1e6; }
 
 void AppendLine(std::string& out, const char* label, const std::string& value) {
@@ -150,7 +166,7 @@ void AppendSummaryText(std::string& out, const LogSummary& s) {
   AppendLine(out, "Software version: ", s.headers.empty() ? std::string("(no header message)") : first.strSoftwareVersion);
   AppendLine(out, "Start: ", s.file.startTime.FormatIso8601());
   AppendLine(out, "End: ", s.EndTime());
-  AppendLine(out, "Duration: ", FormatTrimmed(static_cast<double>(s.nDurationMs) / 1000.0, 3, 3) + " s");
+  AppendLine(out, "Duration: ", FormatDuration(s.nDurationMs));
   AppendLine(out, "Messages: ", std::to_string(s.nMessages));
   for (const MessageClassCount& c : s.classes)
     out += "  " + std::to_string(c.nClass) + (c.strName.empty() ? "" : " " + c.strName) + ": " +
