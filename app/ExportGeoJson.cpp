@@ -62,11 +62,26 @@ void CGeoJsonWriter::AppendFeature(std::string& out, const ExportMessage& m) con
   AppendShortestDouble(out, facts.position.dLongitude);
   out += ", ";
   AppendShortestDouble(out, facts.position.dLatitude);
-  out += "]}, \"properties\": {\"file\": ";
+  const LevelRow* best = Strongest(m.rows);
+  // "name" and "timestamp" are what GDAL's KML drivers make the placemark's
+  // <name> and <TimeStamp> of: Google Earth labels a point by its strongest
+  // level, and its time slider plays the drive.
+  out += "]}, \"properties\": {\"name\": ";
+  std::string name;
+  if (best && std::isfinite(best->dLevel)) {
+    AppendShortestDouble(name, best->dLevel);
+    name += " dBm";
+  } else {
+    name = "no level";
+  }
+  AppendJsonString(out, name);
+  out += ", \"file\": ";
   AppendJsonString(out, m.file);
   out += ", \"message\": ";
   AppendJsonInt(out, static_cast<long long>(facts.nIndex));
   out += ", \"time\": ";
+  AppendJsonString(out, facts.strTime);
+  out += ", \"timestamp\": ";
   AppendJsonString(out, facts.strTime);
   out += ", \"time_ms\": ";
   AppendJsonInt(out, facts.nTimeMs);
@@ -74,7 +89,7 @@ void CGeoJsonWriter::AppendFeature(std::string& out, const ExportMessage& m) con
   AppendJsonInt(out, facts.position.nQuality);
   out += ", \"levels\": ";
   AppendJsonInt(out, static_cast<long long>(m.rows.size()));
-  if (const LevelRow* best = Strongest(m.rows)) {
+  if (best) {
     out += ", \"max_level_dbm\": ";
     AppendRealOrNull(out, best->dLevel);
     out += ", \"max_frequency_mhz\": ";
