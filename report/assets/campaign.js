@@ -213,9 +213,7 @@
   // of the page stays unique.
   function drawLogSection(root, i) {
     const prefix = 'log-' + i + '-';
-    root.querySelectorAll('[data-id]').forEach(function (e) {
-      if (e.tagName === 'SECTION') e.id = prefix + e.getAttribute('data-id');
-    });
+    root.querySelectorAll('[data-id]').forEach(function (e) { e.id = prefix + e.getAttribute('data-id'); });
     drawLogReport({
       getElementById: function (id) {
         return id === 'report-data' ? document.getElementById('log-data-' + i) : root.querySelector('[data-id="' + id + '"]');

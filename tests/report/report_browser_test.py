@@ -20,16 +20,20 @@ cannot be installed (tools/install-browser.sh)."""
 import argparse
 import base64
 import csv
+import http.server
 import io
 import json
 import math
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import zlib
 
 SKIP = 77
 CHROMIUM_FLAGS = [
@@ -139,8 +143,9 @@ class Page:
             time.sleep(0.05)
         raise Failure(f"timed out waiting for {expression}")
 
-    def problems(self, page_url):
-        """Console errors, page errors and requests other than the page itself."""
+    def problems(self, page_url, allowed=None):
+        """Console errors, page errors, dialogs and requests other than the page itself (and
+        those whose URL starts with allowed)."""
         found = []
         for e in self.dt.events:
             if e.get("sessionId") != self.session:
@@ -152,12 +157,19 @@ class Page:
                 found.append("page error: " + json.dumps(p["exceptionDetails"])[:400])
             elif method == "Log.entryAdded" and p["entry"].get("level") == "error":
                 found.append("browser error: " + p["entry"].get("text", ""))
-            elif method == "Network.requestWillBeSent" and p["request"]["url"] != page_url:
+            elif method == "Page.javascriptDialogOpening":
+                found.append("dialog: " + p.get("message", ""))
+            elif method == "Network.requestWillBeSent" and p["request"]["url"] != page_url and not (
+                    allowed and p["request"]["url"].startswith(allowed)):
                 found.append("network request: " + p["request"]["url"][:200])
         return found
 
     def move_mouse(self, x, y):
         self.call("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": x, "y": y})
+
+    def click(self, x, y):
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
 
     def screenshot(self, path):
         size = self.call("Page.getLayoutMetrics")["cssContentSize"]
@@ -435,6 +447,13 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             raise Failure(f"{log}: the row '{row[:120]}' and the data disagree on its refusal")
     if sum("refused" in r for r in rows) != 1:
         raise Failure("exactly one log should be listed as refused")
+    # Durations in the one form that `vyrhost info` writes.
+    cells = page.evaluate("Array.from(document.querySelectorAll('#logs-table tr')).slice(1).map(r => r.cells.length > 4 ? r.cells[4].textContent : null)")
+    for log, cell, entry in zip(logs, cells, data["logs"]):
+        if "refused" not in entry:
+            info = re.search(r"^Duration: (.*)$", run_vyrhost(vyrhost, "info", log), re.M).group(1)
+            if cell != info:
+                raise Failure(f"{log}: the duration '{cell}' is not info's '{info}'")
     # The map: per log with positions its route and its points (with and without a level), its
     # whole reduced track but the positions off the map.
     series = page.evaluate("__test.chart('map-chart').getOption().series"
@@ -510,6 +529,245 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
     return page.problems(url)
 
 
+EVIL_NAME = "<img src=x onerror=alert(1)>"
+EVIL_TEXT = "<img src=x onerror=window.__pwned=1></script><b>bold</b>"
+
+
+def write_hostile_log(folder):
+    """The sample scan log under a name that is markup, with markup in its software version
+    and in a header field's name and value."""
+    with open(os.path.join("samples", "scan_two_bands.h2m"), encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    lines = [lines[0] + EVIL_TEXT, lines[1], f"{EVIL_TEXT} = {EVIL_TEXT}", *lines[2:]]
+    path = os.path.join(folder, EVIL_NAME + ".h2m")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines))
+    return path
+
+
+def hover_points(page, chart_id, name=None):
+    """Hovers every point of the chart's scatter series (of the named track); returns the
+    tooltip texts seen, checking after each that the chart holds no element made of a text."""
+    points = page.evaluate(f"__test.chart('{chart_id}').getOption().series.filter(s => s.type === 'scatter'"
+                           f" && ({json.dumps(name)} === null || s.name === {json.dumps(name)})).flatMap(s => s.data)")
+    tips = set()
+    for p in points:
+        x, y = page.evaluate(f"__test.at('{chart_id}', {p[0]}, {p[1]})")
+        page.move_mouse(x, y)
+        redraw(page)
+        tips.add(page.evaluate(f"document.getElementById('{chart_id}').innerText"))
+        if page.evaluate(f"document.getElementById('{chart_id}').querySelectorAll('img, b').length"):
+            raise Failure(f"hovering {chart_id} made an element of a log's text: {tips}")
+    return tips
+
+
+def check_nothing_ran(page, url, what):
+    """No element made of a log's text, no handler run, and the policy stops one put in by hand."""
+    made = page.evaluate("document.querySelectorAll('img:not(.map-tiles img), b').length")
+    if made or page.evaluate("window.__pwned !== undefined"):
+        raise Failure(f"{what}: a log's text became markup ({made} elements) or ran")
+    problems = page.problems(url)
+    if problems:
+        raise Failure(f"{what}: {'; '.join(problems)}")
+    # Even where an escape were missed, no handler may run.
+    page.evaluate("window.__seen = []; document.addEventListener('securitypolicyviolation', e => __seen.push(e.violatedDirective));"
+                  "document.body.insertAdjacentHTML('beforeend', '<img src=x onerror=\"window.__pwned=2\">')")
+    page.wait_for("__seen.indexOf('script-src-attr') >= 0", timeout=5)
+    if page.evaluate("window.__pwned !== undefined"):
+        raise Failure(f"{what}: an inline handler ran despite the page's policy")
+
+
+def check_hostile(devtools, vyrhost, artifacts):
+    """A log whose file name and texts are markup, on its own page and in a campaign: every
+    element that shows them is hovered or clicked; none becomes markup or runs."""
+    folder = os.path.join(artifacts, "hostile")
+    os.makedirs(folder, exist_ok=True)
+    log = write_hostile_log(folder)
+    one, campaign = os.path.join(artifacts, "report-hostile.html"), os.path.join(artifacts, "campaign-hostile.html")
+    run_vyrhost(vyrhost, "report", "-o", one, log)
+    run_vyrhost(vyrhost, "report", "-o", campaign, log, os.path.join("samples", "channels_four.h1m"))
+
+    page, url = open_report(devtools, one)
+    if EVIL_NAME not in page.evaluate("document.title + document.body.innerText") or \
+            EVIL_TEXT not in page.evaluate("document.getElementById('summary-table').innerText"):
+        raise Failure("the log's texts are not shown as they are")
+    hover_points(page, "track-chart")
+    for i in range(2):
+        x, y = page.evaluate(f"__test.at('waterfall-{i}', {925 if i == 0 else 1805}, 1.5)")
+        page.move_mouse(x, y)
+    for option in range(3):
+        page.evaluate(f"(() => {{ const s = document.querySelector('#track select'); s.value = '{option}';"
+                      " s.dispatchEvent(new Event('change')); })()")
+        hover_points(page, "track-chart")
+    page.evaluate("document.querySelectorAll('#toc a').forEach(a => a.click())")
+    check_nothing_ran(page, url, "the log's page")
+
+    page, url = open_report(devtools, campaign)
+    name = "#1 " + EVIL_NAME + ".h2m"
+    tips = hover_points(page, "map-chart", name)
+    if not any(name in t for t in tips):
+        raise Failure(f"the map's tooltips {tips} do not name the log as it is")
+    x, y = page.evaluate("(() => { const r = document.getElementById('map-chart').getBoundingClientRect();"
+                         " return [r.left + r.width / 2, r.top + 14]; })()")
+    for dx in range(-300, 301, 40):  # along the legend
+        page.move_mouse(x + dx, y)
+    page.click(x - 60, y)
+    page.evaluate("document.querySelectorAll('#logs-table a, #campaign-signals-table a, #toc a').forEach(a => a.click())")
+    page.evaluate("document.getElementById('log-0').scrollIntoView()")
+    page.wait_for("document.getElementById('log-0').getAttribute('data-ready') === 'true'", timeout=20)
+    hover_points(page, "log-0-track-chart")
+    if EVIL_TEXT not in page.evaluate("document.getElementById('log-0').innerText"):
+        raise Failure("the log's section does not show its texts as they are")
+    check_nothing_ran(page, url, "the campaign page")
+    print(f"  {EVIL_NAME}: shown as text on its page and in a campaign; the policy stopped a handler put in by hand")
+    return []
+
+
+def tile_png():
+    """A 256 by 256 grey PNG."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    rows = b"".join(b"\0" + b"\xc8\xd2\xdc" * 256 for _ in range(256))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 256, 256, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+class TileServer:
+    """Map tiles on the loopback address: /z/x/y.png, every request kept."""
+
+    def __init__(self):
+        png, self.requests = tile_png(), []
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                server.requests.append(self.path)
+                if not re.fullmatch(r"/\d+/\d+/\d+\.png", self.path):
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "image/png")
+                self.send_header("Content-Length", str(len(png)))
+                self.end_headers()
+                self.wfile.write(png)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.origin = f"http://127.0.0.1:{self.httpd.server_address[1]}"
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def tile_of(lat, lon, z):
+    n = 2 ** z
+    y = math.log(math.tan(math.radians(lat)) + 1 / math.cos(math.radians(lat)))
+    return math.floor((lon + 180) / 360 * n), math.floor((1 - y / math.pi) / 2 * n)
+
+
+def check_tiles(devtools, vyrhost, artifacts, report, screenshot):
+    """A route with --tiles from a server on the loopback address: the page loads tiles from
+    it and nothing else, the policy allows that host only, and the tile under the first
+    position is drawn where that position is. One impossible latitude is left off the map,
+    said so, and does not stretch it."""
+    hytemgen = os.path.join(os.path.dirname(vyrhost), "hytemgen")
+    log = os.path.join(artifacts, "route.h2m")
+    subprocess.run([hytemgen, "--bins", "60", "--lines", "400", "--seed", "4", "-o", log], check=True, timeout=120)
+    with open(log, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    bad = next(i for i, line in enumerate(lines) if re.match(r"\d\d:\d\d:\d\d", line) and line.split("\t")[2] != "")
+    fields = lines[bad].split("\t")
+    fields[2] = "4830.0000"
+    lines[bad] = "\t".join(fields)
+    with open(log, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines))
+    server = TileServer()
+    try:
+        run_vyrhost(vyrhost, "report", "--tiles", server.origin + "/{z}/{x}/{y}.png", "-o", report, log)
+        page, url = open_report(devtools, report)
+        policy = page.evaluate("document.querySelector('meta[http-equiv=Content-Security-Policy]').content")
+        if f"img-src data: blob: {server.origin};" not in policy:
+            raise Failure(f"the policy '{policy}' does not allow the tile host alone")
+        page.evaluate("document.getElementById('track-chart').scrollIntoView()")
+        page.wait_for("(() => { const t = document.querySelectorAll('.map-tiles img');"
+                      " return t.length > 0 && Array.from(t).every(i => i.complete && i.naturalWidth === 256); })()", timeout=10)
+        data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
+        t = data["track"]
+        shown = page.evaluate("Array.from(document.querySelectorAll('.map-tiles img')).map(i => {"
+                              " const r = i.getBoundingClientRect(); return [i.src, r.left, r.top, r.right, r.bottom]; })")
+        z = int(re.search(r"/(\d+)/\d+/\d+\.png$", shown[0][0]).group(1))
+        want = "{}/{}/{}/{}.png".format(server.origin, z, *tile_of(t["lat"][0], t["lon"][0], z))
+        x, y = page.evaluate(f"__test.mapAt('track-chart', {t['lat'][0]}, {t['lon'][0]})")
+        under = [r for r in shown if r[0] == want]
+        if not under or not (under[0][1] <= x <= under[0][3] and under[0][2] <= y <= under[0][4]):
+            raise Failure(f"the tile {want} is not under the first position ({x:.0f}, {y:.0f}): {shown[:3]}")
+        if not server.requests or any(not re.fullmatch(r"/\d+/\d+/\d+\.png", r) for r in server.requests):
+            raise Failure(f"the tile server saw {server.requests[:5]}")
+        note = page.evaluate("document.querySelector('#track .map-note').textContent")
+        view = page.evaluate("__test.mapView('track-chart')")
+        if "1 position lies off the map" not in note or view["y"][1] - view["y"][0] > 0.1:
+            raise Failure(f"the impossible latitude: note '{note}', latitude span {view['y']}")
+        print(f"  tiles: {len(shown)} at zoom {z} from {server.origin}, {len(server.requests)} requests; {note[-120:]}")
+        page.screenshot(screenshot)
+        return page.problems(url, allowed=server.origin + "/")
+    finally:
+        server.close()
+
+
+def check_partial_bucket(devtools, vyrhost, artifacts, report):
+    """A channel log whose last chart point merges fewer messages than the others: that
+    point is marked, and its tooltip says of how many messages it is the strongest."""
+    hytemgen = os.path.join(os.path.dirname(vyrhost), "hytemgen")
+    log = os.path.join(artifacts, "partial.h1m")
+    subprocess.run([hytemgen, "--kind", "channels", "--lines", "1301", "-o", log], check=True, timeout=120)
+    run_vyrhost(vyrhost, "report", "-o", report, log)
+    page, url = open_report(devtools, report)
+    data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
+    panel = data["panels"][0]
+    full, last = panel["row_sweeps"][0], panel["row_sweeps"][-1]
+    if not last < full:
+        raise Failure(f"the log gives no partial last point: {full} and {last} messages")
+    option = page.evaluate("__test.chart('channels-chart').getOption().series.map(s => [!!(s.markPoint && s.markPoint.data.length),"
+                           " !!(s.markArea && s.markArea.data.length)])")
+    if not all(p for p, _ in option) or not option[0][1]:
+        raise Failure(f"the last point is not marked: {option}")
+    t = data["start_ms"] + panel["row_first_ms"][-1]
+    x, y = page.evaluate(f"__test.at('channels-chart', {t}, {panel['max'][0]})")
+    page.move_mouse(x, y)
+    page.wait_for(f"/only {last} messages/.test(document.getElementById('channels-chart').innerText)", timeout=5)
+    print(f"  last point of {last} of {full} messages marked; tooltip says so")
+    return page.problems(url)
+
+
+def check_many_bands(devtools, vyrhost, artifacts, report):
+    """A log of 600 bands: its page opens, draws only the panels near the view, keeps few
+    drawn while the reader scrolls to the last band, and links the bands once."""
+    hytemgen = os.path.join(os.path.dirname(vyrhost), "hytemgen")
+    log = os.path.join(artifacts, "bands600.h2m")
+    subprocess.run([hytemgen, "--bands", "600", "--bins", "2", "--lines", "1800", "-o", log], check=True, timeout=120)
+    run_vyrhost(vyrhost, "report", "-o", report, log)
+    start = time.time()
+    page, url = open_report(devtools, report)
+    opened = time.time() - start
+    live = "document.querySelectorAll('[_echarts_instance_]:not([_echarts_instance_=\"\"])').length"
+    most = page.evaluate(live)
+    for k in (100, 350, 599):
+        page.evaluate(f"document.getElementById('band-{k}').scrollIntoView()")
+        page.wait_for(f"!!document.getElementById('waterfall-{k}')", timeout=20)
+        most = max(most, page.evaluate(live))
+    if most > 2 * 8 + 1:
+        raise Failure(f"{most} charts drawn at once")
+    toc = page.evaluate("Array.from(document.querySelectorAll('#toc a')).map(a => a.textContent)")
+    if "Bands (600)" not in toc or len(toc) > 8:
+        raise Failure(f"the contents list {toc[:10]}")
+    print(f"  600 bands: opened in {opened:.1f} s, at most {most} charts drawn at once")
+    return page.problems(url)
+
+
 def find_chromium(source):
     found = shutil.which("chromium")
     if found:
@@ -537,6 +795,10 @@ def main():
         ("scan", os.path.join("samples", "scan_two_bands.h2m")),
         ("channels", os.path.join("samples", "channels_four.h1m")),
         ("campaign", None),
+        ("hostile", None),
+        ("tiles", None),
+        ("partial", None),
+        ("bands600", None),
     ]
     failures = 0
     with tempfile.TemporaryDirectory() as profile:
@@ -549,6 +811,14 @@ def main():
                     if kind == "campaign":
                         logs, same_plan = make_campaign(vyrhost, artifacts, report)
                         problems = check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot)
+                    elif kind == "hostile":
+                        problems = check_hostile(devtools, vyrhost, artifacts)
+                    elif kind == "tiles":
+                        problems = check_tiles(devtools, vyrhost, artifacts, report, screenshot)
+                    elif kind == "partial":
+                        problems = check_partial_bucket(devtools, vyrhost, artifacts, report)
+                    elif kind == "bands600":
+                        problems = check_many_bands(devtools, vyrhost, artifacts, report)
                     elif kind == "scan":
                         run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
