@@ -146,9 +146,8 @@ const kel = (function () {
       frame.hidden = true;
       return null;
     }
-    // A margin around the route; a route of one place gets about 200 m.
-    const span = Math.max(x1 - x0, y1 - y0, 0.002);
-    const bounds = { x: (x0 + x1) / 2, y: (y0 + y1) / 2, span: span * 1.08 };
+    // A margin around the routes; a route of one place gets about 200 m.
+    const bounds = { x: (x0 + x1) / 2, y: (y0 + y1) / 2, w: Math.max(x1 - x0, 0.002) * 1.08, h: Math.max(y1 - y0, 0.002) * 1.08 };
     const top = spec.legend ? 40 : 16;
 
     let choice = 0;
@@ -173,32 +172,36 @@ const kel = (function () {
       return layer || { level: [], freq: [] };
     }
 
+    // All routes first, then the points without a level, then those with one,
+    // so that no route or grey point covers a coloured one. ECharts draws
+    // many points progressively; a map of at most some ten thousand is drawn
+    // at once.
+    const n = spec.tracks.length;
+    const dense = projected.reduce(function (sum, p) { return sum + p.length; }, 0) > 4000;
     function seriesFor() {
-      const series = [], levelSeries = [];
+      const lines = [], without = [], withLevel = [];
       let lo = Infinity, hi = -Infinity;
       spec.tracks.forEach(function (tr, k) {
         const layer = levelsOf(tr);
-        const withLevel = [], without = [];
+        const on = [], off = [];
         projected[k].forEach(function (p) {
           const v = layer.level[p[2]];
-          if (v === null || v === undefined) without.push([p[0], p[1], null, p[2]]);
-          else { withLevel.push([p[0], p[1], v, p[2]]); lo = Math.min(lo, v); hi = Math.max(hi, v); }
+          if (v === null || v === undefined) off.push([p[0], p[1], null, p[2]]);
+          else { on.push([p[0], p[1], v, p[2]]); lo = Math.min(lo, v); hi = Math.max(hi, v); }
         });
-        series.push({ name: tr.name, type: 'line', silent: true, showSymbol: false, animation: false,
-          lineStyle: { color: '#8a939e', width: 1 }, data: projected[k].map(function (p) { return [p[0], p[1]]; }),
-          tooltip: { show: false } });
-        // Points without a level go under those with one.
-        series.push({ name: tr.name, type: 'scatter', symbolSize: 4, itemStyle: { color: '#9aa3ad' }, data: without });
-        levelSeries.push(series.length);
-        series.push({ name: tr.name, type: 'scatter', symbolSize: 7, data: withLevel });
+        lines.push({ name: tr.name, type: 'line', z: 1, silent: true, showSymbol: false, lineStyle: { color: '#8a939e', width: 1 },
+          data: projected[k].map(function (p) { return [p[0], p[1]]; }), tooltip: { show: false } });
+        without.push({ name: tr.name, type: 'scatter', z: 2, symbolSize: dense ? 3 : 4, progressive: 0, itemStyle: { color: '#9aa3ad' }, data: off });
+        withLevel.push({ name: tr.name, type: 'scatter', z: 3, symbolSize: dense ? 5 : 7, progressive: 0, data: on });
       });
       lo = isFinite(lo) ? Math.floor(lo) : -120;
       hi = isFinite(hi) ? Math.ceil(hi) : -20;
-      return { series: series, levelSeries: levelSeries, lo: lo, hi: hi === lo ? lo + 1 : hi };
+      const levelSeries = withLevel.map(function (_, k) { return 2 * n + k; });
+      return { series: lines.concat(without, withLevel), levelSeries: levelSeries, lo: lo, hi: hi === lo ? lo + 1 : hi };
     }
 
     function tooltip(p) {
-      const tr = spec.tracks[Math.floor(p.seriesIndex / 3)];  // a line and two scatters per track
+      const tr = spec.tracks[p.seriesIndex % n];  // the routes, then two kinds of points, track by track
       const i = p.value[3];
       const layer = levelsOf(tr);
       const v = layer.level[i], f = layer.freq[i];
@@ -216,7 +219,7 @@ const kel = (function () {
     // Axis ranges that give the grid one scale for both axes around bounds.
     function fit() {
       const w = Math.max(1, chart.getWidth() - GRID.left - GRID.right), h = Math.max(1, chart.getHeight() - top - GRID.bottom);
-      const unit = Math.max(bounds.span / w, bounds.span / h);
+      const unit = Math.max(bounds.w / w, bounds.h / h);
       const digits = Math.min(6, Math.max(1, Math.ceil(-Math.log10(unit * w)) + 2));
       return {
         xAxis: { min: bounds.x - unit * w / 2, max: bounds.x + unit * w / 2,

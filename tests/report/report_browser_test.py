@@ -327,7 +327,7 @@ def check_band_colouring(page, data):
         page.evaluate(f"(() => {{ const s = document.querySelector('#track select'); s.value = '{k}';"
                       " s.dispatchEvent(new Event('change')); })()")
         redraw(page)
-        drawn = page.evaluate("__test.chart('track-chart').getOption().series[2].data.map(d => [d[3], d[2]])")
+        drawn = page.evaluate("__test.chart('track-chart').getOption().series[2].data.map(d => [d[3], d[2]])")  # the points with a level
         want = [(i, v) for i, v in enumerate(band["level"]) if v is not None]
         if [tuple(d) for d in drawn] != want:
             raise Failure(f"coloured by {options[k]}, the points hold {drawn[:4]}, not the band's levels {want[:4]}")
