@@ -40,7 +40,9 @@ measure() {
   /usr/bin/time -f "%e %M" -o time.txt "$bin/vyrhost" report -o "$name.html" "$@" 2> /dev/null
   read -r wall kb < time.txt
   local drawn="(no chromium)"
-  if command -v chromium > /dev/null; then drawn="$(/usr/bin/python3 "$here/page-open-time.py" "$name.html") s"; fi
+  if command -v chromium > /dev/null; then
+    drawn="$(/usr/bin/python3 "$here/page-open-time.py" "$name.html" 2> /dev/null) s" || drawn="(not drawn within 120 s)"
+  fi
   printf '%-28s report %6.2f s, %5d MB peak, page %6.1f MB, drawn in %s\n' "$name ($(du -kL --apparent-size "$1" | cut -f1) KB log)" \
     "$wall" $((kb / 1024)) "$(echo "scale=1; $(stat -c %s "$name.html") / 1000000" | bc)" "$drawn"
 }

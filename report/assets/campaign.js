@@ -134,8 +134,7 @@
     };
     const f = b.freqs_mhz;
     const pad = f.length > 1 ? 0 : 0.5;
-    const chart = echarts.init(box, null, { renderer: 'canvas' });
-    chart.setOption({
+    echarts.init(box, null, { renderer: 'canvas' }).setOption({
       animation: false,
       grid: { left: 64, right: 24, top: 36, bottom: 56 },
       legend: { top: 4 },
@@ -146,7 +145,6 @@
       dataZoom: [{ type: 'inside', xAxisIndex: 0 }],
       series: [series('Max hold', b.max, '#c62828'), series('Average', b.avg, '#1f5fa8'), series('Min hold', b.min, '#607d8b')],
     });
-    return [chart];
   }
 
   // Each plan's chart is drawn when it comes into view.
@@ -211,43 +209,37 @@
   // ids inside the section (and its data in the log's own script element),
   // and the ids it gives are prefixed with the section's, so that every id
   // of the page stays unique.
-  function drawLogSection(root, i) {
+  function drawLogSection(root, body, i) {
     const prefix = 'log-' + i + '-';
-    root.querySelectorAll('[data-id]').forEach(function (e) { e.id = prefix + e.getAttribute('data-id'); });
+    sectionSkeleton(body);
+    body.querySelectorAll('[data-id]').forEach(function (e) { e.id = prefix + e.getAttribute('data-id'); });
     drawLogReport({
       getElementById: function (id) {
-        return id === 'report-data' ? document.getElementById('log-data-' + i) : root.querySelector('[data-id="' + id + '"]');
+        return id === 'report-data' ? document.getElementById('log-data-' + i) : body.querySelector('[data-id="' + id + '"]');
       },
       createElement: function (tag) { return document.createElement(tag); },
-      querySelectorAll: function (selector) { return root.querySelectorAll(selector); },
+      querySelectorAll: function (selector) { return body.querySelectorAll(selector); },
       documentElement: root,
       idPrefix: prefix,
     });
-    root.classList.remove('pending');
   }
 
+  // Each log's section is drawn when it comes into view; of those out of
+  // view only the last few drawn stay drawn.
   function drawLogSections() {
     const parent = document.getElementById('log-sections');
-    const pending = new Map();
-    const observer = new IntersectionObserver(function (entries) {
-      entries.forEach(function (e) {
-        if (!e.isIntersecting || !pending.has(e.target)) return;
-        const i = pending.get(e.target);
-        pending.delete(e.target);
-        observer.unobserve(e.target);
-        drawLogSection(e.target, i);
-      });
-    }, { rootMargin: '400px 0px' });
+    const items = [];
     data.logs.forEach(function (log, i) {
       if (log.refused) return;
-      const root = element('section', undefined, 'log pending');
+      const root = element('section', undefined, 'log');
       root.id = 'log-' + i;
       root.appendChild(element('h2', 'Log ' + (i + 1) + ': ' + log.file));
-      sectionSkeleton(root);
+      const body = element('div');
+      root.appendChild(body);
       parent.appendChild(root);
-      pending.set(root, i);
-      observer.observe(root);
+      items.push({ section: root, body: body, index: i });
     });
+    kel.drawWhenNear(items, function (item) { drawLogSection(item.section, item.body, item.index); }, 3);
   }
 
   // ---- page -------------------------------------------------------------------

@@ -43,26 +43,33 @@ const kel = (function () {
 
   // ---- drawing what comes into view ----------------------------------------------
 
+  // The charts drawn inside an element.
+  function chartsIn(element) {
+    return Array.prototype.map.call(element.querySelectorAll('[_echarts_instance_]'), function (e) {
+      return echarts.getInstanceByDom(e);
+    }).filter(function (c) { return c && !c.isDisposed(); });
+  }
+
   // Draws each of items ({section, body}) when its section comes near the
-  // view: draw(item) fills item.body and returns the charts it made. Of the
-  // items out of view only the maxDrawn drawn last stay drawn; the others
-  // lose their charts and content and keep their height, so that a page of
-  // many charts opens at once and keeps its memory. Returns a promise that
-  // resolves once the items in view are drawn.
+  // view: draw(item) fills item.body with charts. Of the items out of view
+  // only the maxDrawn drawn last stay drawn; the others lose their charts and
+  // content and keep their height, so that a page of many charts opens at
+  // once and keeps its memory. Returns a promise that resolves once the items
+  // in view are drawn.
   function drawWhenNear(items, draw, maxDrawn) {
-    const drawn = [];  // {item, charts}, oldest first
+    const drawn = [];  // items, oldest first
     const near = new Set();
     let settle;
     const settled = new Promise(function (resolve) { settle = resolve; });
     if (items.length === 0) settle();
     const bySection = new Map(items.map(function (item) { return [item.section, item]; }));
 
-    function undraw(entry) {
-      const section = entry.item.section, body = entry.item.body;
-      section.style.minHeight = section.offsetHeight + 'px';
-      entry.charts.forEach(function (c) { c.dispose(); });
-      while (body.firstChild) body.removeChild(body.firstChild);
-      section.classList.add('pending');
+    function undraw(item) {
+      item.section.style.minHeight = item.section.offsetHeight + 'px';
+      chartsIn(item.body).forEach(function (c) { c.dispose(); });
+      while (item.body.firstChild) item.body.removeChild(item.body.firstChild);
+      item.section.classList.add('pending');
+      item.section.removeAttribute('data-ready');  // a campaign's log section is drawn again when it comes back
     }
     const observer = new IntersectionObserver(function (entries) {
       entries.forEach(function (e) {
@@ -72,12 +79,13 @@ const kel = (function () {
       near.forEach(function (section) {
         if (!section.classList.contains('pending')) return;
         const item = bySection.get(section);
-        drawn.push({ item: item, charts: draw(item) || [] });
+        draw(item);
+        drawn.push(item);
         section.classList.remove('pending');
         section.style.minHeight = '';
       });
       for (let k = 0; drawn.length > maxDrawn && k < drawn.length;) {
-        if (near.has(drawn[k].item.section)) k++;
+        if (near.has(drawn[k].section)) k++;
         else undraw(drawn.splice(k, 1)[0]);
       }
       settle();
@@ -87,7 +95,7 @@ const kel = (function () {
       observer.observe(item.section);
     });
     window.addEventListener('resize', function () {
-      drawn.forEach(function (entry) { entry.charts.forEach(function (c) { c.resize(); }); });
+      drawn.forEach(function (item) { chartsIn(item.body).forEach(function (c) { c.resize(); }); });
     });
     return settled;
   }
@@ -346,6 +354,7 @@ const kel = (function () {
     });
     // Another size: the same view, to scale again.
     window.addEventListener('resize', function () {
+      if (chart.isDisposed()) return;
       chart.resize();
       chart.setOption(fit());
       update();

@@ -101,12 +101,7 @@
 
   // ---- panels ---------------------------------------------------------------
 
-  let panelCharts = [];  // the charts of the panel being drawn
-  function makeChart(container) {
-    const chart = echarts.init(container, null, { renderer: 'canvas' });
-    panelCharts.push(chart);
-    return chart;
-  }
+  function makeChart(container) { return echarts.init(container, null, { renderer: 'canvas' }); }
 
   // The bin whose frequency is nearest to f.
   function nearestBin(freqs, f) {
@@ -347,12 +342,8 @@
       parent.appendChild(element('p', 'The first ' + data.panels.length + ' of ' + data.panels_total +
         ' bands are shown here; the report of this log alone shows them all.', 'note'));
     return kel.drawWhenNear(items, function (item) {
-      panelCharts = [];
       if (item.panel.band > 0) drawBand(item.panel, item.index, item.body);
       else drawChannels(item.panel, item.body);
-      const made = panelCharts;
-      panelCharts = null;
-      return made;
     }, MAX_DRAWN_PANELS);
   }
 
@@ -477,9 +468,13 @@
   // The charts draw in the animation frame after their options are set: the
   // page is ready, for a reader or a test, two frames after the panels in
   // view were drawn.
+  // A campaign's log section may have been taken down again by then.
+  const summary = document.getElementById('summary-table');
   panelsSettled.then(function () {
     requestAnimationFrame(function () {
-      requestAnimationFrame(function () { document.documentElement.setAttribute('data-ready', 'true'); });
+      requestAnimationFrame(function () {
+        if (summary.isConnected) document.documentElement.setAttribute('data-ready', 'true');
+      });
     });
   });
 })();

@@ -26,6 +26,7 @@ import json
 import math
 import os
 import re
+import select
 import shutil
 import struct
 import subprocess
@@ -91,7 +92,9 @@ class DevTools:
 
     def _read_message(self, deadline):
         while b"\0" not in self._buffer:
-            if time.time() > deadline:
+            # A page busy in a script does not answer: wait no longer than the deadline.
+            remaining = deadline - time.time()
+            if remaining <= 0 or not select.select([self._from_browser], [], [], remaining)[0]:
                 raise Failure("the browser did not answer in time")
             chunk = os.read(self._from_browser, 1 << 16)
             if not chunk:
@@ -511,6 +514,11 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             diff = sorted(set(got.items()) ^ set(want.items()))[:6]
             raise Failure(f"campaign band {k}: the max hold differs from the exported levels: {diff}")
         print(f"  campaign band {k}: max hold of {b['bins']} bins equals the export of {len(same_plan)} logs")
+    # Each plan a signal names is numbered so on the page: its link leads to the plan's heading.
+    named = page.evaluate("Array.from(document.querySelectorAll('#campaign-signals-table td a[href^=\"#plan-\"]'))"
+                          ".map(a => [a.textContent, document.querySelector(a.getAttribute('href') + ' h3').textContent])")
+    if not named or any(not h.startswith(w.capitalize() + ":") for w, h in named if w != "channel"):
+        raise Failure(f"the signals name plans the page does not number: {named[:4]}")
     # Every log's section draws when it comes into view, with ids of its own.
     for i, entry in enumerate(data["logs"]):
         if "refused" in entry:
