@@ -70,12 +70,26 @@ void CGeoJsonWriter::AppendFeature(std::string& out, std::string_view file, cons
   vyr::AppendShortestDouble(out, m.position.longitude);
   out += ", ";
   vyr::AppendShortestDouble(out, m.position.latitude);
-  out += "]}, \"properties\": {\"file\": ";
+  // "name" and "timestamp" are what GDAL's KML drivers make the placemark's
+  // <name> and <TimeStamp> of: Google Earth labels a point by its strongest
+  // level, and its time slider plays the drive.
+  out += "]}, \"properties\": {\"name\": ";
+  std::string name = "no level";
+  if (m_bHasStrongest && std::isfinite(m_strongest.dbm)) {
+    name.clear();
+    vyr::AppendShortestDouble(name, m_strongest.dbm);
+    name += " dBm";
+  }
+  AppendJsonString(out, name);
+  out += ", \"file\": ";
   AppendJsonString(out, file);
   out += ", \"message\": ";
   AppendJsonInt(out, static_cast<long long>(m.index));
+  const std::string time = m.TimeIso();
   out += ", \"time\": ";
-  AppendJsonString(out, m.TimeIso());
+  AppendJsonString(out, time);
+  out += ", \"timestamp\": ";
+  AppendJsonString(out, time);
   out += ", \"time_ms\": ";
   AppendJsonInt(out, m.timeMs);
   out += ", \"quality\": ";

@@ -1,7 +1,9 @@
 // `vyrhost export --geojson`: one RFC 7946 FeatureCollection over all logs,
 // one Point feature per measurement message with a usable position (both
 // coordinates, |lat| <= 90, |lon| <= 180), coordinates [lon, lat] in WGS 84
-// decimal degrees. Properties: file, message, time, time_ms, quality, levels
+// decimal degrees. Properties: name (the strongest level, "-71.5 dBm", or "no
+// level") and timestamp (the time), which GDAL's KML drivers write as the
+// placemark's <name> and <TimeStamp>; file, message, time, time_ms, quality, levels
 // (how many levels the message left), max_level_dbm and max_frequency_mhz
 // (its strongest level and where; absent when it left none), for a
 // statistics log min_dbm, max_dbm and stddev_db of that level, and in a

@@ -19,6 +19,7 @@
 namespace {
 struct ReportCommandSettings {
   ReportSettings report;
+  PageOptions page;
   std::string strOutput;  // empty: the default name
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
   int nJobs = 0;  // 0: the number of cores
@@ -42,7 +43,19 @@ const CommandSpec<ReportCommandSettings>& Spec() {
           return ParseThreshold("signal threshold", v, s.report.dSignalThresholdDbm, why);
         }},
        LevelThresholdOption(&S::dLevelThreshold),
-       JobsOption(&S::nJobs, "decode N logs at a time", "the number of cores", "the page is the same whatever N")},
+       JobsOption(&S::nJobs, "decode N logs at a time", "the number of cores", "the page is the same whatever N"),
+       {{"--tiles", "", "URL",
+         "draw map tiles from URL ({z}/{x}/{y}, e.g. https://tile.example/{z}/{x}/{y}.png) under the routes; the "
+         "page then loads images from that host alone (without it, the page makes no request at all)"},
+        [](S& s, const std::string& v, std::string& why) {
+          std::string origin, reason;
+          if (!TileUrlOrigin(v, origin, reason)) {
+            why = "the tile URL '" + v + "' " + reason + "; give one such as https://tiles.example/{z}/{x}/{y}.png";
+            return false;
+          }
+          s.page.strTileUrl = v;
+          return true;
+        }}},
       nullptr};
   return spec;
 }
@@ -119,7 +132,7 @@ int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, 
   }
   if (result.lastLineCut) std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(path).c_str());
   std::string html;
-  AppendReportHtml(html, collector.Finish());
+  AppendReportHtml(html, collector.Finish(), settings.page);
   CPageOutput page(output, outputName);
   page.Write(html);
   return page.Finish();
@@ -132,7 +145,7 @@ int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output
   int nJobs = settings.nJobs > 0 ? settings.nJobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   CPageOutput page(output, outputName);
   std::string part;
-  AppendCampaignHead(part, settings.files.size());
+  AppendCampaignHead(part, settings.files.size(), settings.page);
   page.Write(part);
   bool anyRefused = false;
   auto onLog = [&](size_t nLog, CampaignLog& log) {
@@ -151,7 +164,7 @@ int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output
   CampaignData campaign = DecodeCampaign(settings.files, settings.report.dSignalThresholdDbm,
                                          DecodeSettingsWith(settings.dLevelThreshold), nJobs, onLog);
   part.clear();
-  AppendCampaignTail(part, campaign);
+  AppendCampaignTail(part, campaign, settings.page);
   page.Write(part);
   int rc = page.Finish();
   return rc == kExitOk && anyRefused ? kExitFileFailed : rc;

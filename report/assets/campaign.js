@@ -1,21 +1,13 @@
 // The campaign page: the logs table, the routes of all logs on one map, the
-// campaign spectrum per frequency plan and the strongest signals, drawn at
-// once; each log's own section is drawn by the one-log report script when it
-// comes into view, so that a page of many logs opens quickly.
+// campaign spectrum per frequency plan and the strongest signals; each
+// plan's chart and each log's own section (drawn by the one-log report
+// script) are drawn when they come into view, so that a page of many logs
+// opens quickly. Texts from logs and file names are set as text.
 (function () {
   'use strict';
 
   const data = JSON.parse(document.getElementById('campaign-data').textContent);
-  // The report's colour scale of levels, weak to strong.
-  const PALETTE = ['#000428', '#0b2a6f', '#1565c0', '#00a3c4', '#4cd3a0', '#d6f05a', '#ffc12e', '#f4661b', '#b3001b'];
-  const charts = [];
-
-  function element(tag, text, className) {
-    const e = document.createElement(tag);
-    if (text !== undefined) e.textContent = text;
-    if (className) e.className = className;
-    return e;
-  }
+  const mhz = kel.mhz, dbm = kel.dbm, element = kel.element;
 
   // Cells are strings, {text, className, href, colSpan} or elements.
   function addRow(table, cells, header) {
@@ -36,37 +28,36 @@
     table.appendChild(tr);
   }
 
-  function mhz(f) { return f === null || f === undefined ? '?' : f.toFixed(3) + ' MHz'; }
-  function dbm(v) { return v === null || v === undefined ? 'no level' : v.toFixed(1) + ' dBm'; }
   function when(iso) { return iso.replace('T', ' '); }
   // A damaged time text can put a time beyond what a Date holds.
   function timeText(ms) {
     const d = new Date(ms);
     return isNaN(d.getTime()) ? '(time out of range)' : when(d.toISOString()).replace('Z', '');
   }
-  function duration(ms) {
-    const s = Math.round(ms / 1000);
-    return Math.floor(s / 3600) + ' h ' + String(Math.floor(s / 60) % 60).padStart(2, '0') + ' min ' +
-      String(s % 60).padStart(2, '0') + ' s';
-  }
   // Two logs may share a file name in different folders: the number tells them apart.
   function logName(i) { return '#' + (i + 1) + ' ' + data.logs[i].file.replace(/^.*\//, ''); }
 
-  function makeChart(container) {
-    const chart = echarts.init(container, null, { renderer: 'canvas' });
-    charts.push(chart);
-    return chart;
-  }
+  // The plans are numbered on the page, in the order of the campaign
+  // spectrum; the channels are one group, not a plan.
+  const planNumber = [];
+  data.bands.reduce(function (n, b, k) {
+    planNumber[k] = b.channels ? null : n;
+    return b.channels ? n : n + 1;
+  }, 1);
+  function planName(k) { return planNumber[k] === null ? 'channels' : 'plan ' + planNumber[k]; }
 
   // ---- logs table ---------------------------------------------------------
 
+  // The bands of a log by plan, the first few of a log of many.
   function bandsText(log) {
-    const channels = log.bands.filter(function (b) { return b.channels; });
-    const bands = log.bands.filter(function (b) { return !b.channels; });
-    const parts = bands.map(function (b) { return b.start_mhz.toFixed(3) + '–' + b.stop_mhz.toFixed(3) + ' MHz (' + b.bins + ' bins)'; });
-    channels.forEach(function (b) {
-      parts.push(b.bins === 1 ? '1 channel, ' + mhz(b.start_mhz) : b.bins + ' channels, ' + b.start_mhz.toFixed(3) + '–' + mhz(b.stop_mhz));
+    const MAX_LISTED = 4;
+    const parts = log.bands.slice(0, MAX_LISTED).map(function (b) {
+      if (b.channels)
+        return b.bins === 1 ? '1 channel, ' + mhz(b.start_mhz) : b.bins + ' channels, ' + b.start_mhz.toFixed(3) + '–' + mhz(b.stop_mhz);
+      return planName(b.campaign_band) + ': ' + b.start_mhz.toFixed(3) + '–' + b.stop_mhz.toFixed(3) + ' MHz (' + b.bins + ' bins)';
     });
+    const total = log.bands_total !== undefined ? log.bands_total : log.bands.length;
+    if (total > parts.length) parts.push('and ' + (total - parts.length) + ' more (' + total + ' in all)');
     return parts.join('; ');
   }
 
@@ -84,7 +75,7 @@
         return;
       }
       addRow(table, [String(i + 1), { text: log.file, className: 'path', href: '#log-' + i }, { text: log.kind, className: 'text' },
-        { text: when(log.start), className: 'text' }, duration(log.duration_ms), String(log.messages), String(log.positions),
+        { text: when(log.start), className: 'text' }, kel.formatDuration(log.duration_ms), String(log.messages), String(log.positions),
         { text: bandsText(log), className: 'wrap' }, log.strongest_dbm === null ? '' : log.strongest_dbm.toFixed(1)]);
     });
   }
@@ -92,71 +83,58 @@
   // ---- routes -----------------------------------------------------------------
 
   function drawMap() {
-    const series = [], names = [], scatterIndex = [];
-    let lo = Infinity, hi = -Infinity, points = 0;
+    const tracks = [];
+    let offEarth = 0;
+    const used = new Set();  // campaign bands that colour some track
+    data.logs.forEach(function (log) {
+      if (log.refused) return;
+      offEarth += log.track.off_earth;
+      log.track.bands.forEach(function (b) { used.add(b.campaign_band); });
+    });
+    const bands = Array.from(used).sort(function (a, b) { return a - b; });
+    const choices = ['the strongest level of each message'].concat(bands.map(function (k) {
+      return planName(k) === 'channels' ? 'the channels' : planName(k) + ' (' + mhz(data.bands[k].start_mhz) + ' to ' + mhz(data.bands[k].stop_mhz) + ')';
+    }));
     data.logs.forEach(function (log, i) {
       if (log.refused || log.track.lat.length === 0) return;
       const t = log.track;
-      const track = t.lat.map(function (lat, k) { return [t.lon[k], lat, t.level[k], log.start_ms + t.t[k], i]; });
-      t.level.forEach(function (v) { if (v !== null) { lo = Math.min(lo, v); hi = Math.max(hi, v); } });
-      points += track.length;
-      const name = logName(i);
-      names.push(name);
-      series.push({ name: name, type: 'line', silent: true, showSymbol: false, lineStyle: { color: '#b8c0ca', width: 1 },
-        data: track, tooltip: { show: false } });
-      scatterIndex.push(series.length);
-      series.push({ name: name, type: 'scatter', symbolSize: 6, data: track });
+      const layers = [{ level: t.level, freq: t.freq_mhz }];
+      bands.forEach(function (k) {
+        const b = t.bands.find(function (x) { return x.campaign_band === k; });
+        layers.push(b ? { level: b.level, freq: b.freq_mhz } : null);
+      });
+      tracks.push({ name: logName(i), t: t.t.map(function (ms) { return log.start_ms + ms; }), lat: t.lat, lon: t.lon, layers: layers });
     });
     const note = document.getElementById('map-note');
-    if (names.length === 0) {
+    if (tracks.length === 0 && offEarth === 0) {
       note.textContent = 'No log has positions.';
       document.getElementById('map-chart').hidden = true;
       return;
     }
-    note.textContent = names.length + ' routes, ' + points + ' points, each coloured by the strongest level of its messages. ' +
-      'The legend hides or shows a log.';
-    lo = isFinite(lo) ? Math.floor(lo) : -120;
-    hi = isFinite(hi) ? Math.ceil(hi) : -20;
-    makeChart(document.getElementById('map-chart')).setOption({
-      animation: false,
-      grid: { left: 80, right: 110, top: 70, bottom: 56 },
-      legend: { type: 'scroll', top: 4, data: names },
-      tooltip: { trigger: 'item', formatter: function (p) {
-        const v = p.value;
-        return logName(v[4]) + '<br>' + timeText(v[3]) + '<br>' +
-          v[1].toFixed(6) + ', ' + v[0].toFixed(6) + '<br>' + dbm(v[2]);
-      } },
-      xAxis: { type: 'value', scale: true, name: 'Longitude', nameLocation: 'middle', nameGap: 32 },
-      yAxis: { type: 'value', scale: true, name: 'Latitude' },
-      visualMap: { type: 'continuous', min: lo, max: hi === lo ? lo + 1 : hi, dimension: 2, seriesIndex: scatterIndex, right: 8,
-        top: 'middle', inRange: { color: PALETTE }, outOfRange: { color: '#9aa3ad' }, text: [hi + ' dBm', lo + ' dBm'], calculable: false },
-      dataZoom: [{ type: 'inside', xAxisIndex: 0, filterMode: 'none' }, { type: 'inside', yAxisIndex: 0, filterMode: 'none' }],
-      series: series,
-    });
+    note.textContent = tracks.length + ' routes, ' + tracks.reduce(function (n, t) { return n + t.lat.length; }, 0) +
+      ' points. The legend hides or shows a log; hovering a point names its log.';
+    kel.drawMap(document.getElementById('map-chart'), { tracks: tracks, choices: choices, offEarth: offEarth, legend: true,
+      formatTime: timeText });
   }
 
   // ---- campaign spectrum ----------------------------------------------------
 
-  function bandTitle(b) {
+  function bandTitle(b, k) {
     if (b.channels) return 'Channels: ' + b.bins + ' frequencies from ' + mhz(b.start_mhz) + ' to ' + mhz(b.stop_mhz) + ', ' +
       b.sweeps + ' messages of ' + b.logs + (b.logs === 1 ? ' log' : ' logs');
     const step = b.bins > 1 ? (b.stop_mhz - b.start_mhz) / (b.bins - 1) * 1000 : 0;
-    return mhz(b.start_mhz) + ' to ' + mhz(b.stop_mhz) + (b.bins > 1 ? ', step ' + +step.toFixed(3) + ' kHz' : '') + ', ' +
-      b.bins + ' bins: ' + b.sweeps + ' sweeps of ' + b.logs + (b.logs === 1 ? ' log' : ' logs');
+    return 'Plan ' + planNumber[k] + ': ' + mhz(b.start_mhz) + ' to ' + mhz(b.stop_mhz) + (b.bins > 1 ? ', step ' + +step.toFixed(3) + ' kHz' : '') +
+      ', ' + b.bins + ' bins: ' + b.sweeps + ' sweeps of ' + b.logs + (b.logs === 1 ? ' log' : ' logs');
   }
 
-  function drawCampaignBand(b, k, parent) {
-    parent.appendChild(element('h3', bandTitle(b)));
-    const box = element('div', undefined, 'chart campaign-spectrum');
-    box.id = 'campaign-spectrum-' + k;
-    parent.appendChild(box);
+  function drawCampaignBand(b, k, box) {
     const series = function (name, values, colour) {
       return { name: name, type: 'line', showSymbol: b.channels, connectNulls: false, lineStyle: { width: b.channels ? 0 : 1.2 },
         color: colour, data: values.map(function (v, c) { return [b.freqs_mhz[c], v]; }) };
     };
     const f = b.freqs_mhz;
     const pad = f.length > 1 ? 0 : 0.5;
-    makeChart(box).setOption({
+    echarts.init(box, null, { renderer: 'canvas' }).setOption({
       animation: false,
       grid: { left: 64, right: 24, top: 36, bottom: 56 },
       legend: { top: 4 },
@@ -167,6 +145,21 @@
       dataZoom: [{ type: 'inside', xAxisIndex: 0 }],
       series: [series('Max hold', b.max, '#c62828'), series('Average', b.avg, '#1f5fa8'), series('Min hold', b.min, '#607d8b')],
     });
+  }
+
+  // Each plan's chart is drawn when it comes into view.
+  function drawCampaignBands(parent) {
+    const items = data.bands.map(function (b, k) {
+      const section = element('section', undefined, 'plan');
+      section.id = 'plan-' + k;
+      section.appendChild(element('h3', bandTitle(b, k)));
+      const body = element('div', undefined, 'chart campaign-spectrum');
+      body.id = 'campaign-spectrum-' + k;
+      section.appendChild(body);
+      parent.appendChild(section);
+      return { section: section, body: body, band: b, index: k };
+    });
+    return kel.drawWhenNear(items, function (item) { return drawCampaignBand(item.band, item.index, item.body); }, 12);
   }
 
   // ---- strongest signals ------------------------------------------------------
@@ -183,7 +176,7 @@
     addRow(table, ['#', { text: 'Where', className: 'text' }, 'Frequency (MHz)', 'Max level (dBm)', 'Bins',
       { text: 'Strongest in', className: 'text' }, { text: 'At', className: 'text' }, 'Logs', 'Above threshold'], true);
     data.signals.forEach(function (g, i) {
-      addRow(table, [String(i + 1), { text: g.channels ? 'channel' : 'plan ' + (g.band + 1), className: 'text' },
+      addRow(table, [String(i + 1), { text: g.channels ? 'channel' : planName(g.band), className: 'text', href: '#plan-' + g.band },
         g.frequency_mhz.toFixed(3), g.max_dbm.toFixed(1), String(g.bins),
         { text: logName(g.log), className: 'text', href: '#log-' + g.log }, { text: when(g.time), className: 'text' },
         String(g.logs_above), g.above + ' of ' + g.sweeps]);
@@ -193,75 +186,73 @@
   // ---- each log's section -------------------------------------------------------
 
   // The elements that the one-log report script looks up by id, per section.
-  const SECTION_SKELETON =
-    '<nav data-id="toc"></nav>' +
-    '<section data-id="summary"><h2>Summary</h2><table class="facts" data-id="summary-table"></table></section>' +
-    '<div data-id="panels"></div>' +
-    '<section data-id="signals"><h2>Strongest signals</h2><p class="note" data-id="signals-note"></p><table class="list" data-id="signals-table"></table></section>' +
-    '<section data-id="track" hidden><h2>GPS track</h2><p class="note">Each point is coloured by the strongest level of its message.</p><div class="chart" data-id="track-chart"></div></section>';
-
-  // Runs the one-log report script on the section: its document looks up
-  // ids inside the section (and its data in the log's own script element).
-  // The ids it gave are then prefixed with the section's, links too, so that
-  // every id of the page stays unique.
-  function drawLogSection(root, i) {
-    const prefix = 'log-' + i + '-';
-    root.querySelectorAll('[data-id]').forEach(function (e) {
-      if (e.tagName === 'SECTION') e.id = prefix + e.getAttribute('data-id');
-    });
-    drawLogReport({
-      getElementById: function (id) {
-        return id === 'report-data' ? document.getElementById('log-data-' + i) : root.querySelector('[data-id="' + id + '"]');
-      },
-      createElement: function (tag) { return document.createElement(tag); },
-      querySelectorAll: function (selector) { return root.querySelectorAll(selector); },
-      documentElement: root,
-    });
-    root.querySelectorAll('[id]').forEach(function (e) {
-      if (e.id.indexOf(prefix) !== 0) e.id = prefix + e.id;
-    });
-    root.querySelectorAll('a[href^="#"]').forEach(function (a) {
-      const target = a.getAttribute('href').slice(1);
-      if (target.indexOf(prefix) !== 0) a.setAttribute('href', '#' + prefix + target);
-    });
-    root.classList.remove('pending');
+  function sectionSkeleton(root) {
+    const add = function (parent, tag, id, className, title) {
+      const e = element(tag, undefined, className);
+      e.setAttribute('data-id', id);
+      if (title) e.appendChild(element('h2', title));
+      parent.appendChild(e);
+      return e;
+    };
+    add(root, 'nav', 'toc');
+    add(add(root, 'section', 'summary', undefined, 'Summary'), 'table', 'summary-table', 'facts');
+    add(root, 'div', 'panels');
+    const signals = add(root, 'section', 'signals', undefined, 'Strongest signals');
+    add(signals, 'p', 'signals-note', 'note');
+    add(signals, 'table', 'signals-table', 'list');
+    const track = add(root, 'section', 'track', undefined, 'GPS track');
+    track.hidden = true;
+    add(track, 'div', 'track-chart', 'chart map');
   }
 
+  // Runs the one-log report script on the section: its document looks up
+  // ids inside the section (and its data in the log's own script element),
+  // and the ids it gives are prefixed with the section's, so that every id
+  // of the page stays unique.
+  function drawLogSection(root, body, i) {
+    const prefix = 'log-' + i + '-';
+    sectionSkeleton(body);
+    body.querySelectorAll('[data-id]').forEach(function (e) { e.id = prefix + e.getAttribute('data-id'); });
+    drawLogReport({
+      getElementById: function (id) {
+        return id === 'report-data' ? document.getElementById('log-data-' + i) : body.querySelector('[data-id="' + id + '"]');
+      },
+      createElement: function (tag) { return document.createElement(tag); },
+      querySelectorAll: function (selector) { return body.querySelectorAll(selector); },
+      documentElement: root,
+      idPrefix: prefix,
+    });
+  }
+
+  // Each log's section is drawn when it comes into view; of those out of
+  // view only the last few drawn stay drawn.
   function drawLogSections() {
     const parent = document.getElementById('log-sections');
-    const pending = new Map();
-    const observer = new IntersectionObserver(function (entries) {
-      entries.forEach(function (e) {
-        if (!e.isIntersecting || !pending.has(e.target)) return;
-        const i = pending.get(e.target);
-        pending.delete(e.target);
-        observer.unobserve(e.target);
-        drawLogSection(e.target, i);
-      });
-    }, { rootMargin: '400px 0px' });
+    const items = [];
     data.logs.forEach(function (log, i) {
       if (log.refused) return;
-      const root = element('section', undefined, 'log pending');
+      const root = element('section', undefined, 'log');
       root.id = 'log-' + i;
       root.appendChild(element('h2', 'Log ' + (i + 1) + ': ' + log.file));
-      root.insertAdjacentHTML('beforeend', SECTION_SKELETON);
+      const body = element('div');
+      root.appendChild(body);
       parent.appendChild(root);
-      pending.set(root, i);
-      observer.observe(root);
+      items.push({ section: root, body: body, index: i });
     });
+    kel.drawWhenNear(items, function (item) { drawLogSection(item.section, item.body, item.index); }, 3);
   }
 
   // ---- page -------------------------------------------------------------------
 
   drawLogsTable();
   drawMap();
-  const bandsParent = document.getElementById('campaign-bands');
-  data.bands.forEach(function (b, k) { drawCampaignBand(b, k, bandsParent); });
+  const bandsSettled = drawCampaignBands(document.getElementById('campaign-bands'));
   drawSignals();
   drawLogSections();
 
-  requestAnimationFrame(function () {
-    requestAnimationFrame(function () { document.documentElement.setAttribute('data-ready', 'true'); });
+  bandsSettled.then(function () {
+    requestAnimationFrame(function () {
+      requestAnimationFrame(function () { document.documentElement.setAttribute('data-ready', 'true'); });
+    });
   });
-  window.addEventListener('resize', function () { charts.forEach(function (c) { c.resize(); }); });
 })();

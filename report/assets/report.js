@@ -1,13 +1,16 @@
 // The report page: reads the data that vyrhost embedded and draws it with
-// ECharts. Everything is local: the page makes no request of any kind.
+// ECharts. Everything is local: the page makes no request, except for map
+// tiles when it was written with --tiles. Texts from the log are set as text.
 (function () {
   'use strict';
 
   const data = JSON.parse(document.getElementById('report-data').textContent);
   const NO_LEVEL = -32768;  // the cell value of "no level"
-  // Colour scale of levels, weak to strong; the waterfall and its legend share it.
-  const PALETTE = ['#000428', '#0b2a6f', '#1565c0', '#00a3c4', '#4cd3a0', '#d6f05a', '#ffc12e', '#f4661b', '#b3001b'];
-  const charts = [];  // for resizing with the window
+  const PALETTE = kel.PALETTE;  // the colour scale of levels; the waterfall and its legend share it
+  // The ids this script gives; a campaign's log section has them prefixed.
+  const idPrefix = document.idPrefix || '';
+  function idOf(name) { return idPrefix + name; }
+  const mhz = kel.mhz, dbm = kel.dbm, element = kel.element, escapeHtml = kel.escapeHtml;
 
   // ---- text helpers -------------------------------------------------------
 
@@ -16,25 +19,16 @@
   // Times are the log's own clock (no time zone): shown as they are.
   function formatTime(ms, withDate) {
     const d = new Date(ms);
+    if (isNaN(d.getTime())) return '(time out of range)';
     const time = pad(d.getUTCHours(), 2) + ':' + pad(d.getUTCMinutes(), 2) + ':' + pad(d.getUTCSeconds(), 2) +
       '.' + pad(d.getUTCMilliseconds(), 3);
     if (!withDate) return time;
     return d.getUTCFullYear() + '-' + pad(d.getUTCMonth() + 1, 2) + '-' + pad(d.getUTCDate(), 2) + ' ' + time;
   }
 
-  function mhz(f) { return f === null || f === undefined ? '?' : f.toFixed(3) + ' MHz'; }
-  function dbm(v) { return v === null || v === undefined ? 'no level' : v.toFixed(1) + ' dBm'; }
-
-  function element(tag, text, className) {
-    const e = document.createElement(tag);
-    if (text !== undefined) e.textContent = text;
-    if (className) e.className = className;
-    return e;
-  }
-
   function addRow(table, cells, header) {
     const tr = document.createElement('tr');
-    cells.forEach(function (c, i) {
+    cells.forEach(function (c) {
       const td = element(header ? 'th' : 'td', c.text !== undefined ? c.text : c);
       if (c.className) td.className = c.className;
       tr.appendChild(td);
@@ -107,11 +101,7 @@
 
   // ---- panels ---------------------------------------------------------------
 
-  function makeChart(container) {
-    const chart = echarts.init(container, null, { renderer: 'canvas' });
-    charts.push(chart);
-    return chart;
-  }
+  function makeChart(container) { return echarts.init(container, null, { renderer: 'canvas' }); }
 
   // The bin whose frequency is nearest to f.
   function nearestBin(freqs, f) {
@@ -167,10 +157,10 @@
     const multiDay = panel.row_last_ms[panel.rows - 1] - panel.row_first_ms[0] >= 86400000;
 
     const readout = element('div', 'Point at the waterfall for time, frequency and level.', 'readout');
-    readout.id = 'readout-' + index;
+    readout.id = idOf('readout-' + index);
     host.appendChild(readout);
     const box = element('div', undefined, 'chart waterfall');
-    box.id = 'waterfall-' + index;
+    box.id = idOf('waterfall-' + index);
     host.appendChild(box);
     const chart = makeChart(box);
     chart.setOption({
@@ -253,58 +243,76 @@
     });
   }
 
-  function drawBand(panel, index, parent) {
-    const section = element('section');
-    section.id = 'band-' + index;
-    section.appendChild(element('h2', bandTitle(panel)));
-    parent.appendChild(section);
-    section.appendChild(element('h3', 'Waterfall'));
-    drawWaterfall(panel, index, section);
-    section.appendChild(element('h3', 'Spectrum: average, max hold and min hold'));
-    drawSpectrum(panel, section);
+  function drawBand(panel, index, body) {
+    body.appendChild(element('h3', 'Waterfall'));
+    drawWaterfall(panel, index, body);
+    body.appendChild(element('h3', 'Spectrum: average, max hold and min hold'));
+    drawSpectrum(panel, body);
   }
 
   function channelName(panel, c) { return 'Channel ' + (c + 1) + ' (' + mhz(panel.freqs_mhz[c]) + ')'; }
 
-  // A log resumed with channels moved has a channel panel per set-up: the
-  // first keeps the plain ids.
-  let channelPanels = 0;
-  function drawChannels(panel, parent) {
-    const suffix = channelPanels++ ? '-' + channelPanels : '';
-    const section = element('section');
-    section.id = 'channels' + suffix;
-    section.appendChild(element('h2', 'Channel levels over time'));
-    if (panel.row_sweeps.some(function (n) { return n > 1; }))
-      section.appendChild(element('p', 'Each point is the strongest level of ' + panel.row_sweeps[0] + ' messages.', 'note'));
-    parent.appendChild(section);
+  // An axis tooltip, its texts escaped: ECharts shows it as HTML.
+  function axisTooltip(params, title, extra) {
+    const lines = [escapeHtml(title)];
+    params.forEach(function (p) {
+      const v = Array.isArray(p.value) ? p.value[1] : p.value;
+      lines.push(p.marker + escapeHtml(p.seriesName + ': ' + dbm(v)));
+    });
+    if (extra) lines.push(escapeHtml(extra));
+    return lines.join('<br>');
+  }
+
+  function drawChannels(panel, body, suffix) {
+    const rows = panel.rows, full = panel.row_sweeps[0];
+    const last = panel.row_sweeps[rows - 1];
+    // The last row may hold fewer messages than the others: its maximum is
+    // of fewer levels, so it is marked, not drawn as a fall of every channel.
+    const partial = rows > 1 && last < full;
+    if (full > 1)
+      body.appendChild(element('p', 'Each point is the strongest level of ' + full + ' messages' +
+        (partial ? '; the last one (hollow, shaded) of only ' + last + '.' : '.'), 'note'));
     const box = element('div', undefined, 'chart');
-    box.id = 'channels-chart' + suffix;
-    section.appendChild(box);
-    const cells = decodeCells(panel.cells, panel.rows * panel.cols);
+    box.id = idOf('channels-chart' + suffix);
+    body.appendChild(box);
+    const cells = decodeCells(panel.cells, rows * panel.cols);
+    const times = panel.row_first_ms.map(function (ms) { return data.start_ms + ms; });
     const series = [];
     for (let c = 0; c < panel.cols; c++) {
       const points = [];
-      for (let r = 0; r < panel.rows; r++) {
+      for (let r = 0; r < rows; r++) {
         const v = cells[r * panel.cols + c];
-        points.push([data.start_ms + panel.row_first_ms[r], isNaN(v) ? null : v]);
+        points.push([times[r], isNaN(v) ? null : v]);
       }
-      series.push({ name: channelName(panel, c), type: 'line', showSymbol: panel.rows < 60, data: points });
+      const s = { name: channelName(panel, c), type: 'line', showSymbol: rows < 60, data: points };
+      if (partial && points[rows - 1][1] !== null)
+        s.markPoint = { silent: true, symbol: 'emptyCircle', symbolSize: 9, label: { show: false },
+          data: [{ coord: points[rows - 1] }] };
+      series.push(s);
     }
+    if (partial && series.length)
+      series[0].markArea = { silent: true, itemStyle: { color: 'rgba(120, 130, 145, 0.16)' },
+        label: { show: true, position: 'insideTop', formatter: last + ' of ' + full },
+        data: [[{ xAxis: times[rows - 2] }, { xAxis: times[rows - 1] }]] };
+    const lastNote = 'The strongest of only ' + last + ' messages; every other point of ' + full + '.';
     makeChart(box).setOption({
       animation: false, useUTC: true,
       grid: { left: 64, right: 24, top: 40, bottom: 56 },
       legend: { top: 4 },
-      tooltip: { trigger: 'axis', valueFormatter: function (v) { return dbm(v); },
-        axisPointer: { label: { formatter: function (p) { return formatTime(p.value, true); } } } },
+      tooltip: { trigger: 'axis', formatter: function (params) {
+        const t = params.length ? params[0].value[0] : 0;
+        return axisTooltip(params, formatTime(t, true), partial && t === times[rows - 1] ? lastNote : '');
+      } },
       xAxis: { type: 'time', name: 'Time', nameLocation: 'middle', nameGap: 32, axisLabel: { formatter: {
         year: '{yyyy}', month: '{yyyy}-{MM}', day: '{MM}-{dd}', hour: '{HH}:{mm}', minute: '{HH}:{mm}',
-        second: '{HH}:{mm}:{ss}', millisecond: '{HH}:{mm}:{ss}.{SSS}' } } },
+        second: '{HH}:{mm}:{ss}', millisecond: '{HH}:{mm}:{ss}.{SSS}' } },
+        axisPointer: { label: { formatter: function (p) { return formatTime(p.value, true); } } } },
       yAxis: { type: 'value', scale: true, name: 'dBm' },
       dataZoom: [{ type: 'inside', xAxisIndex: 0 }],
       series: series,
     });
 
-    section.appendChild(element('h3', 'Channels'));
+    body.appendChild(element('h3', 'Channels'));
     const table = element('table', undefined, 'list');
     addRow(table, [{ text: 'Channel', className: 'text' }, 'Frequency (MHz)', 'Average (dBm)', 'Max (dBm)', 'Min (dBm)'], true);
     for (let c = 0; c < panel.cols; c++) {
@@ -312,10 +320,41 @@
       addRow(table, [{ text: String(c + 1), className: 'text' }, panel.freqs_mhz[c] === null ? '' : panel.freqs_mhz[c].toFixed(3),
         fmt(panel.avg[c]), fmt(panel.max[c]), fmt(panel.min[c])]);
     }
-    section.appendChild(table);
+    body.appendChild(table);
+  }
+
+  // ---- panels, drawn as they come into view ----------------------------------
+
+  const MAX_DRAWN_PANELS = 6;
+
+  // Returns a promise that resolves once the panels in view are drawn.
+  function drawPanels(parent) {
+    // A log resumed with channels moved has a channel panel per set-up: the
+    // first keeps the plain ids.
+    let channelPanels = 0;
+    const items = data.panels.map(function (panel, i) {
+      const suffix = panel.band > 0 ? '' : (channelPanels++ ? '-' + channelPanels : '');
+      const section = element('section', undefined, 'panel ' + (panel.band > 0 ? 'band' : 'channels'));
+      section.id = idOf(panel.band > 0 ? 'band-' + i : 'channels' + suffix);
+      section.appendChild(element('h2', panel.band > 0 ? bandTitle(panel) : 'Channel levels over time'));
+      const body = element('div');
+      section.appendChild(body);
+      parent.appendChild(section);
+      return { section: section, body: body, panel: panel, index: i, suffix: suffix };
+    });
+    if (data.panels_total > data.panels.length)
+      parent.appendChild(element('p', 'The first ' + data.panels.length + ' of ' + data.panels_total +
+        ' bands are shown here; the report of this log alone shows them all.', 'note'));
+    return kel.drawWhenNear(items, function (item) {
+      if (item.panel.band > 0) drawBand(item.panel, item.index, item.body);
+      else drawChannels(item.panel, item.body, item.suffix);
+    }, MAX_DRAWN_PANELS);
   }
 
   // ---- summary, signals, track -------------------------------------------
+
+  // A header of many bands lists this many in the summary; each has its section.
+  const MAX_SUMMARY_BANDS = 40, MAX_SUMMARY_FIELDS = 120;
 
   function drawSummary() {
     const s = data.summary;
@@ -332,24 +371,30 @@
     fact('Software version', s.software_version === null ? '(no header message)' : s.software_version);
     fact('Start', s.start.replace('T', ' '));
     fact('End', s.end.replace('T', ' '));
-    fact('Duration', (s.duration_ms / 1000).toFixed(3) + ' s');
+    fact('Duration', kel.formatDuration(s.duration_ms));
     fact('Messages', s.messages + ' (' + s.message_classes.map(function (c) {
       return c.count + ' of class ' + c.class + (c.name ? ' "' + c.name + '"' : '');
     }).join(', ') + ')');
     fact('Positions', s.positions + ' messages with a position');
     if (s.last_line_cut) fact('Last line', 'cut short (no line end), its last field left out');
-    const section = function (h, prefix) {
-      Object.keys(h.header).forEach(function (k) { fact(prefix + 'Header: ' + k, h.header[k]); });
+    const more = function (prefix, what, listed, total) {
+      if (total > listed) fact(prefix + 'More ' + what, (total - listed) + ' more (vyrhost info lists them all)');
+    };
+    const section = function (h, prefix, k) {
+      const keys = Object.keys(h.header);
+      keys.slice(0, MAX_SUMMARY_FIELDS).forEach(function (key) { fact(prefix + 'Header: ' + key, h.header[key]); });
+      more(prefix, 'header fields', Math.min(keys.length, MAX_SUMMARY_FIELDS), Math.max(keys.length, data.summary_fields[k] || 0));
       fact(prefix + 'Columns', h.columns.join(', '));
-      h.bands.forEach(function (b) {
+      h.bands.slice(0, MAX_SUMMARY_BANDS).forEach(function (b) {
         fact(prefix + 'Band ' + b.band, b.bins ? mhz(b.start_mhz) + ' to ' + mhz(b.stop_mhz) + ', step ' + b.step_khz + ' kHz, ' + b.bins + ' bins' : 'no bins');
       });
+      more(prefix, 'bands', Math.min(h.bands.length, MAX_SUMMARY_BANDS), Math.max(h.bands.length, data.summary_bands[k] || 0));
       h.channels.forEach(function (c) { fact(prefix + 'Channel ' + c.channel, mhz(c.frequency_mhz)); });
     };
-    section(s, '');
-    s.later_headers.forEach(function (h) {
+    section(s, '', 0);
+    s.later_headers.forEach(function (h, j) {
       fact('Message ' + h.message, 'a new header, software version ' + h.software_version);
-      section(h, 'Message ' + h.message + ': ');
+      section(h, 'Message ' + h.message + ': ', j + 1);
     });
   }
 
@@ -373,38 +418,45 @@
     });
   }
 
+  function bandLabel(panel) {
+    if (panel.band === 0) return 'the channels';
+    const f = panel.freqs_mhz;
+    return 'band ' + panel.band + ' (' + (f[0] === null ? '?' : f[0].toFixed(3)) + '–' + mhz(f[f.length - 1]) + ')';
+  }
+
   function drawTrack() {
     const t = data.track;
-    if (t.lat.length === 0) return;
-    const section = document.getElementById('track');
-    section.hidden = false;
-    const points = t.lat.map(function (lat, i) { return [t.lon[i], lat, t.level[i], data.start_ms + t.t[i]]; });
-    const levels = t.level.filter(function (v) { return v !== null; });
-    const lo = levels.length ? Math.floor(Math.min.apply(null, levels)) : -120;
-    const hi = levels.length ? Math.ceil(Math.max.apply(null, levels)) : -20;
-    makeChart(document.getElementById('track-chart')).setOption({
-      animation: false,
-      grid: { left: 80, right: 110, top: 16, bottom: 56 },
-      tooltip: { trigger: 'item', formatter: function (p) {
-        return formatTime(p.value[3], true) + '<br>' + p.value[1].toFixed(6) + ', ' + p.value[0].toFixed(6) + '<br>' + dbm(p.value[2]);
-      } },
-      xAxis: { type: 'value', scale: true, name: 'Longitude', nameLocation: 'middle', nameGap: 32 },
-      yAxis: { type: 'value', scale: true, name: 'Latitude' },
-      visualMap: { type: 'continuous', min: lo, max: hi === lo ? lo + 1 : hi, dimension: 2, seriesIndex: 1, right: 8, top: 'middle',
-        inRange: { color: PALETTE }, outOfRange: { color: '#9aa3ad' }, text: [hi + ' dBm', lo + ' dBm'], calculable: false },
-      dataZoom: [{ type: 'inside', xAxisIndex: 0, filterMode: 'none' }, { type: 'inside', yAxisIndex: 0, filterMode: 'none' }],
-      series: [
-        { type: 'line', silent: true, showSymbol: false, lineStyle: { color: '#b8c0ca', width: 1 }, data: points, tooltip: { show: false } },
-        { type: 'scatter', symbolSize: 7, data: points },
-      ],
+    if (t.lat.length === 0 && !t.off_earth) return;
+    document.getElementById('track').hidden = false;
+    const choices = ['the strongest level of each message'];
+    const layers = [{ level: t.level, freq: t.freq_mhz }];
+    // Colouring by band says something when there are several.
+    if (t.bands.length > 1) {
+      t.bands.forEach(function (b) {
+        const panel = data.panels[b.panel];
+        if (!panel) return;
+        choices.push(bandLabel(panel));
+        layers.push({ level: b.level, freq: b.freq_mhz });
+      });
+    }
+    kel.drawMap(document.getElementById('track-chart'), {
+      tracks: [{ name: data.summary.file, t: t.t.map(function (ms) { return data.start_ms + ms; }), lat: t.lat, lon: t.lon,
+        layers: layers }],
+      choices: choices, offEarth: t.off_earth, legend: false,
+      formatTime: function (ms) { return formatTime(ms, true); },
     });
   }
 
   function drawToc() {
     const toc = document.getElementById('toc');
-    document.querySelectorAll('section[id]').forEach(function (s) {
-      if (s.hidden) return;
-      const a = element('a', s.querySelector('h2').textContent.replace(/:.*/, ''));
+    const sections = Array.prototype.filter.call(document.querySelectorAll('section[id]'), function (s) { return !s.hidden; });
+    const bands = sections.filter(function (s) { return s.classList.contains('band'); });
+    sections.forEach(function (s) {
+      const isBand = s.classList.contains('band');
+      // Many bands are one link, where the first is.
+      if (isBand && bands.length > 12 && s !== bands[0]) return;
+      const a = element('a', isBand && bands.length > 12 ? 'Bands (' + bands.length + ')'
+        : s.querySelector('h2').textContent.replace(/:.*/, ''));
       a.href = '#' + s.id;
       toc.appendChild(a);
     });
@@ -413,19 +465,21 @@
   // ---- page -----------------------------------------------------------------
 
   drawSummary();
-  const parent = document.getElementById('panels');
-  data.panels.forEach(function (panel, i) {
-    if (panel.band > 0) drawBand(panel, i, parent);
-    else drawChannels(panel, parent);
-  });
+  const panelsSettled = drawPanels(document.getElementById('panels'));
   drawSignals();
   drawTrack();
   drawToc();
 
   // The charts draw in the animation frame after their options are set: the
-  // page is ready, for a reader or a test, two frames later.
-  requestAnimationFrame(function () {
-    requestAnimationFrame(function () { document.documentElement.setAttribute('data-ready', 'true'); });
+  // page is ready, for a reader or a test, two frames after the panels in
+  // view were drawn.
+  // A campaign's log section may have been taken down again by then.
+  const summary = document.getElementById('summary-table');
+  panelsSettled.then(function () {
+    requestAnimationFrame(function () {
+      requestAnimationFrame(function () {
+        if (summary.isConnected) document.documentElement.setAttribute('data-ready', 'true');
+      });
+    });
   });
-  window.addEventListener('resize', function () { charts.forEach(function (c) { c.resize(); }); });
 })();

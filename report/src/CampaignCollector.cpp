@@ -11,6 +11,9 @@ namespace {
 constexpr size_t kCampaignWaterfallRows = 6000;
 constexpr size_t kMinRowsPerLog = 48;
 constexpr size_t kColumnsPerLog = 400;
+// Panels of all the logs' sections together, and the least of one log.
+constexpr size_t kCampaignPanels = 2400;
+constexpr size_t kMinPanelsPerLog = 8;
 
 std::int64_t ToHz(double mhz) { return std::llround(mhz * 1e6); }
 
@@ -52,7 +55,12 @@ CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm) {
   s.log.dSignalThresholdDbm = dThresholdDbm;
   s.log.nMaxColumns = kColumnsPerLog;
   s.log.nMaxRows = std::clamp(kCampaignWaterfallRows / nLogs, kMinRowsPerLog, s.log.nMaxRows);
+  // A log of many bands shares the cells of four full bands out over them.
+  s.log.nMaxWaterfallCells = 4 * s.log.nMaxRows * s.log.nMaxColumns;
   s.log.nMaxTrackPoints = std::clamp<size_t>(s.nMaxMapPoints / nLogs, 1, s.log.nMaxTrackPoints);
+  // The map and each log's section both carry its track: fewer bands to colour it by.
+  s.log.nMaxTrackCells = 4 * s.log.nMaxTrackPoints;
+  s.log.nMaxPanelsShown = std::max(kMinPanelsPerLog, kCampaignPanels / nLogs);
   return s;
 }
 
@@ -70,7 +78,9 @@ CampaignLog MakeCampaignLog(const std::string& path, std::uint32_t nLog, const R
   for (const auto& p : report.panels) {
     for (const vyr::BinStats& b : p->Statistics()) log.fStrongest = MaxLevel(log.fStrongest, static_cast<float>(b.MaxDbm()));
     CampaignBand band;
-    if (PanelToBand(*p, nLog, band)) log.bands.push_back(std::move(band));
+    bool bCombined = PanelToBand(*p, nLog, band);
+    log.trackCampaignBands.push_back(bCombined ? static_cast<long long>(log.bands.size()) : -1);
+    if (bCombined) log.bands.push_back(std::move(band));
   }
   log.track = report.track;
   AppendReportJson(log.reportJson, report);
@@ -132,6 +142,8 @@ void CCampaign::Add(CampaignLog log) {
     size_t at = AddBand(b);
     log.outline.push_back({b.bChannels, b.bins.front().dFrequencyMHz, b.bins.back().dFrequencyMHz, b.bins.size(), at});
   }
+  for (long long& k : log.trackCampaignBands)
+    if (k >= 0) k = static_cast<long long>(log.outline[static_cast<size_t>(k)].nCampaignBand);
   log.bands.clear();
   log.bands.shrink_to_fit();
   m_data.logs.push_back(std::move(log));

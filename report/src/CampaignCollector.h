@@ -74,7 +74,10 @@ struct CampaignLog {
   float fStrongest = std::numeric_limits<float>::quiet_NaN();
   std::vector<CampaignBand> bands;  // its bands, or its channels; emptied by CCampaign::Add
   std::vector<CampaignLogBand> outline;  // filled by CCampaign::Add
-  std::vector<TrackPoint> track;    // times from the log's start
+  ReducedTrack track;               // times from the log's start; its bands are the log's panels
+  // The campaign band of each panel of the log, -1 for none; before
+  // CCampaign::Add, the panel's index in bands.
+  std::vector<long long> trackCampaignBands;
   std::string reportJson;           // its section: the data of today's report
 };
 

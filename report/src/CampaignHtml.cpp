@@ -12,30 +12,14 @@ using vyr::AppendJsonString;
 #include "ReportHtml.h"
 
 namespace {
-// "key": of an object's first member.
-void AppendFirstKey(std::string& out, const char* key) {
-  out += '"';
-  out += key;
-  out += "\":";
-}
-
 void AppendInt(std::string& out, const char* key, long long n) {
   AppendJsonKey(out, key);
   AppendJsonInt(out, n);
 }
 
-// A level as the shortest text of its float, as the log wrote it ("-47.3").
-void AppendLevel(std::string& out, float level) {
-  if (!std::isfinite(level)) {
-    out += "null";
-    return;
-  }
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, level);
-  out.append(buf, r.ptr);
-}
+void AppendLevel(std::string& out, float level) { AppendLevelOrNull(out, level); }
 
-void AppendLogJson(std::string& out, const CampaignLog& log) {
+void AppendLogJson(std::string& out, const CampaignLog& log, size_t nMaxBands) {
   AppendFirstKey(out, "file");
   AppendJsonString(out, log.strPath);
   if (!log.strRefusal.empty()) {
@@ -53,8 +37,11 @@ void AppendLogJson(std::string& out, const CampaignLog& log) {
   AppendInt(out, "positions", static_cast<long long>(log.nPositions));
   AppendJsonKey(out, "strongest_dbm");
   AppendLevel(out, log.fStrongest);
+  // As many bands as its section shows.
+  std::vector<CampaignLogBand> outline(log.outline.begin(), log.outline.begin() + std::min(nMaxBands, log.outline.size()));
+  AppendInt(out, "bands_total", static_cast<long long>(log.outline.size()));
   AppendJsonKey(out, "bands");
-  AppendJsonArray(out, log.outline, [&](const CampaignLogBand& b) {
+  AppendJsonArray(out, outline, [&](const CampaignLogBand& b) {
     out += "{\"channels\":";
     out += b.bChannels ? "true" : "false";
     AppendJsonKey(out, "start_mhz");
@@ -66,7 +53,7 @@ void AppendLogJson(std::string& out, const CampaignLog& log) {
     out += '}';
   });
   AppendJsonKey(out, "track");
-  AppendTrackJson(out, log.track);
+  AppendTrackJson(out, log.track, "campaign_band", log.trackCampaignBands);
 }
 
 // Max hold, average and min hold per column: each column the bins
@@ -146,23 +133,31 @@ std::string_view TemplatePart(bool bHead) {
   return bHead ? page.substr(0, at) : page.substr(at + kLogData.size());
 }
 
-void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d) {
+// What every campaign page holds alike.
+bool FillCampaignStatic(std::string& out, std::string_view key) {
+  if (key == "STYLE") {
+    out.append(ReportStyleCss());
+    out.append(CampaignStyleCss());
+  } else if (key == "LOG_SCRIPT") {
+    out.append(ReportScriptJs());
+  } else if (key == "SCRIPT") {
+    out.append(CampaignScriptJs());
+  } else {
+    return FillCommonPlaceholder(out, key);
+  }
+  return true;
+}
+
+void FillPart(std::string& out, bool bHead, size_t nLogs, const CampaignData* d, const PageOptions& options) {
   FillTemplate(out, TemplatePart(bHead), [&](std::string_view key) {
     if (key == "LOG_COUNT") {
       out += std::to_string(nLogs);
-    } else if (key == "STYLE") {
-      out.append(ReportStyleCss());
-      out.append(CampaignStyleCss());
-    } else if (key == "LOG_SCRIPT") {
-      out.append(ReportScriptJs());
-    } else if (key == "SCRIPT") {
-      out.append(CampaignScriptJs());
     } else if (key == "DATA" && d) {
       std::string json;
       AppendCampaignJson(json, *d);
       AppendScriptSafe(out, json);
-    } else {
-      return FillCommonPlaceholder(out, key);
+    } else if (!FillHeadPlaceholder(out, key, CampaignTemplateHtml(), FillCampaignStatic, options)) {
+      return FillCampaignStatic(out, key);
     }
     return true;
   });
@@ -176,7 +171,7 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
   AppendJsonKey(out, "logs");
   AppendJsonArray(out, d.logs, [&](const CampaignLog& log) {
     out += '{';
-    AppendLogJson(out, log);
+    AppendLogJson(out, log, d.settings.log.nMaxPanelsShown);
     out += '}';
   });
   AppendJsonKey(out, "bands");
@@ -190,7 +185,9 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
   out += '}';
 }
 
-void AppendCampaignHead(std::string& out, size_t nLogs) { FillPart(out, true, nLogs, nullptr); }
+void AppendCampaignHead(std::string& out, size_t nLogs, const PageOptions& options) {
+  FillPart(out, true, nLogs, nullptr, options);
+}
 
 // Each decoded log's section data in a script element of its own, parsed
 // only when the section is drawn.
@@ -202,12 +199,14 @@ void AppendCampaignLogData(std::string& out, size_t nLog, const std::string& rep
   out += "</script>\n";
 }
 
-void AppendCampaignTail(std::string& out, const CampaignData& d) { FillPart(out, false, d.logs.size(), &d); }
+void AppendCampaignTail(std::string& out, const CampaignData& d, const PageOptions& options) {
+  FillPart(out, false, d.logs.size(), &d, options);
+}
 
-void AppendCampaignHtml(std::string& out, const CampaignData& d) {
-  AppendCampaignHead(out, d.logs.size());
+void AppendCampaignHtml(std::string& out, const CampaignData& d, const PageOptions& options) {
+  AppendCampaignHead(out, d.logs.size(), options);
   for (size_t i = 0; i < d.logs.size(); ++i) {
     if (!d.logs[i].reportJson.empty()) AppendCampaignLogData(out, i, d.logs[i].reportJson);
   }
-  AppendCampaignTail(out, d);
+  AppendCampaignTail(out, d, options);
 }

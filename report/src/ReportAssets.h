@@ -7,6 +7,7 @@ std::string_view ReportTemplateHtml();
 std::string_view ReportStyleCss();
 std::string_view ReportScriptJs();
 std::string_view EChartsJs();
+std::string_view CommonScriptJs();
 std::string_view CampaignTemplateHtml();
 std::string_view CampaignStyleCss();
 std::string_view CampaignScriptJs();

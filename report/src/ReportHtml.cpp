@@ -1,14 +1,20 @@
 #include "ReportHtml.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "vyr/Json.h"
 
 using vyr::AppendJsonInt;
 using vyr::AppendJsonNumber;
+using vyr::AppendJsonString;
 #include "ReportAssets.h"
+#include "Sha256.h"
 
 #ifndef KEL_ECHARTS_VERSION
 #define KEL_ECHARTS_VERSION "unknown"
@@ -17,6 +23,12 @@ using vyr::AppendJsonNumber;
 namespace {
 constexpr std::int16_t kNoLevelTenths = -32768;
 }  // namespace
+
+void AppendFirstKey(std::string& out, const char* key) {
+  out += '"';
+  out += key;
+  out += "\":";
+}
 
 void AppendJsonKey(std::string& out, const char* key) {
   out += ",\"";
@@ -136,16 +148,55 @@ void AppendSignalJson(std::string& out, const Signal& g) {
 
 }  // namespace
 
-void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track) {
+void AppendLevelOrNull(std::string& out, float level) {
+  if (!std::isfinite(level)) {
+    out += "null";
+    return;
+  }
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, level);
+  out.append(buf, r.ptr);
+}
+
+namespace {
+// Frequencies of the track to the hertz: the plan's arithmetic leaves digits
+// that only lengthen the page.
+void AppendTrackFrequency(std::string& out, double mhz) { AppendNumberOrNull(out, std::round(mhz * 1e6) / 1e6); }
+}  // namespace
+
+void AppendTrackJson(std::string& out, const ReducedTrack& track, const char* keyName, const std::vector<long long>& keys) {
+  const std::vector<TrackPoint>& points = track.points;
   out += "{\"t\":";
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendJsonInt(out, p.nTimeMs); });
   AppendJsonKey(out, "lat");
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLatitude); });
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLatitude); });
   AppendJsonKey(out, "lon");
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLongitude); });
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.dLongitude); });
   AppendJsonKey(out, "level");
-  AppendJsonArray(out, track, [&](const TrackPoint& p) { AppendNumberOrNull(out, p.fLevel); });
-  out += '}';
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendLevelOrNull(out, p.fLevel); });
+  AppendJsonKey(out, "freq_mhz");
+  AppendJsonArray(out, points, [&](const TrackPoint& p) { AppendTrackFrequency(out, p.dFrequencyMHz); });
+  AppendJsonKey(out, "off_earth");
+  AppendJsonInt(out, static_cast<long long>(track.nOffEarth));
+  AppendJsonKey(out, "bands");
+  out += '[';
+  bool bFirst = true;
+  for (size_t b = 0; b < track.nBands; ++b) {
+    long long key = b < keys.size() ? keys[b] : -1;
+    if (key < 0) continue;
+    out += bFirst ? "{" : ",{";
+    bFirst = false;
+    AppendFirstKey(out, keyName);
+    AppendJsonInt(out, key);
+    std::vector<size_t> index(points.size());
+    for (size_t i = 0; i < index.size(); ++i) index[i] = i;
+    AppendJsonKey(out, "level");
+    AppendJsonArray(out, index, [&](size_t i) { AppendLevelOrNull(out, track.Level(i, b).fLevel); });
+    AppendJsonKey(out, "freq_mhz");
+    AppendJsonArray(out, index, [&](size_t i) { AppendTrackFrequency(out, track.Level(i, b).dFrequencyMHz); });
+    out += '}';
+  }
+  out += "]}";
 }
 
 // JSON inside a script element: no "<" may start a closing tag or a comment.
@@ -194,8 +245,19 @@ void AppendHtmlEscaped(std::string& out, std::string_view s) {
 }
 
 void AppendReportJson(std::string& out, const ReportData& d) {
+  const size_t nShown = d.settings.nMaxPanelsShown;
+  vyr::LogSummary shown = d.summary;
+  // A header names three fields per band.
+  const size_t nFieldsShown = nShown > std::numeric_limits<size_t>::max() / 4 ? nShown : 4 * nShown;
+  std::vector<size_t> bandCounts, fieldCounts;
+  for (vyr::HeaderSummary& h : shown.headers) {
+    bandCounts.push_back(h.bands.size());
+    fieldCounts.push_back(h.fields.size());
+    if (h.bands.size() > nShown) h.bands.resize(nShown);
+    if (h.fields.size() > nFieldsShown) h.fields.resize(nFieldsShown);
+  }
   std::string summary;
-  vyr::AppendSummaryJson(summary, d.summary);
+  vyr::AppendSummaryJson(summary, shown);
   while (!summary.empty() && summary.back() == '\n') summary.pop_back();
   out += "{\"summary\":";
   out += summary;
@@ -207,12 +269,28 @@ void AppendReportJson(std::string& out, const ReportData& d) {
   out += d.bScan ? "true" : "false";
   AppendJsonKey(out, "levels_outside_plan");
   AppendJsonInt(out, static_cast<long long>(d.nLevelsOutsidePlan));
+  // Per header, the bands and fields it has, of which the summary may list fewer.
+  auto count = [&](size_t n) { AppendJsonInt(out, static_cast<long long>(n)); };
+  AppendJsonKey(out, "summary_bands");
+  AppendJsonArray(out, bandCounts, count);
+  AppendJsonKey(out, "summary_fields");
+  AppendJsonArray(out, fieldCounts, count);
+  AppendJsonKey(out, "panels_total");
+  AppendJsonInt(out, static_cast<long long>(d.panels.size()));
   AppendJsonKey(out, "panels");
-  AppendJsonArray(out, d.panels, [&](const std::unique_ptr<CReportPanel>& p) { AppendPanelJson(out, *p); });
+  out += '[';
+  for (size_t i = 0; i < std::min(nShown, d.panels.size()); ++i) {
+    if (i) out += ',';
+    AppendPanelJson(out, *d.panels[i]);
+  }
+  out += ']';
   AppendJsonKey(out, "signals");
   AppendJsonArray(out, d.signals, [&](const Signal& g) { AppendSignalJson(out, g); });
+  // The track's bands are the panels; those not shown have no name on the page.
+  std::vector<long long> panelKeys;
+  for (size_t i = 0; i < std::min(nShown, d.panels.size()); ++i) panelKeys.push_back(static_cast<long long>(i));
   AppendJsonKey(out, "track");
-  AppendTrackJson(out, d.track);
+  AppendTrackJson(out, d.track, "panel", panelKeys);
   out += '}';
 }
 
@@ -235,24 +313,112 @@ void FillTemplate(std::string& out, std::string_view page, const std::function<b
 bool FillCommonPlaceholder(std::string& out, std::string_view key) {
   if (key == "ECHARTS") out.append(EChartsJs());
   else if (key == "ECHARTS_VERSION") out += KEL_ECHARTS_VERSION;
+  else if (key == "COMMON_SCRIPT") out.append(CommonScriptJs());
   else return false;
   return true;
 }
 
-void AppendReportHtml(std::string& out, const ReportData& d) {
+std::string ScriptHashSources(std::string_view page, StaticFill fillStatic) {
+  std::string filled;
+  FillTemplate(filled, page, [&](std::string_view key) {
+    fillStatic(filled, key);
+    return true;  // the other placeholders stay empty: none is inside an executable script
+  });
+  // Executable scripts are the plain <script> elements; data blocks carry a type.
+  constexpr std::string_view kOpen = "<script>", kClose = "</script>";
+  std::string sources;
+  for (size_t at = filled.find(kOpen); at != std::string::npos; at = filled.find(kOpen, at)) {
+    size_t begin = at + kOpen.size(), end = filled.find(kClose, begin);
+    if (end == std::string::npos) break;
+    std::array<std::uint8_t, 32> hash = Sha256(std::string_view(filled).substr(begin, end - begin));
+    if (!sources.empty()) sources += ' ';
+    sources += "'sha256-";
+    AppendBase64(sources, hash.data(), hash.size());
+    sources += '\'';
+    at = end + kClose.size();
+  }
+  return sources;
+}
+
+bool TileUrlOrigin(std::string_view url, std::string& origin, std::string& reason) {
+  std::string start(url.substr(0, 8));
+  for (char& c : start) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  size_t scheme = start.rfind("https://", 0) == 0 ? 8 : start.rfind("http://", 0) == 0 ? 7 : 0;
+  size_t slash = scheme ? url.find('/', scheme) : std::string_view::npos;
+  if (slash == std::string_view::npos) {
+    reason = "is not an http or https address with a path";
+    return false;
+  }
+  // The host and port go into the policy: letters, digits, dots, hyphens, a colon before the port, an IPv6 address in brackets.
+  std::string_view host = url.substr(scheme, slash - scheme);
+  auto hostChar = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+  };
+  if (host.empty() || !std::all_of(host.begin(), host.end(), hostChar)) {
+    reason = "has a host that is not a plain name, address or port";
+    return false;
+  }
+  // The rest goes into image addresses: no spaces, quotes, angle brackets or backslashes.
+  for (char c : url) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\' || c == 127) {
+      reason = "holds a space, a control character, a quote, an angle bracket or a backslash";
+      return false;
+    }
+  }
+  for (const char* part : {"{z}", "{x}", "{y}"}) {
+    if (url.find(part) == std::string_view::npos) {
+      reason = std::string("lacks ") + part;
+      return false;
+    }
+  }
+  origin.assign(url.substr(0, slash));
+  for (char& c : origin) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return true;
+}
+
+bool FillHeadPlaceholder(std::string& out, std::string_view key, std::string_view page, StaticFill fillStatic,
+                         const PageOptions& options) {
+  std::string origin, reason;
+  bool bTiles = !options.strTileUrl.empty() && TileUrlOrigin(options.strTileUrl, origin, reason);
+  if (key == "CSP") {
+    // No request of any kind but the tiles: no fetch, frame, font or form; no
+    // script but the page's own, so that no text of a log can run as one.
+    std::string policy = "default-src 'none'; script-src " + ScriptHashSources(page, fillStatic) +
+                         "; style-src 'unsafe-inline'; img-src data: blob:" + (bTiles ? " " + origin : "") +
+                         "; base-uri 'none'; form-action 'none'";
+    out += policy;  // no quote, ampersand or angle bracket: the origin was checked
+  } else if (key == "PAGE_OPTIONS") {
+    std::string json = "{\"tiles\":";
+    if (bTiles) AppendJsonString(json, options.strTileUrl);
+    else json += "null";
+    json += '}';
+    AppendScriptSafe(out, json);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+namespace {
+// What every report page holds alike.
+bool FillReportStatic(std::string& out, std::string_view key) {
+  if (key == "STYLE") out.append(ReportStyleCss());
+  else if (key == "SCRIPT") out.append(ReportScriptJs());
+  else return FillCommonPlaceholder(out, key);
+  return true;
+}
+}  // namespace
+
+void AppendReportHtml(std::string& out, const ReportData& d, const PageOptions& options) {
   FillTemplate(out, ReportTemplateHtml(), [&](std::string_view key) {
     if (key == "TITLE") {
       AppendHtmlEscaped(out, d.summary.file.path);
-    } else if (key == "STYLE") {
-      out.append(ReportStyleCss());
-    } else if (key == "SCRIPT") {
-      out.append(ReportScriptJs());
     } else if (key == "DATA") {
       std::string json;
       AppendReportJson(json, d);
       AppendScriptSafe(out, json);
-    } else {
-      return FillCommonPlaceholder(out, key);
+    } else if (!FillHeadPlaceholder(out, key, ReportTemplateHtml(), FillReportStatic, options)) {
+      return FillReportStatic(out, key);
     }
     return true;
   });

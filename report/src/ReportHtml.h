@@ -11,18 +11,40 @@
 
 #include "ReportCollector.h"
 
+// What a page shows beyond its data: an optional basemap under the maps.
+struct PageOptions {
+  std::string strTileUrl;  // empty, or an http(s) URL template with {z}, {x} and {y}
+};
+
+// The origin (scheme://host[:port]) of a tile URL template, which the page's
+// policy then allows images from; false, with the reason, for a template the
+// page cannot use.
+bool TileUrlOrigin(std::string_view url, std::string& origin, std::string& reason);
+
 // The report's data as JSON (the page's "report-data").
 void AppendReportJson(std::string& out, const ReportData& d);
-void AppendReportHtml(std::string& out, const ReportData& d);
+void AppendReportHtml(std::string& out, const ReportData& d, const PageOptions& options = {});
 
 // Writes the page template, replacing each {{KEY}} through fill; a key that
 // fill does not know (it returns false) stays as it is.
 void FillTemplate(std::string& out, std::string_view page, const std::function<bool(std::string_view key)>& fill);
-// The placeholders every page shares: ECHARTS and ECHARTS_VERSION.
+// The placeholders every page shares: ECHARTS, ECHARTS_VERSION and COMMON_SCRIPT.
 bool FillCommonPlaceholder(std::string& out, std::string_view key);
+// The placeholders of the page head that depend on its options: CSP (the
+// content security policy) and PAGE_OPTIONS (a JSON object for the page's
+// scripts). fillStatic fills the placeholders whose text is the same for
+// every page of this build: the scripts, of which the policy allows exactly
+// these by their SHA-256 hashes, so that no other script can run.
+using StaticFill = bool (*)(std::string& out, std::string_view key);
+bool FillHeadPlaceholder(std::string& out, std::string_view key, std::string_view page, StaticFill fillStatic,
+                         const PageOptions& options);
+// The hashes of the executable scripts of the template filled through
+// fillStatic, as sources of a policy ("'sha256-...' 'sha256-...'").
+std::string ScriptHashSources(std::string_view page, StaticFill fillStatic);
 
 // Pieces of the report's JSON that the campaign page shares.
-void AppendJsonKey(std::string& out, const char* key);  // ,"key": of a member after the first
+void AppendFirstKey(std::string& out, const char* key);  // "key": of an object's first member
+void AppendJsonKey(std::string& out, const char* key);   // ,"key": of a member after the first
 template <typename T, typename F>
 void AppendJsonArray(std::string& out, const std::vector<T>& v, F appendOne) {
   out += '[';
@@ -33,7 +55,12 @@ void AppendJsonArray(std::string& out, const std::vector<T>& v, F appendOne) {
   out += ']';
 }
 void AppendNumberOrNull(std::string& out, double d);  // null unless finite
-void AppendTrackJson(std::string& out, const std::vector<TrackPoint>& track);
+// A level as the shortest text of its float, as the log wrote it ("-47.3"); null unless finite.
+void AppendLevelOrNull(std::string& out, float level);
+// The track; each of its bands b is named by keyName: keys[b], and left out
+// where keys[b] is negative or missing ("panel" in a log's page,
+// "campaign_band" on the campaign map).
+void AppendTrackJson(std::string& out, const ReducedTrack& track, const char* keyName, const std::vector<long long>& keys);
 // JSON inside a script element: no "<" may start a closing tag or a comment.
 void AppendScriptSafe(std::string& out, std::string_view json);
 

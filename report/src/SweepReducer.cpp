@@ -62,39 +62,84 @@ CSweepReducer::Result CSweepReducer::Finish() const {
   return r;
 }
 
-void CTrackReducer::Add(const TrackPoint& p) {
-  if (!m_points.empty() && m_counts.back() < m_perPoint) {
-    m_points.back().fLevel = MaxLevel(m_points.back().fLevel, p.fLevel);
+namespace {
+// The stronger of two levels, with its frequency; of equal ones the first.
+void KeepStrongest(TrackLevel& into, const TrackLevel& other) {
+  if (!std::isnan(other.fLevel) && !(other.fLevel <= into.fLevel)) into = other;
+}
+
+void KeepStrongest(TrackPoint& into, const TrackPoint& other) {
+  TrackLevel a{into.fLevel, into.dFrequencyMHz};
+  KeepStrongest(a, {other.fLevel, other.dFrequencyMHz});
+  into.fLevel = a.fLevel;
+  into.dFrequencyMHz = a.dFrequencyMHz;
+}
+}  // namespace
+
+CTrackReducer::CTrackReducer(size_t nMaxPoints, size_t nMaxCells)
+    : m_maxPoints(std::max<size_t>(1, nMaxPoints)), m_maxCells(std::max<size_t>(1, nMaxCells)) {}
+
+size_t CTrackReducer::MaxPoints() const {
+  return std::max<size_t>(1, std::min(m_maxPoints, m_maxCells / (1 + m_track.nBands)));
+}
+
+void CTrackReducer::Widen(size_t nBands) {
+  ReducedTrack& t = m_track;
+  std::vector<TrackLevel> levels(t.points.size() * nBands);
+  for (size_t i = 0; i < t.points.size(); ++i)
+    std::copy_n(&t.bandLevels[i * t.nBands], t.nBands, &levels[i * nBands]);
+  t.bandLevels.swap(levels);
+  t.nBands = nBands;
+}
+
+void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBands) {
+  // NaN fails both comparisons.
+  if (!(std::fabs(p.dLatitude) <= 90 && std::fabs(p.dLongitude) <= 180)) {
+    ++m_track.nOffEarth;
+    return;
+  }
+  nBands = std::min(nBands, kMaxBands);
+  if (nBands > m_track.nBands) Widen(nBands);
+  ReducedTrack& t = m_track;
+  if (!t.points.empty() && m_counts.back() < m_perPoint) {
+    KeepStrongest(t.points.back(), p);
+    TrackLevel* last = &t.bandLevels[(t.points.size() - 1) * t.nBands];
+    for (size_t b = 0; b < nBands; ++b) KeepStrongest(last[b], bands[b]);
     ++m_counts.back();
     return;
   }
-  if (m_points.size() >= 2 * m_maxPoints) {
-    MergePairs(m_points, m_counts);
+  while (t.points.size() >= 2 * MaxPoints()) {
+    MergePairs(t, m_counts);
     m_perPoint *= 2;
   }
-  m_points.push_back(p);
+  t.points.push_back(p);
   m_counts.push_back(1);
+  t.bandLevels.resize(t.points.size() * t.nBands);
+  std::copy_n(bands, nBands, &t.bandLevels[(t.points.size() - 1) * t.nBands]);
 }
 
-void CTrackReducer::MergePairs(std::vector<TrackPoint>& points, std::vector<std::uint32_t>& counts) {
+void CTrackReducer::MergePairs(ReducedTrack& t, std::vector<std::uint32_t>& counts) {
   size_t out = 0;
-  for (size_t i = 0; i < points.size(); i += 2, ++out) {
-    TrackPoint p = points[i];
+  for (size_t i = 0; i < t.points.size(); i += 2, ++out) {
+    TrackPoint p = t.points[i];
     std::uint32_t n = counts[i];
-    if (i + 1 < points.size()) {
-      p.fLevel = MaxLevel(p.fLevel, points[i + 1].fLevel);
+    if (out != i) std::copy_n(&t.bandLevels[i * t.nBands], t.nBands, &t.bandLevels[out * t.nBands]);
+    if (i + 1 < t.points.size()) {
+      KeepStrongest(p, t.points[i + 1]);
+      for (size_t b = 0; b < t.nBands; ++b) KeepStrongest(t.bandLevels[out * t.nBands + b], t.Level(i + 1, b));
       n += counts[i + 1];
     }
-    points[out] = p;
+    t.points[out] = p;
     counts[out] = n;
   }
-  points.resize(out);
+  t.points.resize(out);
+  t.bandLevels.resize(out * t.nBands);
   counts.resize(out);
 }
 
-std::vector<TrackPoint> CTrackReducer::Finish() const {
-  std::vector<TrackPoint> points = m_points;
+ReducedTrack CTrackReducer::Finish() const {
+  ReducedTrack t = m_track;
   std::vector<std::uint32_t> counts = m_counts;
-  if (points.size() > m_maxPoints) MergePairs(points, counts);
-  return points;
+  while (t.points.size() > MaxPoints()) MergePairs(t, counts);
+  return t;
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // The maximum of two levels, where NaN stands for "no level". Inline: it
@@ -49,25 +50,55 @@ class CSweepReducer {
   std::uint32_t m_perRow = 1;
 };
 
-// The GPS track, reduced the same way: merged points keep the first position
-// and time and the strongest level.
+// The strongest level of a message, or of one band of it, and its frequency.
+struct TrackLevel {
+  float fLevel = std::numeric_limits<float>::quiet_NaN();  // NaN: no level
+  double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();
+};
+
+// A point of the GPS track: a message's position, time and strongest level.
 struct TrackPoint {
   std::int64_t nTimeMs = 0;
   double dLatitude = 0;
   double dLongitude = 0;
   float fLevel = 0;  // NaN when the message left no level
+  double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();  // of that level
 };
 
+// The reduced track. Besides each point's strongest level it holds the
+// strongest level of each band (a panel of the report: a band of a scan, or
+// the channels) at each point, so that the map can be coloured by one band.
+struct ReducedTrack {
+  std::vector<TrackPoint> points;
+  size_t nBands = 0;
+  std::vector<TrackLevel> bandLevels;  // nBands per point, point after point
+  std::uint64_t nOffEarth = 0;         // positions beyond 90 degrees of latitude or 180 of longitude, left out
+
+  const TrackLevel& Level(size_t point, size_t band) const { return bandLevels[point * nBands + band]; }
+};
+
+// The GPS track, reduced the same way as a waterfall: merged points keep the
+// first position and time and the strongest levels. Points and band levels
+// together stay within nMaxCells (a point holds 1 + nBands of them), so that
+// a log of many bands gets fewer points, not a larger page; bands beyond
+// kMaxBands are not followed.
 class CTrackReducer {
  public:
-  explicit CTrackReducer(size_t nMaxPoints) : m_maxPoints(nMaxPoints < 1 ? 1 : nMaxPoints) {}
-  void Add(const TrackPoint& p);
-  std::vector<TrackPoint> Finish() const;
+  static constexpr size_t kMaxBands = 32;
+
+  CTrackReducer(size_t nMaxPoints, size_t nMaxCells);
+  // A message's point and the strongest level of each band (bands[b] for
+  // band b; bands not given had none in this message).
+  void Add(const TrackPoint& p, const TrackLevel* bands = nullptr, size_t nBands = 0);
+  ReducedTrack Finish() const;
 
  private:
-  static void MergePairs(std::vector<TrackPoint>& points, std::vector<std::uint32_t>& counts);
-  std::vector<TrackPoint> m_points;
-  std::vector<std::uint32_t> m_counts;
+  size_t MaxPoints() const;
+  void Widen(size_t nBands);
+  static void MergePairs(ReducedTrack& t, std::vector<std::uint32_t>& counts);
+  ReducedTrack m_track;
+  std::vector<std::uint32_t> m_counts;  // messages merged into each point
   size_t m_maxPoints;
+  size_t m_maxCells;
   std::uint32_t m_perPoint = 1;
 };

@@ -4,7 +4,7 @@ gaps, several logs in one output), each read the way its consumers read it:
 the GeoJSON as RFC 7946 JSON, the sweeps with a reader written from the
 rtl_power layout (date, time, Hz low, Hz high, Hz step, samples, dB, ...).
 The GDAL case runs the README's ogr2ogr lines and reads the results back
-with ogrinfo."""
+with ogrinfo; the KML placemarks carry their name and time stamp."""
 
 import csv
 import io
@@ -16,6 +16,8 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from datetime import datetime
+from xml.etree import ElementTree
 from collections import OrderedDict
 
 VYRHOST = os.environ.get("VYRHOST", "build/bin/vyrhost")
@@ -27,7 +29,7 @@ GENERATED = [
     ("gen_channels.h1m", ["--kind", "channels", "--lines", "300", "--crlf"]),
     ("gen_stats.h1s", ["--kind", "stats", "--lines", "300"]),
 ]
-BASE_PROPERTIES = {"file", "message", "time", "time_ms", "quality", "levels"}
+BASE_PROPERTIES = {"name", "file", "message", "time", "timestamp", "time_ms", "quality", "levels"}
 
 
 def vyrhost(*args):
@@ -127,6 +129,11 @@ class ExportsAgainstCsv(unittest.TestCase):
                     rows = groups.get(key, [])
                     self.assertEqual(feature["geometry"]["type"], "Point")
                     self.assertEqual(p["levels"], len(rows))
+                    self.assertEqual(p["timestamp"], p["time"])
+                    if p.get("max_level_dbm") is None:
+                        self.assertEqual(p["name"], "no level")
+                    else:
+                        self.assertEqual(p["name"], f"{p['max_level_dbm']:g} dBm")
                     if not rows:
                         self.assertEqual(set(p) - BASE_PROPERTIES - {k for k in p if re.fullmatch(r"ch\d+_dbm", k)}, set())
                         continue
@@ -166,6 +173,14 @@ def ogr_features(path, where):
     return int(re.search(r"Feature Count: (\d+)", info).group(1)), fields
 
 
+def placemarks(path):
+    """(name, TimeStamp when) of each KML placemark, in document order."""
+    ns = {"k": "http://www.opengis.net/kml/2.2"}
+    root = ElementTree.parse(path).getroot()
+    return [(p.findtext("k:name", None, ns), p.findtext("k:TimeStamp/k:when", None, ns))
+            for p in root.iter("{http://www.opengis.net/kml/2.2}Placemark")]
+
+
 class GdalReadsTheGeoJson(unittest.TestCase):
     def test_readme_ogr2ogr_lines(self):
         self.assertTrue(shutil.which("ogr2ogr"), "ogr2ogr is missing: run tools/install-deps.sh (gdal-bin)")
@@ -189,6 +204,20 @@ class GdalReadsTheGeoJson(unittest.TestCase):
                     self.assertEqual(float(fields[field]), strongest)
             _, fields = ogr_features(os.path.join(tmp, "route.gpkg"), "file = 'samples/channels_four.h1m' AND message = 1")
             self.assertEqual(float(fields["ch3_dbm"]), -55.0)  # Level3 of the first line
+            # Every placemark is named and (LIBKML) time-stamped as its feature; ogrinfo reads the time back.
+            with open(os.path.join(tmp, "route.geojson"), encoding="utf-8") as f:
+                features = [ft["properties"] for ft in json.load(f)["features"]]
+            subprocess.run(["ogr2ogr", "-f", "KML", os.path.join(tmp, "plain.kml"), os.path.join(tmp, "route.geojson")],
+                           check=True, capture_output=True)
+            for kml, stamped in (("route.kml", True), ("plain.kml", False)):
+                with self.subTest(kml=kml):
+                    marks = placemarks(os.path.join(tmp, kml))
+                    self.assertEqual([name for name, _ in marks], [p["name"] for p in features])
+                    if stamped:
+                        self.assertEqual([datetime.fromisoformat(when) for _, when in marks],
+                                         [datetime.fromisoformat(p["time"]) for p in features])
+            _, fields = ogr_features(os.path.join(tmp, "route.kml"), "file = 'samples/scan_two_bands.h2m' AND message = 1")
+            self.assertEqual((fields["Name"], fields["timestamp"]), ("-80.5 dBm", "2005/03/15 09:15:30"))
 
 
 if __name__ == "__main__":

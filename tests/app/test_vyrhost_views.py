@@ -329,10 +329,12 @@ class ReportTest(ViewsTestCase):
     def test_the_page_is_self_contained(self):
         html = self.report(os.path.join(SAMPLES, "scan_two_bands.h2m"))
         markup = re.sub(r"(<script[^>]*>).*?</script>", r"\1</script>", html, flags=re.S)
-        self.assertEqual(markup.count("<script"), 3)
+        # Page options, data, the charting library, the shared script and the page's.
+        self.assertEqual(markup.count("<script"), 5)
         found = re.search(r"<(script|img|link|iframe|object|embed)[^>]*\s(src|href|data)\s*=", markup)
         self.assertIsNone(found, found and found.group(0))
         self.assertIn("default-src 'none'", html)
+        self.assertRegex(html, r"script-src 'sha256-[^;']+'( 'sha256-[^;']+')*; style-src")
         self.assertIn("Apache ECharts 6.1.0", html)
 
     def test_waterfall_cells_are_the_strongest_levels_of_their_sweeps_and_bins(self):

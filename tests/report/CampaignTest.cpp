@@ -9,6 +9,7 @@
 
 #include "CampaignCollector.h"
 #include "CampaignHtml.h"
+#include "ReportHtml.h"
 
 namespace {
 const double N = std::numeric_limits<double>::quiet_NaN();
@@ -126,6 +127,46 @@ TEST(Campaign, SignalsNameTheLogAndTimeOfTheirMaximum) {
   EXPECT_EQ(first.stats.AtMax().file, 0u);
   EXPECT_EQ(first.nLogsAbove, 2u);
   EXPECT_DOUBLE_EQ(first.stats.SumDbm(), -70 - 80 - 71 - 90);
+}
+
+TEST(Campaign, TrackBandsNameTheCampaignBandOfTheirPanel) {
+  CCampaign campaign(CampaignSettingsFor(2, kThreshold));
+  campaign.Add(MakeLog({{1, kPlan, {{-70, -90, -60}}}}));
+  campaign.Add(MakeLog({{1, {300, 301}, {{-50, -50}}}, {2, kPlan, {{-60, -60, -60}}}, {3, {N, N}, {{-50, -50}}}}));
+  CampaignData d = campaign.Finish();
+  EXPECT_EQ(d.logs[0].trackCampaignBands, (std::vector<long long>{0}));
+  EXPECT_EQ(d.logs[1].trackCampaignBands, (std::vector<long long>{1, 0, -1}));  // a band of no frequency is not combined
+}
+
+TEST(CampaignPage, ASectionOfManyBandsShowsItsShareOfThem) {
+  CampaignSettings settings = CampaignSettingsFor(400, kThreshold);
+  ReportData d;
+  d.settings = settings.log;
+  vyr::HeaderSummary header;
+  for (int b = 1; b <= 600; ++b) {
+    vyr::Band band;
+    band.number = b;
+    band.firstElement = 2 * b;
+    band.hz = {100000000 + 1000000LL * b, 100500000 + 1000000LL * b};
+    d.panels.push_back(std::make_unique<CReportPanel>(band, kThreshold, 400, 48));
+    header.bands.push_back({b, 2 * b, 2, 100.0 + b, 100.5 + b, 500});
+    header.fields.push_back({"startFrequencies" + std::to_string(b), "1"});
+  }
+  d.summary.headers.push_back(header);
+  std::string json;
+  AppendReportJson(json, d);
+  size_t shown = settings.log.nMaxPanelsShown;
+  EXPECT_GE(shown, 1u);
+  EXPECT_LT(shown, 20u);
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = json.find(what); at != std::string::npos; at = json.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\"col_start\""), shown);  // the panels
+  EXPECT_EQ(count("\"step_khz\""), shown);  // the summary's bands
+  EXPECT_NE(json.find("\"panels_total\":600"), std::string::npos);
+  EXPECT_NE(json.find("\"summary_bands\":[600]"), std::string::npos);
 }
 
 TEST(CampaignPage, SelfContainedAndEscaped) {

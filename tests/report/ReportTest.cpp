@@ -1,6 +1,7 @@
 // The report's reductions, panels, signals and page.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "ReportCollector.h"
 #include "ReportHtml.h"
+#include "Sha256.h"
 #include "SweepReducer.h"
 
 namespace {
@@ -80,18 +82,42 @@ TEST(SweepReducer, WidenLeavesEarlierCellsEmpty) {
   ExpectCells(r.Finish().cells, {-50, N, N, -51, -52, -53});
 }
 
-TEST(TrackReducer, MergedPointsKeepTheFirstPositionAndTheStrongestLevel) {
-  CTrackReducer t(2);
+TEST(TrackReducer, MergedPointsKeepTheFirstPositionAndTheStrongestLevels) {
+  CTrackReducer t(2, 1000);
   const float levels[] = {-80, N, -70, -90, -60};
-  for (int i = 0; i < 5; ++i) t.Add({i * 1000, 48.0 + i, 2.0 + i, levels[i]});
-  std::vector<TrackPoint> p = t.Finish();
-  ASSERT_EQ(p.size(), 2u);
-  EXPECT_EQ(p[0].nTimeMs, 0);
-  EXPECT_EQ(p[0].dLatitude, 48.0);
-  EXPECT_EQ(p[0].fLevel, -70);  // strongest of points 0 to 3
-  EXPECT_EQ(p[1].nTimeMs, 4000);
-  EXPECT_EQ(p[1].dLongitude, 6.0);
-  EXPECT_EQ(p[1].fLevel, -60);
+  for (int i = 0; i < 5; ++i) {
+    // Band 0 in every message, band 1 in the odd ones; band 1's strongest first at 925.2 MHz.
+    const TrackLevel bands[] = {{levels[i], 100.0 + i}, {-50.0f - (i % 2), 925.0 + 0.2 * i}};
+    t.Add({i * 1000, 48.0 + i, 2.0 + i, levels[i], 100.0 + i}, bands, i % 2 ? 2 : 1);
+  }
+  ReducedTrack r = t.Finish();
+  ASSERT_EQ(r.points.size(), 2u);
+  ASSERT_EQ(r.nBands, 2u);
+  EXPECT_EQ(r.points[0].nTimeMs, 0);
+  EXPECT_EQ(r.points[0].dLatitude, 48.0);
+  EXPECT_EQ(r.points[0].fLevel, -70);  // strongest of points 0 to 3, where it was
+  EXPECT_EQ(r.points[0].dFrequencyMHz, 102.0);
+  EXPECT_EQ(r.Level(0, 0).fLevel, -70);
+  EXPECT_EQ(r.Level(0, 1).fLevel, -51);
+  EXPECT_EQ(r.Level(0, 1).dFrequencyMHz, 925.2);
+  EXPECT_EQ(r.points[1].nTimeMs, 4000);
+  EXPECT_EQ(r.points[1].dLongitude, 6.0);
+  EXPECT_EQ(r.points[1].fLevel, -60);
+  EXPECT_TRUE(std::isnan(r.Level(1, 1).fLevel));  // the last message had no band 1
+}
+
+TEST(TrackReducer, ManyBandsGetFewerPointsAndImpossiblePositionsAreCounted) {
+  const std::vector<TrackLevel> bands(40, TrackLevel{-60, 100});
+  CTrackReducer t(1000, 3300);
+  for (int i = 0; i < 1000; ++i) t.Add({i, 48, 2, -60}, bands.data(), bands.size());
+  t.Add({1000, 4830, 2, -60});
+  t.Add({1001, 48, -181, -60});
+  t.Add({1002, NAN, 2, -60});
+  ReducedTrack r = t.Finish();
+  EXPECT_EQ(r.nBands, CTrackReducer::kMaxBands);  // the bands beyond are not followed
+  EXPECT_LE(r.points.size() * (1 + r.nBands), 3300u);
+  EXPECT_GE(r.points.size() * 2 * (1 + r.nBands), 3300u);
+  EXPECT_EQ(r.nOffEarth, 3u);
 }
 
 // A band of a plan (number > 0) or a channel set (0): frequencies in Hz.
@@ -196,6 +222,7 @@ TEST(ChannelPanel, GrowsWithItsChannelsAndKeepsThemApart) {
 TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
   vyr::Section plan;
   plan.bands = {MakeBand(1, 0, {100000000, 100025000}), MakeBand(2, 2, {200000000})};
+  plan.kind = vyr::Section::Kind::Plan;
   ReportSettings settings;
   settings.dSignalThresholdDbm = -65;
   settings.nMaxSignals = 1;
@@ -222,8 +249,45 @@ TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
   ASSERT_EQ(d.signals.size(), 1u);  // the strongest of the two
   EXPECT_EQ(d.signals[0].nBand, 2);
   EXPECT_EQ(d.signals[0].fMaxLevel, -50);
-  ASSERT_EQ(d.track.size(), 1u);
-  EXPECT_EQ(d.track[0].fLevel, -40);  // the strongest level the message left, in the plan or not
+  ASSERT_EQ(d.track.points.size(), 1u);
+  EXPECT_EQ(d.track.points[0].fLevel, -40);  // the strongest level the message left, in the plan or not
+  // Per panel, its strongest level and where.
+  ASSERT_EQ(d.track.nBands, 2u);
+  EXPECT_EQ(d.track.Level(0, 0).fLevel, -60);
+  EXPECT_EQ(d.track.Level(0, 0).dFrequencyMHz, 100.025);
+  EXPECT_EQ(d.track.Level(0, 1).fLevel, -50);
+}
+
+TEST(ReportCollector, ManyBandsShareTheWaterfallCells) {
+  // A plan of 10 bands of 100 bins at 1 MHz steps; room for 4 bands of 100 columns by 50 rows.
+  vyr::Section plan;
+  for (int band = 1; band <= 10; ++band) {
+    std::vector<std::int64_t> hz;
+    for (int e = 100 * (band - 1); e < 100 * band; ++e) hz.push_back(100000000 + 1000000LL * e);
+    plan.bands.push_back(MakeBand(band, 100 * (band - 1), hz));
+  }
+  ReportSettings settings;
+  settings.nMaxColumns = 100;
+  settings.nMaxRows = 50;
+  settings.nMaxWaterfallCells = 4 * 100 * 50;
+  CReportCollector collector(settings);
+  for (int sweep = 0; sweep < 200; ++sweep) {
+    vyr::Message m = At(sweep * 1000);
+    m.section = &plan;
+    const std::vector<double> levels(100, -70 - sweep % 7);
+    for (const vyr::Band& band : plan.bands) collector.OnSweep(m, {band, levels.data(), nullptr, nullptr, nullptr});
+    collector.OnMessage(m);
+  }
+  ReportData d = collector.Finish();
+  ASSERT_EQ(d.panels.size(), 10u);
+  size_t cells = 0;
+  for (const auto& p : d.panels) {
+    CSweepReducer::Result w = p->Waterfall();
+    cells += w.nRows * w.nCols;
+    EXPECT_GE(w.nRows, 12u);  // a few rows each, not one
+    EXPECT_EQ(p->Sweeps(), 200u);
+  }
+  EXPECT_LE(cells, settings.nMaxWaterfallCells);
 }
 
 TEST(ReportEncoding, LevelsAsTenthsOfADecibel) {
@@ -249,6 +313,78 @@ TEST(ReportEncoding, Base64OfTheStandardVectors) {
   std::string out;
   AppendBase64(out, high, 3);
   EXPECT_EQ(out, "//6A");
+}
+
+TEST(ReportEncoding, Sha256OfTheStandardVectors) {
+  struct Case {
+    std::string in;
+    const char* base64;
+  } cases[] = {{"", "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU="},
+               {"abc", "ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0="},
+               {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "JI1qYdIGOLjlwCaTDD5gOaM85Flk/yFn9uzt1BnbBsE="},
+               {std::string(1000000, 'a'), "zcduXJkU+5KBocfihNc+Z/GAmkiklyAOBG05zMcRLNA="}};
+  for (const Case& c : cases) {
+    std::array<std::uint8_t, 32> h = Sha256(c.in);
+    std::string out;
+    AppendBase64(out, h.data(), h.size());
+    EXPECT_EQ(out, c.base64) << c.in.size() << " bytes";
+  }
+}
+
+TEST(ReportPage, ThePolicyAllowsExactlyThePagesOwnScriptsAndTheTileHost) {
+  ReportSettings settings;
+  CReportCollector collector(settings);
+  collector.OnFile(vyr::FileInfo());
+  ReportData d = collector.Finish();
+  for (const char* tiles : {"", "http://127.0.0.1:8123/{z}/{x}/{y}.png"}) {
+    SCOPED_TRACE(tiles);
+    PageOptions options;
+    options.strTileUrl = tiles;
+    std::string html;
+    AppendReportHtml(html, d, options);
+    const std::string meta = "Content-Security-Policy\" content=\"";
+    size_t at = html.find(meta);
+    ASSERT_NE(at, std::string::npos);
+    at += meta.size();
+    std::string policy = html.substr(at, html.find('"', at) - at);
+    std::string scripts;
+    for (size_t open = html.find("<script>"); open != std::string::npos; open = html.find("<script>", open + 1)) {
+      size_t begin = open + 8, end = html.find("</script>", begin);
+      std::array<std::uint8_t, 32> h = Sha256(std::string_view(html).substr(begin, end - begin));
+      scripts += scripts.empty() ? "'sha256-" : " 'sha256-";
+      AppendBase64(scripts, h.data(), h.size());
+      scripts += "'";
+    }
+    EXPECT_NE(policy.find("script-src " + scripts + ";"), std::string::npos) << policy;
+    EXPECT_EQ(policy.find("'unsafe-inline'"), policy.find("style-src 'unsafe-inline';") + 10) << policy;  // styles only
+    EXPECT_NE(policy.find(*tiles ? "img-src data: blob: http://127.0.0.1:8123;" : "img-src data: blob:;"), std::string::npos)
+        << policy;
+    EXPECT_NE(html.find(*tiles ? "{\"tiles\":\"http://127.0.0.1:8123/{z}/{x}/{y}.png\"}" : "{\"tiles\":null}"),
+              std::string::npos);
+  }
+}
+
+TEST(ReportPage, TileUrlsThePageCanUse) {
+  struct Case {
+    const char* url;
+    const char* origin;  // nullptr: refused
+  } cases[] = {{"https://tile.openstreetmap.org/{z}/{x}/{y}.png", "https://tile.openstreetmap.org"},
+               {"HTTP://Tiles.Example:8080/a/{z}/{y}/{x}?key=1&s=2", "http://tiles.example:8080"},
+               {"http://[::1]:9000/{z}/{x}/{y}", "http://[::1]:9000"},
+               {"ftp://tiles.example/{z}/{x}/{y}", nullptr},
+               {"https://tiles.example", nullptr},
+               {"https://tiles.example/{z}/{x}.png", nullptr},
+               {"https://user@tiles.example/{z}/{x}/{y}", nullptr},
+               {"https://tiles.example;script-src *;/{z}/{x}/{y}", nullptr},
+               {"https://tiles.example/{z}/{x}/{y}\" onerror=\"x", nullptr},
+               {"https://tiles.example/{z}/{x}/{y} x", nullptr},
+               {"//tiles.example/{z}/{x}/{y}", nullptr}};
+  for (const Case& c : cases) {
+    std::string origin, reason;
+    bool ok = TileUrlOrigin(c.url, origin, reason);
+    EXPECT_EQ(ok, c.origin != nullptr) << c.url << ": " << reason;
+    EXPECT_EQ(ok ? origin : reason.empty() ? "no reason" : "", c.origin ? c.origin : "") << c.url;
+  }
 }
 
 TEST(ReportEncoding, HtmlEscaping) {

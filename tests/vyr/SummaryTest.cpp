@@ -2,6 +2,7 @@
 // and JSON forms.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -122,5 +123,12 @@ TEST_F(SummaryTest, NoMessageAtAll) {
   vyr::AppendSummaryJson(json, s);
   ExpectHas(text, {"Software version: (no header message)\n"});
   ExpectHas(json, {"\"software_version\": null"});
+}
+TEST(SummaryText, DurationsInOneForm) {
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "0.000 s"},           {5500, "5.500 s"},          {59999, "59.999 s"},
+      {60000, "1 min 00.000 s"}, {725500, "12 min 05.500 s"}, {10925500, "3 h 02 min 05.500 s"},
+      {-1500, "-1.500 s"},      {INT64_MIN, "-2562047788015 h 12 min 55.808 s"}};
+  for (const auto& [ms, text] : cases) EXPECT_EQ(vyr::FormatDuration(ms), text) << ms;
 }
 }  // namespace

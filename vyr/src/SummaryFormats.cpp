@@ -142,7 +142,21 @@ void AppendSectionJson(std::string& out, const HeaderSummary& h) {
 }
 }  // namespace
 
-std::string FormatDuration(std::int64_t ms) { return FormatTrimmed(static_cast<double>(ms) / 1000.0, 3, 3) + " s"; }
+// The one form of a duration, as the report pages write it too: "5.500 s",
+// "12 min 05.500 s", "3 h 02 min 05.500 s".
+std::string FormatDuration(std::int64_t ms) {
+  const unsigned long long t = ms < 0 ? 0ULL - static_cast<unsigned long long>(ms) : static_cast<unsigned long long>(ms);
+  const char* sign = ms < 0 ? "-" : "";
+  char buf[80];
+  if (t < 60000)
+    std::snprintf(buf, sizeof buf, "%s%llu.%03llu s", sign, t / 1000, t % 1000);
+  else if (t < 3600000)
+    std::snprintf(buf, sizeof buf, "%s%llu min %02llu.%03llu s", sign, t / 60000, t / 1000 % 60, t % 1000);
+  else
+    std::snprintf(buf, sizeof buf, "%s%llu h %02llu min %02llu.%03llu s", sign, t / 3600000, t / 60000 % 60, t / 1000 % 60,
+                  t % 1000);
+  return buf;
+}
 
 void AppendSummaryText(std::string& out, const LogSummary& s) {
   static const HeaderSummary kNone;

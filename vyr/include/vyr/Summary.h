@@ -80,7 +80,8 @@ class SummaryVisitor : public LogVisitor {
   bool m_bNeedColumns = false;
 };
 
-// A duration in seconds with three decimals: "5.500 s".
+// The one form of a duration, as the report pages write it too: "5.500 s",
+// "12 min 05.500 s", "3 h 02 min 05.500 s".
 std::string FormatDuration(std::int64_t ms);
 // The summary as a readable listing and as one JSON line.
 void AppendSummaryText(std::string& out, const LogSummary& s);
