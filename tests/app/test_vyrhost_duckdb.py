@@ -1,4 +1,4 @@
-"""The README's DuckDB lines, run as they stand: the exports of the samples,
+"""The DuckDB lines of docs/formats.md, run as they stand: the exports of the samples,
 then the SQL of campaign.sql with DuckDB for Node.js, each result checked
 against `export --csv` of the same logs. Exits 77 (skipped) only when the npm
 package cannot be installed."""
@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.abspath(SAMPLES))
 
 
 def readme_blocks(language):
-    with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as f:
+    with open(os.path.join(ROOT, "docs", "formats.md"), encoding="utf-8") as f:
         return re.findall(rf"```{language}\n(.*?)```", f.read(), re.S)
 
 

@@ -3,7 +3,7 @@ logs (samples, generated logs of every kind, a level threshold that leaves
 gaps, several logs in one output), each read the way its consumers read it:
 the GeoJSON as RFC 7946 JSON, the sweeps with a reader written from the
 rtl_power layout (date, time, Hz low, Hz high, Hz step, samples, dB, ...).
-The GDAL case runs the README's ogr2ogr lines and reads the results back
+The GDAL case runs the ogr2ogr lines of docs/formats.md and reads the results back
 with ogrinfo; the KML placemarks carry their name and time stamp."""
 
 import csv
@@ -158,8 +158,8 @@ class ExportsAgainstCsv(unittest.TestCase):
 
 
 def readme_block(marker):
-    """The README's ```sh block that holds marker."""
-    with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as f:
+    """The ```sh block of docs/formats.md that holds marker."""
+    with open(os.path.join(ROOT, "docs", "formats.md"), encoding="utf-8") as f:
         blocks = re.findall(r"```sh\n(.*?)```", f.read(), re.S)
     return next(b for b in blocks if marker in b)
 

@@ -1,4 +1,5 @@
-"""Runs the examples of README.md and compares their output with the text.
+"""Runs the examples of README.md and of every page in docs/ and compares
+their output with the text.
 
 The convention, for every fenced block marked ```console:
 - a line starting with "$ " is a shell command (bash; a line ending in "\\"
@@ -13,7 +14,7 @@ The convention, for every fenced block marked ```console:
   file that an earlier one wrote (write such files under /tmp).
 Blocks marked ```sh (or anything else) are not run.
 
-    /usr/bin/python3 tests/docs/test_readme.py [README] [-k PATTERN]
+    /usr/bin/python3 tests/docs/test_readme.py [PAGE.md ...] [-k PATTERN]
 
 Environment: KEL_BIN (default: build/bin of the repository), KEL_SOURCE_DIR.
 """
@@ -26,13 +27,15 @@ import unittest
 
 ROOT = os.environ.get("KEL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BIN = os.environ.get("KEL_BIN") or os.path.join(ROOT, "build", "bin")
-README = os.path.join(ROOT, "README.md")
+PAGES = [os.path.join(ROOT, "README.md")] + sorted(
+    os.path.join(ROOT, "docs", f) for f in os.listdir(os.path.join(ROOT, "docs")) if f.endswith(".md"))
 FENCE = re.compile(r"^(`{3,})(\S*)")
 
 
 class Example:
-    def __init__(self, line, command, expected):
-        self.line = line          # the README line of the "$ " command, from 1
+    def __init__(self, line, command, expected, page="README.md"):
+        self.page = page          # the page, relative to the repository root
+        self.line = line          # the page's line of the "$ " command, from 1
         self.command = command
         self.expected = expected  # list of lines
 
@@ -61,7 +64,7 @@ def parse_examples(first_line, lines):
     i = 0
     while i < len(lines):
         if not lines[i].startswith("$ "):
-            raise ValueError(f"README.md:{first_line + i}: output before any '$ ' command in a console block")
+            raise ValueError(f"line {first_line + i}: output before any '$ ' command in a console block")
         line = first_line + i
         command = lines[i][2:]
         while command.endswith("\\") and i + 1 < len(lines):
@@ -125,10 +128,11 @@ def fill_gaps(expected, actual):
 
 def failure_report(example, result):
     actual = output_lines(result.stdout)
-    diff = difflib.unified_diff(fill_gaps(example.expected, actual), actual, f"README.md:{example.line} (expected)", "actual output",
+    where = f"{example.page}:{example.line}"
+    diff = difflib.unified_diff(fill_gaps(example.expected, actual), actual, f"{where} (expected)", "actual output",
                                 lineterm="")
     stderr = result.stderr.decode("utf-8", errors="backslashreplace").rstrip("\n")
-    return (f"README.md:{example.line}: $ {example.command}\n" + "\n".join(diff) +
+    return (f"{where}: $ {example.command}\n" + "\n".join(diff) +
             f"\n(exit status {result.returncode}" + (f"; standard error:\n{stderr})" if stderr else ")"))
 
 
@@ -150,21 +154,27 @@ class ReadmeExamplesTest(unittest.TestCase):
         with self.assertRaises(ValueError):
             parse_examples(1, ["output first"])
 
-    def test_readme_examples(self):
-        with open(README, encoding="utf-8") as f:
-            text = f.read()
-        examples = [e for first, lines in console_blocks(text) for e in parse_examples(first, lines)]
-        self.assertTrue(examples, "README.md holds no console example")
-        failures = []
-        for example in examples:
-            result = run(example.command)
-            if not matches(example.expected, output_lines(result.stdout)):
-                failures.append(failure_report(example, result))
+    def test_page_examples(self):
+        failures, count = [], 0
+        for page in PAGES:
+            with open(page, encoding="utf-8") as f:
+                text = f.read()
+            name = os.path.relpath(page, ROOT)
+            examples = [e for first, lines in console_blocks(text) for e in parse_examples(first, lines)]
+            count += len(examples)
+            for example in examples:
+                example.page = name
+                result = run(example.command)
+                if not matches(example.expected, output_lines(result.stdout)):
+                    failures.append(failure_report(example, result))
+        self.assertTrue(count, "the pages hold no console example")
         if failures:
-            self.fail(f"{len(failures)} of {len(examples)} README examples differ:\n\n" + "\n\n".join(failures))
+            self.fail(f"{len(failures)} of {count} examples differ:\n\n" + "\n\n".join(failures))
 
 
 if __name__ == "__main__":
-    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
-        README = os.path.abspath(sys.argv.pop(1))
+    given = []
+    while len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+        given.append(os.path.abspath(sys.argv.pop(1)))
+    PAGES = given or PAGES
     unittest.main()
