@@ -68,12 +68,12 @@ ParseOutcome ParseArguments(const CommandSyntax& syntax, const std::vector<Bound
 // "vyrhost COMMAND: WHY", the usage line and where to read on to standard
 // error.
 template <class S>
-ParseOutcome ParseCommand(const CommandSpec<S>& spec, const std::vector<std::string>& args, S& settings) {
+ParseOutcome ParseCommand(const CommandSpec<S>& table, const std::vector<std::string>& args, S& settings) {
   std::vector<BoundOption> bound;
-  for (const Option<S>& o : spec.options)
+  for (const Option<S>& o : table.options)
     bound.push_back({o.info, [&](const std::string& v, std::string& why) { return o.set(settings, v, why); }});
-  auto check = [&](std::string& why) { return !spec.check || spec.check(settings, why); };
-  return ParseArguments(spec.syntax, bound, args, settings.files, check);
+  auto check = [&](std::string& why) { return !table.check || table.check(settings, why); };
+  return ParseArguments(table.syntax, bound, args, settings.files, check);
 }
 
 // "vyrhost COMMAND: WHY" (when why is not empty), the usage line and where
@@ -81,10 +81,10 @@ ParseOutcome ParseCommand(const CommandSpec<S>& spec, const std::vector<std::str
 void PrintUsageError(const CommandSyntax& syntax, const std::vector<const OptionInfo*>& options,
                      const std::string& why);
 template <class S>
-void PrintUsageError(const CommandSpec<S>& spec, const std::string& why) {
+void PrintUsageError(const CommandSpec<S>& table, const std::string& why) {
   std::vector<const OptionInfo*> infos;
-  for (const Option<S>& o : spec.options) infos.push_back(&o.info);
-  PrintUsageError(spec.syntax, infos, why);
+  for (const Option<S>& o : table.options) infos.push_back(&o.info);
+  PrintUsageError(table.syntax, infos, why);
 }
 
 // The layout of the help: an option or command (left) in the first columns,

@@ -23,9 +23,9 @@ struct DecodeCommandSettings {
   std::vector<std::string> files;
 };
 
-const CommandSpec<DecodeCommandSettings>& Spec() {
+const CommandSpec<DecodeCommandSettings>& Table() {
   using S = DecodeCommandSettings;
-  static const CommandSpec<S> spec{
+  static const CommandSpec<S> table{
       {kDecodeCommand.info, "FILE...", "no log file given", nullptr, kNumberNotes},
       {FormatOption(&S::format,
                     {{"text", DecodeFormat::Text}, {"jsonl", DecodeFormat::Jsonl}, {"summary", DecodeFormat::Summary}},
@@ -36,7 +36,7 @@ const CommandSpec<DecodeCommandSettings>& Spec() {
        JobsOption(&S::nJobs, "decode N files at a time", "1",
                   "the output is the same as with one job, in the order the files were given")},
       nullptr};
-  return spec;
+  return table;
 }
 
 // Writes the records of one log as its decode hands them on: a message's
@@ -114,7 +114,7 @@ bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& setting
 
 int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args) {
   DecodeCommandSettings settings;
-  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+  if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
   std::string error;
   if (StandardOutputIsAnInput(settings.files, error)) {

@@ -32,9 +32,9 @@ Option<ExportCommandSettings> FormatFlag(const char* pszName, ExportFormat forma
           }};
 }
 
-const CommandSpec<ExportCommandSettings>& Spec() {
+const CommandSpec<ExportCommandSettings>& Table() {
   using S = ExportCommandSettings;
-  static const CommandSpec<S> spec{
+  static const CommandSpec<S> table{
       {kExportCommand.info, "FILE...", "no log file given", nullptr, kNumberNotes},
       {FormatFlag("--csv", ExportFormat::Csv,
                   "one row per level, with a header line; for spreadsheets, pandas, DuckDB and Spark"),
@@ -58,7 +58,7 @@ const CommandSpec<ExportCommandSettings>& Spec() {
         if (s.bSpreadsheetSafe && s.format != ExportFormat::Csv) why = "--spreadsheet-safe is for --csv";
         return why.empty();
       }};
-  return spec;
+  return table;
 }
 
 // Hands a decode of one log to the format's writer, flushing as it goes.
@@ -126,7 +126,7 @@ bool ExportOneFile(const std::string& path, const ExportCommandSettings& setting
 
 int RunExport(const GlobalOptions& global, const std::vector<std::string>& args) {
   ExportCommandSettings settings;
-  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+  if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
   if (!LoadPlugins(global)) return kExitFileFailed;
   const std::string& outputName = settings.strOutput;

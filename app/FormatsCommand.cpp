@@ -20,9 +20,9 @@ struct FormatsCommandSettings {
 }  // namespace
 
 int RunFormats(const GlobalOptions& global, const std::vector<std::string>& args) {
-  static const CommandSpec<FormatsCommandSettings> spec{{kFormatsCommand.info, "", nullptr, nullptr, nullptr}, {}, nullptr};
+  static const CommandSpec<FormatsCommandSettings> table{{kFormatsCommand.info, "", nullptr, nullptr, nullptr}, {}, nullptr};
   FormatsCommandSettings settings;
-  if (ParseOutcome outcome = ParseCommand(spec, args, settings); outcome != ParseOutcome::Run)
+  if (ParseOutcome outcome = ParseCommand(table, args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
   if (!LoadPlugins(global)) return kExitFileFailed;
   std::printf("Data-file types:\n");

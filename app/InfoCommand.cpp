@@ -16,14 +16,14 @@ struct InfoCommandSettings {
   std::vector<std::string> files;
 };
 
-const CommandSpec<InfoCommandSettings>& Spec() {
+const CommandSpec<InfoCommandSettings>& Table() {
   using S = InfoCommandSettings;
-  static const CommandSpec<S> spec{
+  static const CommandSpec<S> table{
       {kInfoCommand.info, "FILE...", "no log file given", nullptr, nullptr},
       {FormatOption(&S::bJson, {{"text", false}, {"json", true}},
                     "text: a readable listing (the default)\njson: one JSON line per file")},
       nullptr};
-  return spec;
+  return table;
 }
 
 // Decodes a log into its summary. Returns false after reporting a failure.
@@ -46,7 +46,7 @@ bool SummarizeFile(const std::string& path, vyr::LogSummary& summary) {
 
 int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
   InfoCommandSettings settings;
-  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+  if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
   std::string error;
   if (StandardOutputIsAnInput(settings.files, error)) {

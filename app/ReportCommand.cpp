@@ -26,9 +26,9 @@ struct ReportCommandSettings {
   std::vector<std::string> files;
 };
 
-const CommandSpec<ReportCommandSettings>& Spec() {
+const CommandSpec<ReportCommandSettings>& Table() {
   using S = ReportCommandSettings;
-  static const CommandSpec<S> spec{
+  static const CommandSpec<S> table{
       {kReportCommand.info, "FILE...", "no log file given",
        "One self-contained HTML page: summary, waterfall and spectrum per band,\n"
        "strongest signals, channel levels, GPS track; for several logs one campaign\n"
@@ -57,7 +57,7 @@ const CommandSpec<ReportCommandSettings>& Spec() {
           return true;
         }}},
       nullptr};
-  return spec;
+  return table;
 }
 
 // The log's file name with the extension ".html", in the current folder;
@@ -173,7 +173,7 @@ int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output
 
 int RunReport(const GlobalOptions& global, const std::vector<std::string>& args) {
   ReportCommandSettings settings;
-  if (ParseOutcome outcome = ParseCommand(Spec(), args, settings); outcome != ParseOutcome::Run)
+  if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
   std::string outputName = settings.strOutput.empty() ? DefaultOutput(settings.files) : settings.strOutput;
   if (settings.strOutput.empty() && !DefaultOutputIsFree(outputName)) return kExitFileFailed;

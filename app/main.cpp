@@ -37,9 +37,9 @@ const char kExitNotes[] =
     "a file was refused or could not be read (the other files are still processed)\n"
     "or an output could not be written, 2 on a usage error.\n";
 
-const CommandSpec<GlobalOptions>& GlobalSpec() {
+const CommandSpec<GlobalOptions>& GlobalTable() {
   static const std::string description = Description();
-  static const CommandSpec<GlobalOptions> spec{
+  static const CommandSpec<GlobalOptions> table{
       {kProgram, "COMMAND [OPTIONS] [FILE...]", nullptr, description.c_str(), kExitNotes, true},
       {{{"--plugins", "", "DIR", "load plug-ins from DIR"},
         [](GlobalOptions& g, const std::string& v, std::string& why) {
@@ -48,12 +48,12 @@ const CommandSpec<GlobalOptions>& GlobalSpec() {
           return !v.empty();
         }}},
       nullptr};
-  return spec;
+  return table;
 }
 
 int RunCommand(const std::vector<std::string>& argv) {
   GlobalOptions global;
-  ParseOutcome outcome = ParseCommand(GlobalSpec(), argv, global);
+  ParseOutcome outcome = ParseCommand(GlobalTable(), argv, global);
   if (outcome != ParseOutcome::Run) return ExitWithoutRunning(outcome);
   std::string name = global.files[0];
   std::vector<std::string> args(global.files.begin() + 1, global.files.end());
@@ -65,7 +65,7 @@ int RunCommand(const std::vector<std::string>& argv) {
   }
   for (const Command* c : kCommands)
     if (name == c->info.pszName) return c->pfnRun(global, args);
-  PrintUsageError(GlobalSpec(), "unknown command '" + name + "'");
+  PrintUsageError(GlobalTable(), "unknown command '" + name + "'");
   return kExitUsage;
 }
 }  // namespace

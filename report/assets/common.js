@@ -114,14 +114,14 @@ const kel = (function () {
 
   // Draws tracks on a map to scale (Web Mercator: x is the longitude, y the
   // projected latitude, one scale for both) into box, an element of class
-  // "chart". spec:
+  // "chart". map:
   //   tracks:  [{name, t: [ms], lat: [], lon: [], layers: [{level: [], freq: []} or null, one per choice]}]
   //   choices: labels of the ways to colour the points; the first is each
   //            message's strongest level
   //   offEarth: positions left out before (beyond 90 or 180 degrees)
   //   legend:  a legend of the tracks (they are named in the tooltip then)
   //   formatTime(ms)
-  function drawMap(box, spec) {
+  function drawMap(box, map) {
     const frame = element('div', undefined, 'map-frame');
     const tools = element('div', undefined, 'map-tools');
     const note = element('p', undefined, 'note map-note');
@@ -135,9 +135,9 @@ const kel = (function () {
     frame.parentNode.insertBefore(note, frame.nextSibling);
 
     // Points on the map, per track: [x, y, index in the track].
-    let offMap = spec.offEarth || 0;
+    let offMap = map.offEarth || 0;
     let x0 = Infinity, x1 = -Infinity, y0 = Infinity, y1 = -Infinity;
-    const projected = spec.tracks.map(function (tr) {
+    const projected = map.tracks.map(function (tr) {
       const out = [];
       tr.lat.forEach(function (lat, i) {
         const lon = tr.lon[i];
@@ -156,13 +156,13 @@ const kel = (function () {
     }
     // A margin around the routes; a route of one place gets about 200 m.
     const bounds = { x: (x0 + x1) / 2, y: (y0 + y1) / 2, w: Math.max(x1 - x0, 0.002) * 1.08, h: Math.max(y1 - y0, 0.002) * 1.08 };
-    const top = spec.legend ? 40 : 16;
+    const top = map.legend ? 40 : 16;
 
     let choice = 0;
     const select = element('select');
-    if (spec.choices.length > 1) {
+    if (map.choices.length > 1) {
       tools.appendChild(element('label', 'Colour by '));
-      spec.choices.forEach(function (label, k) {
+      map.choices.forEach(function (label, k) {
         const o = element('option', label);
         o.value = String(k);
         select.appendChild(o);
@@ -184,12 +184,12 @@ const kel = (function () {
     // so that no route or grey point covers a coloured one. ECharts draws
     // many points progressively; a map of at most some ten thousand is drawn
     // at once.
-    const n = spec.tracks.length;
+    const n = map.tracks.length;
     const dense = projected.reduce(function (sum, p) { return sum + p.length; }, 0) > 4000;
     function seriesFor() {
       const lines = [], without = [], withLevel = [];
       let lo = Infinity, hi = -Infinity;
-      spec.tracks.forEach(function (tr, k) {
+      map.tracks.forEach(function (tr, k) {
         const layer = levelsOf(tr);
         const on = [], off = [];
         projected[k].forEach(function (p) {
@@ -209,15 +209,15 @@ const kel = (function () {
     }
 
     function tooltip(p) {
-      const tr = spec.tracks[p.seriesIndex % n];  // the routes, then two kinds of points, track by track
+      const tr = map.tracks[p.seriesIndex % n];  // the routes, then two kinds of points, track by track
       const i = p.value[3];
       const layer = levelsOf(tr);
       const v = layer.level[i], f = layer.freq[i];
       const lines = [];
-      if (spec.legend) lines.push(tr.name);
-      lines.push(spec.formatTime(tr.t[i]));
+      if (map.legend) lines.push(tr.name);
+      lines.push(map.formatTime(tr.t[i]));
       lines.push(tr.lat[i].toFixed(6) + ', ' + tr.lon[i].toFixed(6));
-      lines.push(v === null || v === undefined ? 'no level' + (choice ? ' in ' + spec.choices[choice] : '')
+      lines.push(v === null || v === undefined ? 'no level' + (choice ? ' in ' + map.choices[choice] : '')
         : dbm(v) + (f === null || f === undefined ? '' : ' at ' + mhz(f)));
       return lines.map(escapeHtml).join('<br>');
     }
@@ -240,7 +240,7 @@ const kel = (function () {
     function describe() {
       const parts = [];
       parts.push(choice === 0 ? 'Each point is coloured by the strongest level of its message.'
-        : 'Each point is coloured by the strongest level of ' + spec.choices[choice] +
+        : 'Each point is coloured by the strongest level of ' + map.choices[choice] +
           ' in its message (grey: none); hovering shows its frequency.');
       parts.push('To scale (Web Mercator); the wheel zooms, dragging moves.');
       if (offMap > 0) parts.push(offMap + (offMap === 1 ? ' position lies' : ' positions lie') + ' off the map (beyond ' +
@@ -267,7 +267,7 @@ const kel = (function () {
     chart.setOption({
       animation: false,
       grid: { left: GRID.left, right: GRID.right, top: top, bottom: GRID.bottom },
-      legend: spec.legend ? { type: 'scroll', top: 4, data: spec.tracks.map(function (t) { return t.name; }) } : { show: false },
+      legend: map.legend ? { type: 'scroll', top: 4, data: map.tracks.map(function (t) { return t.name; }) } : { show: false },
       tooltip: { trigger: 'item', formatter: tooltip },
       xAxis: Object.assign({}, axis, { name: 'Longitude', nameGap: 30 }, view.xAxis,
         { axisLabel: Object.assign({}, axis.axisLabel, view.xAxis.axisLabel) }),

@@ -210,7 +210,7 @@ const CommandInfo kTestCommand = {"t", "test the parser"};
 
 const CommandSpec<TestSettings>& TestSpec() {
   using S = TestSettings;
-  static const CommandSpec<S> spec{
+  static const CommandSpec<S> table{
       {kTestCommand, "FILE...", "no log file given", nullptr, nullptr},
       {{{"--one", "", "", "format one", true}, [](S& s, const std::string&, std::string&) { return s.nFormat = 1; }},
        {{"--two", "", "", "format two", true}, [](S& s, const std::string&, std::string&) { return s.nFormat = 2; }},
@@ -222,7 +222,7 @@ const CommandSpec<TestSettings>& TestSpec() {
         if (s.bFlag && s.nFormat == 2) why = "--flag is for --one";
         return why.empty();
       }};
-  return spec;
+  return table;
 }
 
 TEST(ParseCommand, OneTableForEveryOption) {
