@@ -116,12 +116,7 @@ int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args)
   DecodeCommandSettings settings;
   if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
-  std::string error;
-  if (StandardOutputIsAnInput(settings.files, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return kExitFileFailed;
-  }
-  if (!LoadPlugins(global)) return kExitFileFailed;
+  if (RefuseStandardOutputAsInput(settings.files) || !LoadPlugins(global)) return kExitFileFailed;
   bool bShowProgress = settings.nJobs == 1;
   bool allOk = RunFilesInOrder(settings.files, settings.nJobs,
                                [&](const std::string& path, COutputWriter& out, std::string& err) {

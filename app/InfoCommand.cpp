@@ -48,12 +48,7 @@ int RunInfo(const GlobalOptions& global, const std::vector<std::string>& args) {
   InfoCommandSettings settings;
   if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
-  std::string error;
-  if (StandardOutputIsAnInput(settings.files, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return kExitFileFailed;
-  }
-  if (!LoadPlugins(global)) return kExitFileFailed;
+  if (RefuseStandardOutputAsInput(settings.files) || !LoadPlugins(global)) return kExitFileFailed;
   const std::vector<std::string>& files = settings.files;
   COutputWriter out(stdout);
   bool allOk = true;

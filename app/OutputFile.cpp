@@ -119,6 +119,13 @@ void COutputFile::InstallInterruptCleanup() {
   }
 }
 
+bool RefuseStandardOutputAsInput(const std::vector<std::string>& inputs) {
+  std::string err;
+  if (!StandardOutputIsAnInput(inputs, err)) return false;
+  std::fprintf(stderr, "%s\n", err.c_str());
+  return true;
+}
+
 bool StandardOutputIsAnInput(const std::vector<std::string>& inputs, std::string& err) {
   struct stat out {};
   if (::fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode)) return false;

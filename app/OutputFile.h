@@ -45,6 +45,8 @@ class COutputFile {
 // the inputs, as in `decode LOG >> LOG`, which would read its own output
 // without end.
 bool StandardOutputIsAnInput(const std::vector<std::string>& inputs, std::string& err);
+// The same, told on standard error: true when the command must not run.
+bool RefuseStandardOutputAsInput(const std::vector<std::string>& inputs);
 
 // Opens /dev/null on any of the descriptors 0 to 2 that is closed, so that no
 // file opened later takes its number: a closed standard error must not make
