@@ -1,6 +1,7 @@
 #include "MemoryDataState.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 
 namespace {
@@ -140,6 +141,7 @@ void CVyrMemoryDataState::Notify(int nAttrId, int nIndex, int nScope, Op op, Ele
 }
 
 void CVyrMemoryDataState::SetTextValue(int nAttrId, const char* pszValue, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   Element e = CachedElement(nAttrId, nIndex, nScope);
   if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
   StoreText(e, pszValue);
@@ -148,6 +150,7 @@ void CVyrMemoryDataState::SetTextValue(int nAttrId, const char* pszValue, int nI
 }
 
 void CVyrMemoryDataState::SetIntValue(int nAttrId, std::int32_t nValue, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   Element e = CachedElement(nAttrId, nIndex, nScope);
   if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
   e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Int;
@@ -156,6 +159,7 @@ void CVyrMemoryDataState::SetIntValue(int nAttrId, std::int32_t nValue, int nInd
 }
 
 void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   Element e = CachedElement(nAttrId, nIndex, nScope);
   if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
   e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Real;
@@ -164,6 +168,7 @@ void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, i
 }
 
 void CVyrMemoryDataState::ClearValue(int nAttrId, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   // The text entry stays with the element for reuse; the kind says "no
   // value". Clearing an element never written makes no page.
   Element e = CachedElement(nAttrId, nIndex, nScope);
@@ -186,7 +191,20 @@ VyrRetVal CVyrMemoryDataState::GetValue(int nAttrId, int nIndex, int nScope) con
   return VyrRetVal::NoValue();
 }
 
+std::uint64_t CVyrMemoryDataState::GetPlanGeneration() const {
+  // Numbers are drawn from one count for the whole process, so that no two
+  // data states, nor two states of one, share a number; a new one is drawn
+  // only when asked for after a change, not at every write.
+  static std::atomic<std::uint64_t> s_nNext{1};
+  if (m_bPlanChanged) {
+    m_nPlanGeneration = s_nNext.fetch_add(1, std::memory_order_relaxed);
+    m_bPlanChanged = false;
+  }
+  return m_nPlanGeneration;
+}
+
 void CVyrMemoryDataState::Clear() {
+  m_bPlanChanged = true;
   m_columnCache = ColumnCache();
   m_columns.clear();
   m_texts.clear();
@@ -205,6 +223,7 @@ void CVyrMemoryDataState::Clear() {
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
   if (nCount <= 0 || nRuns <= 0) return;
+  NoteWrite(nScope);
   const bool bPaged = nFirstIndex >= 0 && nFirstIndex <= INT_MAX - (nCount - 1);
   const bool bRunObserved = bPaged && m_runObserver;
   std::vector<int>& single = m_singleRuns;  // the runs made element by element
