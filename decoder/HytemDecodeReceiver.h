@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "HytemLevelsWork.h"
 #include "HytemScanDecoding.h"
 #include "NameValueDefn.h"
 #include "NameValueLayout.h"
@@ -27,6 +28,8 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
 
   // The frequency plans this device may still lay out (HytemScanDecoding.h).
   CHytemPlanBudget& PlanBudget() { return m_planBudget; }
+  // The plan frequencies and work arrays of DecodeBandLevels (HytemLevelsWork.h).
+  CHytemLevelsWork& LevelsWork() { return m_levelsWork; }
 
  private:
   RolRetc DecodeMessageWithin(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState,
@@ -37,6 +40,7 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
   // messages, one at a time.
   CNameValueLayout m_layout;
   CHytemPlanBudget m_planBudget;
+  CHytemLevelsWork m_levelsWork;
 };
 
 // The factory's creation function; null when the receiver cannot be built.
