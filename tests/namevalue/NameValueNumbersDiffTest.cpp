@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -162,5 +163,32 @@ TEST(NameValueNumbersDiff, RandomJunk) {
     texts.push_back(t);
   }
   ExpectAllSame(texts);
+}
+// The eight-byte reading of short list elements: it must take the forms of a
+// scan's levels, and whatever it takes must read as strtod reads the element.
+TEST(NameValueNumbersDiff, ShortDecimalsOfListsReadEightBytesAtATime) {
+  for (const char* level : {"-85.5", "-109.9", "0", "-0", "5.", "-.5", "1234567", "-123456", "12345.6", "-0.0625"}) {
+    const std::string text = std::string(level) + ",-80.5,-90.0";
+    double d = 0;
+    const char* stop = NameValueReadShortDecimal(text.data(), text.data() + text.size(), ',', d);
+    ASSERT_NE(stop, nullptr) << level;
+    EXPECT_EQ(stop, text.data() + std::strlen(level)) << level;
+    EXPECT_EQ(Bits(d), Bits(std::strtod(level, nullptr))) << level;
+  }
+  std::mt19937_64 rng(5);
+  const std::string alphabet = "0123456789012345678901234567890123456789--..,,;e\t";
+  int nFailures = 0;
+  for (int i = 0; i < 300000 && nFailures < 10; ++i) {
+    std::string text;
+    for (int k = 8 + static_cast<int>(rng() % 4); k > 0; --k) text += alphabet[rng() % alphabet.size()];
+    double d = 0;
+    const char* stop = NameValueReadShortDecimal(text.data(), text.data() + text.size(), ',', d);
+    if (!stop) continue;
+    const std::string element = text.substr(0, text.find(','));
+    if (stop != text.data() + element.size() || Bits(d) != Bits(std::strtod(element.c_str(), nullptr))) {
+      ++nFailures;
+      ADD_FAILURE() << "text \"" << text << "\": " << d;
+    }
+  }
 }
 }  // namespace
