@@ -1,5 +1,8 @@
 #include "NameValueLayout.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "NameValueFields.h"
 #include "NameValuePayload.h"
 #include "VyrGenericHsMessage.h"
@@ -41,45 +44,108 @@ void CNameValueLayout::Learn(std::string_view names, const NameValueDefnMap& map
   m_bAllNamed = start == all.size();
 }
 
-bool CNameValueLayout::Split(std::string_view payload, const NameValueDefnMap& map) {
-  m_values.clear();
-  m_pTailDefn = nullptr;
-  m_nHint = 0;
-  // The names section of the last payload, when this one starts with it and
-  // has no "^" after it; otherwise the section is found and learnt afresh.
-  size_t nNames = m_names.size();
+namespace {
+// Whether the index describes the payload: a names section that ends in "^",
+// then values that each end at the next listed ";", the last one at the
+// payload's end. (That no ";" lies inside a value is the index's promise.)
+bool IndexFits(std::string_view payload, const VyrPayloadIndex& index) {
+  const size_t nNames = index.nNamesLength;
+  if (nNames == 0 || nNames > payload.size() || payload[nNames - 1] != kNameEnd) return false;
+  size_t nStart = nNames;
+  for (std::uint32_t k = 0; k < index.nValues; ++k) {
+    const size_t nEnd = index.pValueEnds[k];
+    if (nEnd < nStart || nEnd >= payload.size() || payload[nEnd] != kValueEnd) return false;
+    nStart = nEnd + 1;
+  }
+  return nStart == payload.size();
+}
+}  // namespace
+
+// The names section of the last payload, when this one has the same;
+// otherwise the section is found and learnt afresh. False for a names
+// section that holds a ";".
+bool CNameValueLayout::TakeNames(std::string_view payload, const NameValueDefnMap& map, const VyrPayloadIndex* pIndex,
+                                 size_t& nNames) {
+  nNames = m_names.size();
   const bool bSameStart = &map == m_pMap && nNames != 0 && payload.size() >= nNames &&
                           payload.compare(0, nNames, m_names) == 0;
-  if (!bSameStart || payload.find(kNameEnd, nNames) != std::string_view::npos) {
-    const size_t lastCaret = payload.rfind(kNameEnd);
-    if (lastCaret == std::string_view::npos) return false;
-    const std::string_view names = payload.substr(0, lastCaret + 1);
-    if (names.find(kValueEnd) != std::string_view::npos) {
-      m_pMap = nullptr;
-      m_names.clear();
-      return false;
-    }
-    Learn(names, map);
-    nNames = names.size();
+  // An index tells where the section ends; without one, no "^" may follow it.
+  const bool bSame = bSameStart && (pIndex ? pIndex->nNamesLength == nNames
+                                           : payload.find(kNameEnd, nNames) == std::string_view::npos);
+  if (bSame) return true;
+  const size_t lastCaret = pIndex ? pIndex->nNamesLength - 1 : payload.rfind(kNameEnd);
+  if (lastCaret == std::string_view::npos) return false;
+  const std::string_view names = payload.substr(0, lastCaret + 1);
+  if (names.find(kValueEnd) != std::string_view::npos) {
+    m_pMap = nullptr;
+    m_names.clear();
+    return false;
   }
+  Learn(names, map);
+  nNames = names.size();
+  return true;
+}
+
+bool CNameValueLayout::Split(std::string_view payload, const NameValueDefnMap& map, const VyrPayloadIndex* pIndex) {
+  m_nValues = 0;
+  m_pTailDefn = nullptr;
+  m_nHint = 0;
+  if (pIndex && !IndexFits(payload, *pIndex)) pIndex = nullptr;
+  size_t nNames = 0;
+  if (!TakeNames(payload, map, pIndex, nNames)) return false;
   // The names section holds no ";": value 0 is the text after the last "^"
   // up to the first ";", value k the text after the k-th ";".
   m_tail = payload.substr(nNames);
+  if (pIndex) TakeIndexedValues(payload, *pIndex);
+  else TakeValues();
+  if (m_nValues > m_nameFields.size() && FirstIndexOf(m_tail) == std::string_view::npos)
+    m_pTailDefn = map.PLookupText(m_tail);  // a name of its own: its first occurrence
+  return true;
+}
+
+void CNameValueLayout::AddValue(std::string_view value) {
+  if (m_nValues == m_values.size()) m_values.push_back(value);
+  else m_values[m_nValues] = value;
+  ++m_nValues;
+}
+
+size_t CNameValueLayout::MaxPairs() const {
+  return m_bAllNamed && !m_tail.empty() ? m_nameFields.size() + 1 : m_nameFields.size();
+}
+
+void CNameValueLayout::TakeValues() {
   const char* const begin = m_tail.data();
   const char* const end = begin + m_tail.size();
   const char* semi = NameValueFindSeparator(begin, end, kValueEnd);
-  if (semi == end || m_nameFields.empty()) return true;  // no pair
-  const size_t nMaxPairs = m_bAllNamed && !m_tail.empty() ? m_nameFields.size() + 1 : m_nameFields.size();
-  m_values.emplace_back(begin, static_cast<size_t>(semi - begin));  // the first value may be empty
-  while (m_values.size() < nMaxPairs && semi != end) {
+  if (semi == end || m_nameFields.empty()) return;  // no pair
+  const size_t nMaxPairs = MaxPairs();
+  AddValue(std::string_view(begin, static_cast<size_t>(semi - begin)));  // the first value may be empty
+  while (m_nValues < nMaxPairs && semi != end) {
     const char* start = semi + 1;
     semi = NameValueFindSeparator(start, end, kValueEnd);
     if (semi == start) break;  // an empty value ends the walk
-    m_values.emplace_back(start, static_cast<size_t>(semi - start));
+    AddValue(std::string_view(start, static_cast<size_t>(semi - start)));
   }
-  if (m_values.size() > m_nameFields.size() && FirstIndexOf(m_tail) == std::string_view::npos)
-    m_pTailDefn = map.PLookupText(m_tail);  // a name of its own: its first occurrence
-  return true;
+}
+
+// The same pairs from the payload's index, which lists every ";": the walk
+// ends after the last one, or at an empty value.
+void CNameValueLayout::TakeIndexedValues(std::string_view payload, const VyrPayloadIndex& index) {
+  if (index.nValues == 0 || m_nameFields.empty()) return;  // no pair
+  const size_t nMaxPairs = std::min<size_t>(MaxPairs(), index.nValues);
+  // Written in place, without a test of room per value.
+  if (m_values.size() < nMaxPairs) m_values.resize(nMaxPairs);
+  std::string_view* const pValues = m_values.data();
+  const char* const text = payload.data();
+  const std::uint32_t* const pEnds = index.pValueEnds;
+  pValues[0] = std::string_view(text + index.nNamesLength, pEnds[0] - index.nNamesLength);  // may be empty
+  size_t k = 1;
+  for (; k < nMaxPairs; ++k) {
+    const std::uint32_t nStart = pEnds[k - 1] + 1;
+    if (pEnds[k] == nStart) break;  // an empty value ends the walk
+    pValues[k] = std::string_view(text + nStart, pEnds[k] - nStart);
+  }
+  m_nValues = k;
 }
 
 size_t CNameValueLayout::FirstIndexOf(std::string_view name) const {
@@ -98,7 +164,7 @@ bool CNameValueLayout::Find(std::string_view name, std::string_view& value) cons
                                                                                                   : FirstIndexOf(name);
   if (k == std::string_view::npos && m_bAllNamed && !m_tail.empty() && name == m_tail) k = m_nameFields.size();
   // The lookup compares at most the first 10001 names.
-  if (k == std::string_view::npos || k >= m_values.size() || k > static_cast<size_t>(kNameValueLookupLimit))
+  if (k == std::string_view::npos || k >= m_nValues || k > static_cast<size_t>(kNameValueLookupLimit))
     return false;
   value = m_values[k];
   return true;
