@@ -29,6 +29,7 @@ int NameValueReadInt(const char* psz);
 // The same readings of a text that need not end in NUL: what the routine
 // above reads from a NUL-terminated copy of the text.
 std::int32_t NameValueReadLong(std::string_view text);
+std::uint32_t NameValueReadULong(std::string_view text);
 double NameValueReadDouble(std::string_view text);
 
 // The short plain decimals of a scan (-85.5, -109.9) read eight bytes at a
@@ -47,7 +48,7 @@ inline const char* NameValueReadShortDecimal(const char* p, const char* end, cha
   std::memcpy(&x, p, sizeof x);
   const bool bNegative = (x & 0xFF) == '-';
   const unsigned nSign = bNegative ? 1 : 0;
-  x >>= 8 * nSign;  // the byte shifted in reads as a NUL: no digit, no chStop
+  x >>= 8 * nSign;  // the byte shifted in reads as a NUL, no digit
   const std::uint64_t t = x ^ 0x3030303030303030ULL;  // digits become 0 to 9
   // 0x80 in each byte of x that is not a digit.
   const std::uint64_t marks = (((t & 0x7F7F7F7F7F7F7F7FULL) + 0x7676767676767676ULL) | t) & 0x8080808080808080ULL;
@@ -63,7 +64,8 @@ inline const char* NameValueReadShortDecimal(const char* p, const char* end, cha
     nFraction = iStop - i1 - 1;
   }
   const unsigned nDigits = i1 + nFraction;
-  if (nDigits == 0 || static_cast<char>(x >> (8 * iStop)) != chStop) return nullptr;
+  // The stop must be a byte of the text, not the one shifted in.
+  if (nDigits == 0 || nSign + iStop >= 8 || static_cast<char>(x >> (8 * iStop)) != chStop) return nullptr;
   // The digits without the point, the first one in the lowest byte, moved to
   // the top of the word: leading zeros below them.
   const std::uint64_t below = (std::uint64_t{1} << (8 * i1)) - 1;
@@ -107,4 +109,14 @@ inline const char* NameValueReadPlainDecimal(const char* p, const char* end, cha
   const double v = nFraction == 0 ? static_cast<double>(w) : static_cast<double>(w) / kExactPow10[nFraction];
   d = bNegative ? -v : v;
   return q;
+}
+
+// NameValueReadDouble of a text that lies in a longer buffer, readable up to
+// pReadable (a value inside its payload): a short plain decimal that ends
+// just where the text ends is read eight bytes at a time.
+inline double NameValueReadDoubleWithin(std::string_view text, const char* pReadable) {
+  const char* const end = text.data() + text.size();
+  double d;
+  if (end < pReadable && NameValueReadShortDecimal(text.data(), pReadable, *end, d) == end) return d;
+  return NameValueReadDouble(text);
 }

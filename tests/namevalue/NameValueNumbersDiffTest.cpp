@@ -54,10 +54,16 @@ void ExpectSameReadings(const std::string& text, int& nFailures) {
   const char* psz = text.c_str();
   const std::string padded = text + "5e3x";  // a view must not read past its end
   const std::string_view view(padded.data(), text.size());
+  // A value in its payload, read in words up to the payload's end.
+  const std::string payload = text + ";-80.5;";
+  const std::string_view value(payload.data(), text.size());
   const double dRef = std::strtod(psz, nullptr);
   const bool ok = Bits(NameValueReadDouble(psz)) == Bits(dRef) && Bits(NameValueReadDouble(view)) == Bits(dRef) &&
+                  Bits(NameValueReadDoubleWithin(view, padded.data() + padded.size() + 1)) == Bits(dRef) &&
+                  Bits(NameValueReadDoubleWithin(value, payload.data() + payload.size() + 1)) == Bits(dRef) &&
                   NameValueReadLong(psz) == ReferenceLong(psz) && NameValueReadLong(view) == ReferenceLong(psz) &&
-                  NameValueReadULong(psz) == ReferenceULong(psz) && NameValueReadInt(psz) == std::atoi(psz);
+                  NameValueReadULong(psz) == ReferenceULong(psz) && NameValueReadULong(view) == ReferenceULong(psz) &&
+                  NameValueReadInt(psz) == std::atoi(psz);
   // The in-line reading of a list element: where it accepts the text, the
   // element runs to the end or to the first ",", and reads as strtod reads it.
   bool okList = true;
