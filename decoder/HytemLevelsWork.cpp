@@ -27,9 +27,8 @@ void Release(std::vector<T>& v, size_t nKept) {
 }  // namespace
 
 // A data state without the run operations is asked element by element.
-void CHytemPlanFrequencies::ReadAfresh(const IVyrDataState* pDataState, int nFirst, int nCount, std::int64_t* pOut) {
-  // QueryRuns is not const in the host's interface, though it changes nothing.
-  IVyrDataStateRuns* pRuns = const_cast<IVyrDataState*>(pDataState)->QueryRuns();
+void CHytemPlanFrequencies::ReadAfresh(IVyrDataState* pDataState, int nFirst, int nCount, std::int64_t* pOut) {
+  IVyrDataStateRuns* pRuns = pDataState->QueryRuns();
   if (!pRuns) {
     for (int k = 0; k < nCount; ++k)
       pOut[k] = FrequencyHz(pDataState->GetValue(g_nAttrScanLogFreq, nFirst + k, kVyrScopeFrequencyPlan));
@@ -43,7 +42,7 @@ void CHytemPlanFrequencies::ReadAfresh(const IVyrDataState* pDataState, int nFir
   }
 }
 
-void CHytemPlanFrequencies::Follow(const IVyrDataState* pDataState) {
+void CHytemPlanFrequencies::Follow(IVyrDataState* pDataState) {
   const std::uint64_t nGeneration = pDataState->GetPlanGeneration();
   if (nGeneration == m_nGeneration) return;
   m_nGeneration = nGeneration;
@@ -53,8 +52,8 @@ void CHytemPlanFrequencies::Follow(const IVyrDataState* pDataState) {
 
 // Keeps the elements up to nEnd (at most kMaxKept), or up to the first one
 // without a value.
-void CHytemPlanFrequencies::Extend(const IVyrDataState* pDataState, std::int64_t nEnd) {
-  IVyrDataStateRuns* pRuns = const_cast<IVyrDataState*>(pDataState)->QueryRuns();
+void CHytemPlanFrequencies::Extend(IVyrDataState* pDataState, std::int64_t nEnd) {
+  IVyrDataStateRuns* pRuns = pDataState->QueryRuns();
   nEnd = std::min<std::int64_t>(nEnd, kMaxKept);
   while (!m_bKeptAll && static_cast<std::int64_t>(m_kept.size()) < nEnd) {
     const int nFirst = static_cast<int>(m_kept.size());
@@ -72,7 +71,7 @@ void CHytemPlanFrequencies::Extend(const IVyrDataState* pDataState, std::int64_t
   }
 }
 
-const std::int64_t* CHytemPlanFrequencies::Read(const IVyrDataState* pDataState, int nFirst, int nCount) {
+const std::int64_t* CHytemPlanFrequencies::Read(IVyrDataState* pDataState, int nFirst, int nCount) {
   std::int64_t* pOut = HytemRoom(m_read, static_cast<size_t>(std::max(nCount, 0)));
   if (nCount <= 0) return pOut;
   Follow(pDataState);
@@ -95,7 +94,7 @@ const std::int64_t* CHytemPlanFrequencies::Read(const IVyrDataState* pDataState,
   return pOut;
 }
 
-std::int64_t CHytemPlanFrequencies::At(const IVyrDataState* pDataState, int nElement) {
+std::int64_t CHytemPlanFrequencies::At(IVyrDataState* pDataState, int nElement) {
   Follow(pDataState);
   if (m_nGeneration != 0 && nElement >= 0) {
     Extend(pDataState, static_cast<std::int64_t>(nElement) + 1);

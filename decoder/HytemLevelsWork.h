@@ -26,9 +26,9 @@ class CHytemPlanFrequencies {
  public:
   // The frequencies of plan elements nFirst to nFirst + nCount - 1, valid
   // until the next call.
-  const std::int64_t* Read(const IVyrDataState* pDataState, int nFirst, int nCount);
+  const std::int64_t* Read(IVyrDataState* pDataState, int nFirst, int nCount);
   // The frequency of one plan element.
-  std::int64_t At(const IVyrDataState* pDataState, int nElement);
+  std::int64_t At(IVyrDataState* pDataState, int nElement);
 
   // Releases the afresh-read array of a long list.
   void ReleaseLarge();
@@ -37,9 +37,9 @@ class CHytemPlanFrequencies {
   static constexpr int kMaxKept = kMaxScanFrequencies;
 
  private:
-  void Follow(const IVyrDataState* pDataState);
-  void Extend(const IVyrDataState* pDataState, std::int64_t nEnd);
-  void ReadAfresh(const IVyrDataState* pDataState, int nFirst, int nCount, std::int64_t* pOut);
+  void Follow(IVyrDataState* pDataState);
+  void Extend(IVyrDataState* pDataState, std::int64_t nEnd);
+  void ReadAfresh(IVyrDataState* pDataState, int nFirst, int nCount, std::int64_t* pOut);
 
   std::uint64_t m_nGeneration = 0;  // of the kept frequencies; 0: none kept
   std::vector<std::int64_t> m_kept;  // elements 0 to m_kept.size() - 1
