@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <limits>
 
 namespace {
 std::uint64_t ColumnKey(int nAttrId, int nScope) {
@@ -271,12 +272,15 @@ void CVyrMemoryDataState::RecordRuns(const RunWrites& runWrites, const std::vect
 // Elements [nFirstIndex, nFirstIndex + nCount) of the non-negative table, a
 // page at a time.
 void CVyrMemoryDataState::StorePagedRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
+  // No real is below -infinity (nor is a NaN): such a run stores every value,
+  // a plain copy (the ranked lists, and the levels without a threshold).
+  const bool bClearsNone = !(run.dClearBelow > -std::numeric_limits<double>::infinity());
   for (int k = 0; k < nCount;) {
     const Element e = ElementForWrite(run.nAttrId, nFirstIndex + k, nScope);
     const int n = std::min(nCount - k, kPageSize - e.nOffset);
     Kind* const pKinds = e.pPage->kinds.data() + e.nOffset;
     double* const pValues = e.pPage->values.data() + e.nOffset;
-    if (run.pReals) {
+    if (run.pReals && !bClearsNone) {
       const double* const pReals = run.pReals + k;
       for (int i = 0; i < n; ++i) {
         // A NaN is no less than the threshold: it is stored, as SetRealValue would.
@@ -284,6 +288,10 @@ void CVyrMemoryDataState::StorePagedRun(const VyrValueRun& run, int nFirstIndex,
         pKinds[i] = bClear ? Kind::None : Kind::Real;
         if (!bClear) pValues[i] = pReals[i];
       }
+    } else if (run.pReals) {
+      const double* const pReals = run.pReals + k;
+      for (int i = 0; i < n; ++i) pValues[i] = pReals[i];
+      std::fill(pKinds, pKinds + n, Kind::Real);
     } else {
       const std::int32_t* const pInts = run.pInts + k;
       for (int i = 0; i < n; ++i) {

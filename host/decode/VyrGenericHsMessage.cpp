@@ -1,9 +1,11 @@
 #include "VyrGenericHsMessage.h"
 
 char* CVyrGenericHsMessage::AllocMsgBuf(int n) {
-  // resize, not assign: the bytes kept from the last payload are overwritten
-  // by the caller, so only room beyond it is filled.
-  m_buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  // The caller writes all n characters: the room is not cleared, and only
+  // storage beyond any payload before is made.
+  m_nLen = n > 0 ? n : 0;
+  if (m_buf.size() <= static_cast<size_t>(m_nLen)) m_buf.resize(static_cast<size_t>(m_nLen) + 1);
+  m_buf[static_cast<size_t>(m_nLen)] = '\0';
   m_bHasBuf = true;
   m_bHasIndex = false;
   return m_buf.data();
@@ -25,7 +27,7 @@ bool CVyrGenericHsMessage::GetPayloadIndex(VyrPayloadIndex& index) const {
 }
 
 void CVyrGenericHsMessage::Reset() {
-  m_buf.clear();
+  m_nLen = 0;
   m_bHasBuf = false;
   m_bHasIndex = false;
   m_nMsgClass = 0;

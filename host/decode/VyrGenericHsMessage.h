@@ -27,13 +27,13 @@ class CVyrGenericHsMessage {
   virtual ~CVyrGenericHsMessage() = default;
 
   // The payload text, or null when the message has no payload buffer.
-  virtual const char* GetMsgBuf() const { return m_bHasBuf ? m_buf.c_str() : nullptr; }
+  virtual const char* GetMsgBuf() const { return m_bHasBuf ? m_buf.data() : nullptr; }
   // The writable payload; the caller may change it, so the index goes.
   virtual char* GetMsgBufForWrite() {
     m_bHasIndex = false;
     return m_bHasBuf ? m_buf.data() : nullptr;
   }
-  virtual int GetMsgBufLen() const { return m_bHasBuf ? static_cast<int>(m_buf.size()) : 0; }
+  virtual int GetMsgBufLen() const { return m_bHasBuf ? m_nLen : 0; }
 
   // Makes room for n characters (plus a terminator) and returns the buffer;
   // the payload then reads back as the n characters that the caller copies
@@ -57,7 +57,11 @@ class CVyrGenericHsMessage {
   std::int16_t m_nFlags = 0;
 
  private:
+  // The payload's n characters and its terminator; the storage beyond them
+  // is kept, uncleared, for the next payload (a message is refilled line
+  // after line).
   std::string m_buf;
+  int m_nLen = 0;
   bool m_bHasBuf = false;
   bool m_bHasIndex = false;
   std::uint32_t m_nIndexNamesLength = 0;
