@@ -145,26 +145,21 @@ void NameValueDecoder::ConvertText(int attrId, int index, std::string_view text,
                                    std::string& scratch, const char* pReadable) {
   if (attrId == 0 || type == 0 || !pDataState) return;
   double value = 0;
-  switch (type) {
-    case 1: case 3: case 5:
-      value = NameValueReadLong(text);
-      break;
-    case 2: case 4: case 6:
-      value = NameValueReadULong(text);
-      break;
-    case 7:
-      value = pReadable ? NameValueReadDoubleWithin(text, pReadable) : NameValueReadDouble(text);
-      break;
-    case 8: case 9: case 10:
+  if (type == 7) {
+    // Reals first: levels are most of the fields.
+    value = pReadable ? NameValueReadDoubleWithin(text, pReadable) : NameValueReadDouble(text);
+  } else if (type >= 1 && type <= 6) {
+    // 1, 3, 5 signed; 2, 4, 6 unsigned.
+    value = type % 2 == 1 ? static_cast<double>(NameValueReadLong(text)) : NameValueReadULong(text);
+  } else {
+    if (type == 8 || type == 9 || type == 10) {
       scratch.assign(text);
       ConvertList(attrId, index, scratch.c_str(), type, unit);
-      return;
-    case 11:
+    } else if (type == 11) {
       scratch.assign(text);
       pDataState->SetTextValue(attrId, scratch.c_str(), index, kVyrScopeMessage, 0);
-      return;
-    default:
-      return;
+    }
+    return;
   }
   const int targetUnit = AttrUnitType(attrId);
   value = GetUnitsConverter()->ucConvert(unit, targetUnit, value);
