@@ -32,8 +32,9 @@ static_assert(IdsRunWithoutGap());
 class CBuiltInSchema final : public IVyrSchemaAccessor2 {
  public:
   const CVyrAttrDefn* GetAttrDefnById(int nAttrId) const override {
-    const auto i = static_cast<unsigned>(nAttrId - kFirstAttrId);
-    return nAttrId >= kFirstAttrId && i < std::size(kAttributes) ? &kAttributes[i] : nullptr;
+    // Unsigned, so that an id below the first wraps far past the last.
+    const unsigned i = static_cast<unsigned>(nAttrId) - static_cast<unsigned>(kFirstAttrId);
+    return i < std::size(kAttributes) ? &kAttributes[i] : nullptr;
   }
   int GetAttrIdByName(const char* pszName) const override {
     if (!pszName) return 0;
