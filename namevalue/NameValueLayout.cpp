@@ -45,19 +45,12 @@ void CNameValueLayout::Learn(std::string_view names, const NameValueDefnMap& map
 }
 
 namespace {
-// Whether the index describes the payload: a names section that ends in "^",
-// then values that each end at the next listed ";", the last one at the
-// payload's end. (That no ";" lies inside a value is the index's promise.)
-bool IndexFits(std::string_view payload, const VyrPayloadIndex& index) {
+// Whether the index's names section can be the payload's: it ends in "^".
+// (That it is the whole section, through the last "^", is the index's
+// promise, as is that its value ends are every ";" after it.)
+bool NamesFit(std::string_view payload, const VyrPayloadIndex& index) {
   const size_t nNames = index.nNamesLength;
-  if (nNames == 0 || nNames > payload.size() || payload[nNames - 1] != kNameEnd) return false;
-  size_t nStart = nNames;
-  for (std::uint32_t k = 0; k < index.nValues; ++k) {
-    const size_t nEnd = index.pValueEnds[k];
-    if (nEnd < nStart || nEnd >= payload.size() || payload[nEnd] != kValueEnd) return false;
-    nStart = nEnd + 1;
-  }
-  return nStart == payload.size();
+  return nNames != 0 && nNames <= payload.size() && payload[nNames - 1] == kNameEnd;
 }
 }  // namespace
 
@@ -90,14 +83,15 @@ bool CNameValueLayout::Split(std::string_view payload, const NameValueDefnMap& m
   m_nValues = 0;
   m_pTailDefn = nullptr;
   m_nHint = 0;
-  if (pIndex && !IndexFits(payload, *pIndex)) pIndex = nullptr;
+  if (pIndex && !NamesFit(payload, *pIndex)) pIndex = nullptr;
   size_t nNames = 0;
   if (!TakeNames(payload, map, pIndex, nNames)) return false;
   // The names section holds no ";": value 0 is the text after the last "^"
   // up to the first ";", value k the text after the k-th ";".
   m_tail = payload.substr(nNames);
-  if (pIndex) TakeIndexedValues(payload, *pIndex);
-  else TakeValues();
+  // An index that does not describe the payload is set aside.
+  if (pIndex && !TakeIndexedValues(payload, *pIndex)) return Split(payload, map, nullptr);
+  if (!pIndex) TakeValues();
   if (m_nValues > m_nameFields.size() && FirstIndexOf(m_tail) == std::string_view::npos)
     m_pTailDefn = map.PLookupText(m_tail);  // a name of its own: its first occurrence
   return true;
@@ -129,23 +123,30 @@ void CNameValueLayout::TakeValues() {
 }
 
 // The same pairs from the payload's index, which lists every ";": the walk
-// ends after the last one, or at an empty value.
-void CNameValueLayout::TakeIndexedValues(std::string_view payload, const VyrPayloadIndex& index) {
-  if (index.nValues == 0 || m_nameFields.empty()) return;  // no pair
+// ends after the last one, or at an empty value. Each end that the walk uses
+// is checked to be a ";" after the one before; false, with the values
+// unspecified, when one is not, or when text follows the last.
+bool CNameValueLayout::TakeIndexedValues(std::string_view payload, const VyrPayloadIndex& index) {
+  if (m_nameFields.empty()) return true;  // no pair
+  if (index.nValues == 0) return index.nNamesLength == payload.size();
   const size_t nMaxPairs = std::min<size_t>(MaxPairs(), index.nValues);
   // Written in place, without a test of room per value.
   if (m_values.size() < nMaxPairs) m_values.resize(nMaxPairs);
   std::string_view* const pValues = m_values.data();
   const char* const text = payload.data();
   const std::uint32_t* const pEnds = index.pValueEnds;
-  pValues[0] = std::string_view(text + index.nNamesLength, pEnds[0] - index.nNamesLength);  // may be empty
-  size_t k = 1;
+  size_t nStart = index.nNamesLength;
+  size_t k = 0;
   for (; k < nMaxPairs; ++k) {
-    const std::uint32_t nStart = pEnds[k - 1] + 1;
-    if (pEnds[k] == nStart) break;  // an empty value ends the walk
-    pValues[k] = std::string_view(text + nStart, pEnds[k] - nStart);
+    const size_t nEnd = pEnds[k];
+    if (nEnd < nStart || nEnd >= payload.size() || text[nEnd] != kValueEnd) return false;
+    if (nEnd == nStart && k > 0) break;  // an empty value ends the walk; the first may be empty
+    pValues[k] = std::string_view(text + nStart, nEnd - nStart);
+    nStart = nEnd + 1;
   }
   m_nValues = k;
+  // The walk went through the whole index: no text may follow its last ";".
+  return k < index.nValues || nStart == payload.size();
 }
 
 size_t CNameValueLayout::FirstIndexOf(std::string_view name) const {

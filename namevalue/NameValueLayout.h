@@ -46,7 +46,7 @@ class CNameValueLayout {
   size_t MaxPairs() const;
   void AddValue(std::string_view value);
   void TakeValues();
-  void TakeIndexedValues(std::string_view payload, const VyrPayloadIndex& index);
+  bool TakeIndexedValues(std::string_view payload, const VyrPayloadIndex& index);
   size_t FirstIndexOf(std::string_view name) const;
 
   std::string m_names;                       // the names section, through its last "^"
