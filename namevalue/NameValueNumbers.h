@@ -32,14 +32,16 @@ std::int32_t NameValueReadLong(std::string_view text);
 std::uint32_t NameValueReadULong(std::string_view text);
 double NameValueReadDouble(std::string_view text);
 
-// The short plain decimals of a scan (-85.5, -109.9) read eight bytes at a
-// time: an optional minus, digits with at most one point among them, then
-// chStop (not a digit, point or minus), all within the first eight bytes of
-// [p, end). Returns
-// where it ends, with d set as NameValueReadPlainDecimal sets it; null for
-// any other text, which NameValueReadPlainDecimal then reads byte by byte.
-// One load and a few masks replace a branch per digit, whose mispredictions
-// at the end of each number cost more than the reading itself.
+// A short plain decimal (-85.5, -109.9) read eight bytes at a time: an
+// optional minus, digits with at most one point among them, then chStop
+// (not a digit, point or minus), all within the first eight bytes of
+// [p, end). Returns where it ends, with d set as NameValueReadPlainDecimal
+// sets it; null for any other text. One load and a few masks replace a
+// branch per digit, whose mispredictions at the end of each number cost more
+// than the reading, for values whose starts are known beforehand (the fields
+// of a payload). Along a list, where each element starts after the one
+// before, the masks would wait for each other; there the byte-wise reading,
+// which the processor runs ahead of on predicted branches, is faster.
 inline const char* NameValueReadShortDecimal(const char* p, const char* end, char chStop, double& d) {
   static constexpr double kExactPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
   if constexpr (std::endian::native != std::endian::little) return nullptr;
@@ -86,7 +88,6 @@ inline const char* NameValueReadShortDecimal(const char* p, const char* end, cha
 // the caller reads with NameValueReadDouble. Inline: lists of levels hold
 // thousands of these.
 inline const char* NameValueReadPlainDecimal(const char* p, const char* end, char chStop, double& d) {
-  if (const char* stop = NameValueReadShortDecimal(p, end, chStop, d)) return stop;
   static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                                            1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
   auto isDigit = [](char ch) { return static_cast<unsigned char>(ch - '0') < 10; };

@@ -170,9 +170,9 @@ TEST(NameValueNumbersDiff, RandomJunk) {
   }
   ExpectAllSame(texts);
 }
-// The eight-byte reading of short list elements: it must take the forms of a
-// scan's levels, and whatever it takes must read as strtod reads the element.
-TEST(NameValueNumbersDiff, ShortDecimalsOfListsReadEightBytesAtATime) {
+// The eight-byte reading of short values: it must take the forms of levels,
+// and whatever it takes must read as strtod reads the text up to chStop.
+TEST(NameValueNumbersDiff, ShortDecimalsReadEightBytesAtATime) {
   for (const char* level : {"-85.5", "-109.9", "0", "-0", "5.", "-.5", "1234567", "-123456", "12345.6", "-0.0625"}) {
     const std::string text = std::string(level) + ",-80.5,-90.0";
     double d = 0;
