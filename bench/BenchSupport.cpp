@@ -1,11 +1,8 @@
 #include "BenchSupport.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
-#include <vector>
 
 #include <unistd.h>
 
@@ -59,16 +56,6 @@ CVyrGenericHsMessage ChannelMessage() {
   for (const auto& field : fields) NameValueSetField(msg, field[0], field[1]);
   msg.m_nMsgClass = kHytemMsgClassMeasurement;
   return msg;
-}
-
-void AddPayloadIndex(CVyrGenericHsMessage& msg) {
-  const std::string payload = msg.GetMsgBuf() ? msg.GetMsgBuf() : "";
-  const size_t nNames = payload.rfind('^') + 1;
-  std::vector<std::uint32_t> ends;
-  for (size_t i = nNames; i < payload.size(); ++i)
-    if (payload[i] == ';') ends.push_back(static_cast<std::uint32_t>(i));
-  std::uint32_t* out = msg.AllocPayloadIndex(static_cast<std::uint32_t>(nNames), static_cast<std::uint32_t>(ends.size()));
-  std::copy(ends.begin(), ends.end(), out);
 }
 
 CVyrGenericHsMessage ScanHeaderMessage(int nLevels) {

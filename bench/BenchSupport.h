@@ -23,10 +23,6 @@ CVyrGenericHsMessage ScanMessage(int nLevels);
 // A measurement message of a four-channel log, built as the reader builds it.
 CVyrGenericHsMessage ChannelMessage();
 
-// Leaves beside the message's payload the index of its fields that the
-// reader leaves beside a plain payload.
-void AddPayloadIndex(CVyrGenericHsMessage& msg);
-
 // The fields of a scan header with two bands of nLevels / 2 bins each.
 CVyrGenericHsMessage ScanHeaderMessage(int nLevels);
 
