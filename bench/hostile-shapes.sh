@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Generates logs of hostile shapes (huge frequency plans, repeated headers,
-# many bands, fields and columns, one very long line, an endless file) and
+# Generates logs of hostile shapes (huge frequency plans, plans of huge
+# frequencies, repeated headers, many bands, fields and columns, one very
+# long line, an endless file) and
 # measures the time and peak memory (RSS) of decoding each:
 #
 #   bench/hostile-shapes.sh BIN_DIR [WORK_DIR] [--all]
@@ -38,7 +39,15 @@ def write(name, text):
     with open(name, "w") as f:
         f.write(text)
 
+def huge_block():
+    # One band from -1e308 to 1e308 MHz by 1e300 kHz: about 2e11 frequencies,
+    # each of whose "%.3f MHz" texts has 318 characters.
+    return (SOFT + "nbScannedBandwidths = 1\nstartFrequencies1 = -1e308\nstopFrequencies1 = 1e308\n"
+            "frequencyStep1 = 1e300\n" + COLS + LINE + "-80.0\n")
+
 write("plan20.h2m", "".join(plan_block(i) for i in range(20)))
+write("hugefreq.h2m", huge_block())
+write("hugefreq1mb.h2m", huge_block() * ((1 << 20) // len(huge_block()) + 1))
 blocks, size, i = [], 0, 0
 while size < 1 << 20:
     b = plan_block(i); blocks.append(b); size += len(b); i += 1
@@ -96,7 +105,7 @@ labels=()
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 printf '%-24s %-14s %9s %8s %5s\n' shape command seconds peak_MB exit
-for f in plan20 plan1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb headers1mb zero; do
+for f in plan20 plan1mb hugefreq hugefreq1mb line10mb bands1mb fields1mb columns1mb bandnumbers1mb headers1mb zero; do
   size=$(stat -L -c %s "$f.h2m" 2>/dev/null || echo 0)
   [ "$f" = zero ] && size=endless
   label="$f ($size)"

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "FormatDriver.h"
+#include "HytemLevelsWork.h"
 #include "HytemScanDecoding.h"
 #include "NameValueDefn.h"
 #include "NameValueLayout.h"
@@ -30,6 +31,8 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
 
   // The frequency plans this device may still lay out (HytemScanDecoding.h).
   CHytemPlanBudget& PlanBudget() { return m_planBudget; }
+  // The plan frequencies and work arrays of DecodeBandLevels (HytemLevelsWork.h).
+  CHytemLevelsWork& LevelsWork() { return m_levelsWork; }
 
  private:
   RolRetc DecodeMessageWithin(const CVyrGenericHsMessage& msg, IVyrDataState* pDataState,
@@ -40,6 +43,7 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
   // messages, one at a time.
   CNameValueLayout m_layout;
   CHytemPlanBudget m_planBudget;
+  CHytemLevelsWork m_levelsWork;
 };
 
 // The factory's creation function; null when the receiver cannot be built.

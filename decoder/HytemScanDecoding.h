@@ -25,19 +25,29 @@ int ResolveHytemAttrId(const char* pszName);
 // Resolves the seven ids above, in the order listed.
 void ResolveHytemScanAttrIds();
 
-// The most frequencies that one scan's plan holds. A header whose bands would
-// give more (a tiny step over a huge range) has its plan cut here: the band in
-// progress ends at this element, and every later band starts and ends there.
+// A plan's work is bounded by the bytes of the frequency texts it writes, not
+// only by its count: a "%.3f MHz" text of 1e308 has 318 characters, and a
+// million of them took 30 s and 387 MB. A frequency costs one unit per 16
+// bytes of its text, or part of them: every text of a real plan (up to
+// 99999999.999 MHz) costs one unit, so that for real plans a unit is a
+// frequency.
+constexpr int kPlanTextUnitBytes = 16;
+
+// The most units, and so frequencies, that one scan's plan holds: at most a
+// million frequencies and 16 MB of text. A header whose bands would give
+// more (a tiny step over a huge range, or huge frequencies) has its plan cut
+// here: the band in progress ends at the first frequency that does not fit,
+// and every later band starts and ends there.
 constexpr int kMaxScanFrequencies = 1000000;
 
-// The plan frequencies that one decode device may write over its life,
-// beside the per-scan cap: a log of many headers, each asking for a full
-// plan, would otherwise cost a million writes per header line. The budget
-// starts at two full plans and grows by four frequencies per byte of every
-// message decoded (the current one included), so that the work of a log is
-// bounded by its size. A real log lays out a plan once per header and then
-// reports levels for it, several bytes per frequency, and stays far inside.
-// A header beyond the budget has its plan cut as by the per-scan cap.
+// The plan units that one decode device may write over its life, beside the
+// per-scan cap: a log of many headers, each asking for a full plan, would
+// otherwise cost a million writes per header line. The budget starts at two
+// full plans and grows by four units per byte of every message decoded (the
+// current one included), so that the work of a log is bounded by its size.
+// A real log lays out a plan once per header and then reports levels for
+// it, several bytes per frequency, and stays far inside. A header beyond the
+// budget has its plan cut as by the per-scan cap.
 class CHytemPlanBudget {
  public:
   static constexpr std::int64_t kInitialPlans = 2;
@@ -46,9 +56,9 @@ class CHytemPlanBudget {
   // A message of nBytes payload bytes is being decoded (one more counts for
   // its line end).
   void AddMessage(std::int64_t nBytes) { m_nLeft += (nBytes + 1) * kPerMessageByte; }
-  // The most frequencies the next plan may hold.
+  // The most units the next plan may take.
   int PlanCap() const { return m_nLeft < m_nCap ? static_cast<int>(m_nLeft) : m_nCap; }
-  void Spend(int nFrequencies) { m_nLeft -= nFrequencies; }
+  void Spend(std::int64_t nUnits) { m_nLeft -= nUnits; }
   // Scales the per-scan cap (and the initial budget with it) down, for fuzz
   // targets: the same cuts at a size that keeps each input fast.
   void ScaleDown(int nCap) {
@@ -77,9 +87,11 @@ void DecodeFreqText(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn,
                     CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
 
 // "nbScannedBandwidths": the frequency plan (texts and hertz, scope 0) and the
-// band start indexes, cut at the decode device's plan budget. A band whose step does not advance the frequency (zero,
-// negative, or too small for the frequency's precision) yields its start
-// frequency only, when that lies within the band, and then ends.
+// band start indexes, cut at the per-scan cap and the decode device's plan
+// budget, both counted in units of text. A band whose step does not advance
+// the frequency (zero, negative, or too small for the frequency's precision)
+// yields its start frequency only, when that lies within the band, and then
+// ends.
 void DecodeScanBands(const CVyrGenericHsMessage& msg, const NameValueDefn* pDefn, IVyrDataState* pDataState,
                      CVyrExpandedMessage* pExpandedMsg, CVyrDecodeReceiver* pReceiver, IKelCellRefs_Search* pSearch);
 

@@ -16,28 +16,6 @@ Int TruncSaturating(double d) {
 }
 }  // namespace
 
-bool HytemRetValIsNumber(const VyrRetVal& v) {
-  return v.m_nStatus == VYR_RV_STATUS_OK && v.m_nType >= VYR_RV_DOUBLE && v.m_nType <= VYR_RV_BYTE;
-}
-
-double HytemRetValNumber(const VyrRetVal& v) {
-  if (v.m_nStatus != VYR_RV_STATUS_OK) return 0;
-  switch (v.m_nType) {
-    case VYR_RV_DOUBLE: return v.m_value.d;
-    case VYR_RV_FLOAT: return v.m_value.f;
-    case VYR_RV_INT64: return static_cast<double>(v.m_value.i64);
-    case VYR_RV_UINT64: return static_cast<double>(v.m_value.u64);
-    case VYR_RV_UINT32: return v.m_value.u32;
-    case VYR_RV_INT32: return v.m_value.i32;
-    case VYR_RV_UINT16: return v.m_value.u16;
-    case VYR_RV_INT16: return v.m_value.i16;
-    case VYR_RV_UINT8:
-    case VYR_RV_BYTE: return v.m_value.u8;
-    case VYR_RV_INT8: return v.m_value.i8;
-    default: return 0;
-  }
-}
-
 std::int64_t HytemRetValInt64(const VyrRetVal& v) {
   if (v.m_nStatus != VYR_RV_STATUS_OK) return 0;
   switch (v.m_nType) {

@@ -10,11 +10,29 @@
 class CVyrGenericHsMessage;
 
 // True when the record holds a value (status 0) in a numeric form.
-bool HytemRetValIsNumber(const VyrRetVal& v);
+inline bool HytemRetValIsNumber(const VyrRetVal& v) {
+  return v.m_nStatus == VYR_RV_STATUS_OK && v.m_nType >= VYR_RV_DOUBLE && v.m_nType <= VYR_RV_BYTE;
+}
 
 // The number a record holds, whatever its numeric form; 0 for no value, a
-// text or an unknown form.
-double HytemRetValNumber(const VyrRetVal& v);
+// text or an unknown form. Inline: every level of a channel log is read back.
+inline double HytemRetValNumber(const VyrRetVal& v) {
+  if (v.m_nStatus != VYR_RV_STATUS_OK) return 0;
+  switch (v.m_nType) {
+    case VYR_RV_DOUBLE: return v.m_value.d;
+    case VYR_RV_FLOAT: return v.m_value.f;
+    case VYR_RV_INT64: return static_cast<double>(v.m_value.i64);
+    case VYR_RV_UINT64: return static_cast<double>(v.m_value.u64);
+    case VYR_RV_UINT32: return v.m_value.u32;
+    case VYR_RV_INT32: return v.m_value.i32;
+    case VYR_RV_UINT16: return v.m_value.u16;
+    case VYR_RV_INT16: return v.m_value.i16;
+    case VYR_RV_UINT8:
+    case VYR_RV_BYTE: return v.m_value.u8;
+    case VYR_RV_INT8: return v.m_value.i8;
+    default: return 0;
+  }
+}
 
 // The same as an integer: integer forms as they are (64-bit unsigned values
 // beyond the signed range saturate), reals truncated toward zero.

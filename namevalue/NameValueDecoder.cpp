@@ -68,11 +68,10 @@ class CAppliedDefinitions {
   std::unordered_set<const NameValueDefn*> m_more;
 };
 
-// Whether the field's value text is read at all: by the conversion (an
-// attribute and a type) or by the detail text (a label and a type).
-bool UsesValueText(const NameValueDefn& defn) {
-  return defn.nType != 0 && (defn.nAttrId != 0 || (defn.pszLabel && *defn.pszLabel));
-}
+// What a definition does with its field's value: store it (an attribute and
+// a type) and show it in the detail text (a label and a type).
+bool StoresValue(const NameValueDefn& defn) { return defn.nType != 0 && defn.nAttrId != 0; }
+bool ShowsValue(const NameValueDefn& defn) { return defn.nType != 0 && defn.pszLabel && *defn.pszLabel; }
 }  // namespace
 
 void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDefnMap& map, CNameValueLayout* pLayout) {
@@ -80,7 +79,10 @@ void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDe
   // it is for the whole walk and is read in place.
   const char* buf = msg.GetMsgBuf();
   const std::string_view payload = buf ? buf : "";
-  if (pLayout && pLayout->Split(payload, map)) {
+  pPayloadEnd = buf ? payload.data() + payload.size() + 1 : nullptr;
+  VyrPayloadIndex index;
+  const bool bIndexed = msg.GetPayloadIndex(index);
+  if (pLayout && pLayout->Split(payload, map, bIndexed ? &index : nullptr)) {
     DecodeSplit(msg, *pLayout);
     return;
   }
@@ -110,53 +112,56 @@ void NameValueDecoder::Decode(const CVyrGenericHsMessage& msg, const NameValueDe
 void NameValueDecoder::DecodeSplit(const CVyrGenericHsMessage& msg, const CNameValueLayout& layout) {
   // The routines' lookups in this payload are answered from the split.
   const CNameValueLayoutScope scope(msg, layout);
+  const bool bWantText = pExpandedMsg && pExpandedMsg->m_bWantDetailText;
   std::string value;
   for (size_t k = 0; k < layout.PairCount(); ++k) {
     const NameValueDefn* pDefn = layout.Definition(k);
-    // A field that stores nothing, shows nothing and runs nothing is passed by.
-    if (!pDefn || (!UsesValueText(*pDefn) && !pDefn->pfnCallback)) continue;
+    // A field that stores nothing, shows nothing (here) and runs nothing is
+    // passed by: a time or date column of a host that wants no texts.
+    if (!pDefn || (!StoresValue(*pDefn) && !pDefn->pfnCallback && !(bWantText && ShowsValue(*pDefn)))) continue;
     layout.SetHint(k);
     if (!Apply(*pDefn, layout.Value(k), msg, value)) return;
   }
 }
 
 bool NameValueDecoder::Apply(const NameValueDefn& found, std::string_view valueView, const CVyrGenericHsMessage& msg,
-                             std::string& value) {
-  // The conversions take NUL-terminated texts; the value is copied only for
-  // the definitions that read it (a list of levels that only a routine reads
-  // is not copied). The payload holds no NUL, so a name is looked up by its
-  // bytes as its terminated copy would be.
+                             std::string& scratch) {
+  // The value is read where it stands in the payload: a number as the C
+  // run-time reads its NUL-terminated copy, and only a list or a text is
+  // copied (a list of levels that only a routine reads is not copied).
   const NameValueDefn defn = found;  // the routine gets the call's own copy
-  if (UsesValueText(defn)) value.assign(valueView);
-  else value.clear();
-  ConvertValue(defn.nAttrId, defn.nIndex, value.c_str(), defn.nType, defn.nUnit);
-  AppendText(defn.pszLabel, value.c_str(), defn.nUnit, defn.nFormat, defn.nType);
+  if (StoresValue(defn))
+    ConvertText(defn.nAttrId, defn.nIndex, valueView, defn.nType, defn.nUnit, scratch, pPayloadEnd);
+  if (ShowsValue(defn)) AppendValueText(defn.pszLabel, valueView);
   return !defn.pfnCallback || RunCallback(defn, msg, *this);
 }
 
 void NameValueDecoder::ConvertValue(int attrId, int index, const char* text, int type, int unit) {
+  std::string scratch;
+  ConvertText(attrId, index, text ? std::string_view(text) : std::string_view(), type, unit, scratch);
+}
+
+void NameValueDecoder::ConvertText(int attrId, int index, std::string_view text, int type, int unit,
+                                   std::string& scratch, const char* pReadable) {
   if (attrId == 0 || type == 0 || !pDataState) return;
-  const int targetUnit = GetAttrUnitType(attrId);
   double value = 0;
-  switch (type) {
-    case 1: case 3: case 5:
-      value = NameValueReadLong(text);
-      break;
-    case 2: case 4: case 6:
-      value = NameValueReadULong(text);
-      break;
-    case 7:
-      value = NameValueReadDouble(text);
-      break;
-    case 8: case 9: case 10:
-      ConvertList(attrId, index, text, type, unit);
-      return;
-    case 11:
-      pDataState->SetTextValue(attrId, text ? text : "", index, kVyrScopeMessage, 0);
-      return;
-    default:
-      return;
+  if (type == 7) {
+    // Reals first: levels are most of the fields.
+    value = pReadable ? NameValueReadDoubleWithin(text, pReadable) : NameValueReadDouble(text);
+  } else if (type >= 1 && type <= 6) {
+    // 1, 3, 5 signed; 2, 4, 6 unsigned.
+    value = type % 2 == 1 ? static_cast<double>(NameValueReadLong(text)) : NameValueReadULong(text);
+  } else {
+    if (type == 8 || type == 9 || type == 10) {
+      scratch.assign(text);
+      ConvertList(attrId, index, scratch.c_str(), type, unit);
+    } else if (type == 11) {
+      scratch.assign(text);
+      pDataState->SetTextValue(attrId, scratch.c_str(), index, kVyrScopeMessage, 0);
+    }
+    return;
   }
+  const int targetUnit = AttrUnitType(attrId);
   value = GetUnitsConverter()->ucConvert(unit, targetUnit, value);
   pDataState->SetRealValue(attrId, value, index, kVyrScopeMessage, 0);
 }
@@ -178,13 +183,26 @@ void NameValueDecoder::ConvertList(int attrId, int index, const char* text, int 
 }
 
 void NameValueDecoder::AppendText(const char* label, const char* text, int /*unit*/, int /*format*/, int type) {
-  if (!label || !*label || type == 0 || !pExpandedMsg || !pExpandedMsg->m_bWantDetailText) return;
+  if (!label || !*label || type == 0) return;
+  AppendValueText(label, text ? std::string_view(text) : std::string_view());
+}
+
+void NameValueDecoder::AppendValueText(const char* label, std::string_view text) {
+  if (!pExpandedMsg || !pExpandedMsg->m_bWantDetailText) return;
   // " %s=%s", without the cost of formatting.
   CString& strDetail = pExpandedMsg->m_strDetailText;
   strDetail += ' ';
   strDetail += label;
   strDetail += '=';
-  strDetail += text;
+  strDetail.Append(text.data(), static_cast<int>(text.size()));
+}
+
+int NameValueDecoder::AttrUnitType(int attrId) {
+  if (attrId != nUnitAttrId) {
+    nUnitType = GetAttrUnitType(attrId);
+    nUnitAttrId = attrId;
+  }
+  return nUnitType;
 }
 
 int GetAttrUnitType(int attrId) {

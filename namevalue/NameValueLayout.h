@@ -18,18 +18,19 @@
 #include <vector>
 
 #include "NameValueDefn.h"
-
-class CVyrGenericHsMessage;
+#include "VyrGenericHsMessage.h"
 
 class CNameValueLayout {
  public:
   // Splits the payload; false when the layout does not handle it. The map
-  // must not change while this layout is used with it.
-  bool Split(std::string_view payload, const NameValueDefnMap& map);
+  // must not change while this layout is used with it. With the index that
+  // the payload's builder left in the message (when it describes the
+  // payload), the payload is not searched for its delimiters at all.
+  bool Split(std::string_view payload, const NameValueDefnMap& map, const VyrPayloadIndex* pIndex = nullptr);
 
   // The pairs that the walk visits, and pair k's definition (null when its
   // name has none or occurred before) and value.
-  size_t PairCount() const { return m_values.size(); }
+  size_t PairCount() const { return m_nValues; }
   const NameValueDefn* Definition(size_t k) const { return k < m_defns.size() ? m_defns[k] : m_pTailDefn; }
   // Notes the pair whose routine runs: Find looks at its name first.
   void SetHint(size_t k) const { m_nHint = k; }
@@ -39,7 +40,13 @@ class CNameValueLayout {
   bool Find(std::string_view name, std::string_view& value) const;
 
  private:
+  bool TakeNames(std::string_view payload, const NameValueDefnMap& map, const VyrPayloadIndex* pIndex,
+                 size_t& nNames);
   void Learn(std::string_view names, const NameValueDefnMap& map);
+  size_t MaxPairs() const;
+  void AddValue(std::string_view value);
+  void TakeValues();
+  bool TakeIndexedValues(std::string_view payload, const VyrPayloadIndex& index);
   size_t FirstIndexOf(std::string_view name) const;
 
   std::string m_names;                       // the names section, through its last "^"
@@ -52,7 +59,10 @@ class CNameValueLayout {
   // values section, visited when a payload has more values than names.
   std::string_view m_tail;
   const NameValueDefn* m_pTailDefn = nullptr;
-  std::vector<std::string_view> m_values;  // of the payload last split
+  // The values of the payload last split: the first m_nValues of m_values,
+  // whose storage is kept for the next payload.
+  std::vector<std::string_view> m_values;
+  size_t m_nValues = 0;
   mutable size_t m_nHint = 0;
 };
 

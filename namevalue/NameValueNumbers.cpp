@@ -164,8 +164,19 @@ std::int32_t NameValueReadLong(std::string_view text) {
   return ReadCopy(text, StandardReadLong);
 }
 
+std::uint32_t NameValueReadULong(std::string_view text) {
+  bool bNegative;
+  std::int32_t n;
+  if (ReadPlainInt(ScanOf(text), bNegative, n)) {
+    const auto v = static_cast<std::uint32_t>(n);
+    return bNegative ? 0u - v : v;
+  }
+  return ReadCopy(text, StandardReadULong);
+}
+
 double NameValueReadDouble(std::string_view text) {
+  // A NUL ends the copy that strtod would read, as it ends a plain decimal here.
   double d;
-  if (ReadPlainDecimal(ScanOf(text), d)) return d;
+  if (NameValueReadPlainDecimal(text.data(), text.data() + text.size(), '\0', d)) return d;
   return ReadCopy(text, StandardReadDouble);
 }

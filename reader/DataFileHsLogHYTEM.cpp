@@ -320,9 +320,15 @@ void CDataFileHsLogHYTEM::SetMeasurementFields(CVyrGenericHsMessage& msg, const 
   if (nColumns == 0) return;
   // A payload beyond INT_MAX characters (a line of more than 2 GiB) does not
   // fit the message: the builder below leaves such a message empty.
-  if (m_plainPayload.Build(strLine.view(), m_strPayload) && m_strPayload.size() <= INT_MAX) {
+  if (m_plainPayload.Build(strLine.view(), m_strPayload, &m_valueEnds) && m_strPayload.size() <= INT_MAX) {
     char* buf = msg.AllocMsgBuf(static_cast<int>(m_strPayload.size()));
-    if (buf) std::memcpy(buf, m_strPayload.data(), m_strPayload.size());
+    if (!buf) return;
+    std::memcpy(buf, m_strPayload.data(), m_strPayload.size());
+    // The fields as this pass split them, so that the decoder need not split
+    // the payload again.
+    std::uint32_t* pEnds = msg.AllocPayloadIndex(static_cast<std::uint32_t>(m_plainPayload.NamesLength()),
+                                                 static_cast<std::uint32_t>(m_valueEnds.size()));
+    std::copy(m_valueEnds.begin(), m_valueEnds.end(), pEnds);
     return;
   }
   // One pass over the line: field i of the cursor is column i's value, and a

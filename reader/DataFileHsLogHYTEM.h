@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CString.h"
 #include "DataFile.h"
@@ -118,4 +119,5 @@ class CDataFileHsLogHYTEM : public CDataFile {
   CNameValuePayloadBuilder m_payload;  // the fields of the message being read
   std::string m_strPayload;
   CHytemPlainPayload m_plainPayload;  // follows m_columnNames
+  std::vector<std::uint32_t> m_valueEnds;  // the index of the plain payload being built
 };

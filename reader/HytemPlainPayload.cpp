@@ -85,8 +85,19 @@ void CHytemPlainPayload::SetColumns(const CStringArray& columns) {
   }
 }
 
-bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
+bool CHytemPlainPayload::Build(std::string_view line, std::string& text, std::vector<std::uint32_t>* pValueEnds) const {
   if (!m_bPlainColumns) return false;
+  // Where each column's ";" goes, noted as it is written: the decoder then
+  // need not look for them again.
+  std::uint32_t* pEnds = nullptr;
+  if (pValueEnds) {
+    pValueEnds->resize(static_cast<size_t>(m_nColumns));
+    pEnds = pValueEnds->data();
+  }
+  int nEnds = 0;
+  auto endValue = [&](size_t at) {
+    if (pEnds) pEnds[nEnds++] = static_cast<std::uint32_t>(at);
+  };
   // One pass over the columns' fields: each byte is copied, a tab becomes
   // the ";" that ends a column's value, and a payload delimiter refuses the
   // line. Fields beyond the end of the line are empty.
@@ -106,6 +117,7 @@ bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
       return false;
     }
     if (++nTabs == m_nColumns) return false;  // the trailing values start after this tab
+    endValue(o);
     out[o++] = kValueEnd;
     return true;
   };
@@ -137,13 +149,17 @@ bool CHytemPlainPayload::Build(std::string_view line, std::string& text) const {
       out[o++] = ch;
     }
   }
-  for (; nTabs < m_nColumns - 1; ++nTabs) out[o++] = kValueEnd;
+  for (; nTabs < m_nColumns - 1; ++nTabs) {
+    endValue(o);
+    out[o++] = kValueEnd;
+  }
   text.resize(o);
   if (i < line.size()) {
     const std::string_view rest = line.substr(i + 1);
     if (!HasNoPayloadDelimiter(rest)) return false;
     AppendTrailingValues(rest, text);
   }
+  endValue(text.size());
   text.push_back(kValueEnd);
   return true;
 }

@@ -10,8 +10,11 @@
 // the reader goes field by field through the builder.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CString.h"
 
@@ -20,9 +23,13 @@ class CHytemPlainPayload {
   // Takes the column list as it now stands.
   void SetColumns(const CStringArray& columns);
 
-  // The payload that the field-by-field build gives for the line, in text.
-  // False, with text unspecified, when the columns or the line are not plain.
-  bool Build(std::string_view line, std::string& text) const;
+  // The payload that the field-by-field build gives for the line, in text,
+  // and the offset of the ";" that ends each column's value in pValueEnds
+  // (one per column; the payload's index, VyrPayloadIndex). False, with
+  // both unspecified, when the columns or the line are not plain.
+  bool Build(std::string_view line, std::string& text, std::vector<std::uint32_t>* pValueEnds = nullptr) const;
+  // The length of the names section of every payload built.
+  size_t NamesLength() const { return m_strNames.size(); }
 
  private:
   bool m_bPlainColumns = false;

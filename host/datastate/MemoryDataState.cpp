@@ -1,7 +1,9 @@
 #include "MemoryDataState.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <limits>
 
 namespace {
 std::uint64_t ColumnKey(int nAttrId, int nScope) {
@@ -140,6 +142,7 @@ void CVyrMemoryDataState::Notify(int nAttrId, int nIndex, int nScope, Op op, Ele
 }
 
 void CVyrMemoryDataState::SetTextValue(int nAttrId, const char* pszValue, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   Element e = CachedElement(nAttrId, nIndex, nScope);
   if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
   StoreText(e, pszValue);
@@ -148,6 +151,7 @@ void CVyrMemoryDataState::SetTextValue(int nAttrId, const char* pszValue, int nI
 }
 
 void CVyrMemoryDataState::SetIntValue(int nAttrId, std::int32_t nValue, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   Element e = CachedElement(nAttrId, nIndex, nScope);
   if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
   e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Int;
@@ -156,6 +160,7 @@ void CVyrMemoryDataState::SetIntValue(int nAttrId, std::int32_t nValue, int nInd
 }
 
 void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   Element e = CachedElement(nAttrId, nIndex, nScope);
   if (!e.pPage) e = ElementForWrite(nAttrId, nIndex, nScope);
   e.pPage->kinds[static_cast<size_t>(e.nOffset)] = Kind::Real;
@@ -164,6 +169,7 @@ void CVyrMemoryDataState::SetRealValue(int nAttrId, double dValue, int nIndex, i
 }
 
 void CVyrMemoryDataState::ClearValue(int nAttrId, int nIndex, int nScope, int) {
+  NoteWrite(nScope);
   // The text entry stays with the element for reuse; the kind says "no
   // value". Clearing an element never written makes no page.
   Element e = CachedElement(nAttrId, nIndex, nScope);
@@ -186,7 +192,20 @@ VyrRetVal CVyrMemoryDataState::GetValue(int nAttrId, int nIndex, int nScope) con
   return VyrRetVal::NoValue();
 }
 
+std::uint64_t CVyrMemoryDataState::GetPlanGeneration() const {
+  // Numbers are drawn from one count for the whole process, so that no two
+  // data states, nor two states of one, share a number; a new one is drawn
+  // only when asked for after a change, not at every write.
+  static std::atomic<std::uint64_t> s_nNext{1};
+  if (m_bPlanChanged) {
+    m_nPlanGeneration = s_nNext.fetch_add(1, std::memory_order_relaxed);
+    m_bPlanChanged = false;
+  }
+  return m_nPlanGeneration;
+}
+
 void CVyrMemoryDataState::Clear() {
+  m_bPlanChanged = true;
   m_columnCache = ColumnCache();
   m_columns.clear();
   m_texts.clear();
@@ -205,6 +224,7 @@ void CVyrMemoryDataState::Clear() {
 void CVyrMemoryDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                                        int nFlags) {
   if (nCount <= 0 || nRuns <= 0) return;
+  NoteWrite(nScope);
   const bool bPaged = nFirstIndex >= 0 && nFirstIndex <= INT_MAX - (nCount - 1);
   const bool bRunObserved = bPaged && m_runObserver;
   std::vector<int>& single = m_singleRuns;  // the runs made element by element
@@ -252,12 +272,15 @@ void CVyrMemoryDataState::RecordRuns(const RunWrites& runWrites, const std::vect
 // Elements [nFirstIndex, nFirstIndex + nCount) of the non-negative table, a
 // page at a time.
 void CVyrMemoryDataState::StorePagedRun(const VyrValueRun& run, int nFirstIndex, int nCount, int nScope) {
+  // No real is below -infinity (nor is a NaN): such a run stores every value,
+  // a plain copy (the ranked lists, and the levels without a threshold).
+  const bool bClearsNone = !(run.dClearBelow > -std::numeric_limits<double>::infinity());
   for (int k = 0; k < nCount;) {
     const Element e = ElementForWrite(run.nAttrId, nFirstIndex + k, nScope);
     const int n = std::min(nCount - k, kPageSize - e.nOffset);
     Kind* const pKinds = e.pPage->kinds.data() + e.nOffset;
     double* const pValues = e.pPage->values.data() + e.nOffset;
-    if (run.pReals) {
+    if (run.pReals && !bClearsNone) {
       const double* const pReals = run.pReals + k;
       for (int i = 0; i < n; ++i) {
         // A NaN is no less than the threshold: it is stored, as SetRealValue would.
@@ -265,6 +288,10 @@ void CVyrMemoryDataState::StorePagedRun(const VyrValueRun& run, int nFirstIndex,
         pKinds[i] = bClear ? Kind::None : Kind::Real;
         if (!bClear) pValues[i] = pReals[i];
       }
+    } else if (run.pReals) {
+      const double* const pReals = run.pReals + k;
+      for (int i = 0; i < n; ++i) pValues[i] = pReals[i];
+      std::fill(pKinds, pKinds + n, Kind::Real);
     } else {
       const std::int32_t* const pInts = run.pInts + k;
       for (int i = 0; i < n; ++i) {

@@ -42,6 +42,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   VyrRetVal GetValue(int nAttrId, int nIndex, int nScope) const override;
   VyrRetVal GetValueAlt(int nAttrId, int nIndex, int nScope) const override { return GetValue(nAttrId, nIndex, nScope); }
   IVyrDataStateRuns* QueryRuns() override { return this; }
+  std::uint64_t GetPlanGeneration() const override;
   void SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFirstIndex, int nCount, int nScope,
                     int nFlags) override;
   void GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const override;
@@ -163,6 +164,10 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   Element CachedElement(int nAttrId, int nIndex, int nScope) const;
   Element ElementForWrite(int nAttrId, int nIndex, int nScope);
   Element ElementForRead(int nAttrId, int nIndex, int nScope) const;
+  // A write or clear at scope 0 changes the plan generation.
+  void NoteWrite(int nScope) {
+    if (nScope == kVyrScopeFrequencyPlan) m_bPlanChanged = true;
+  }
   bool IsRecorded(int nAttrId) const;
   bool IsWatched(int nAttrId) const;
   void Record(int nAttrId, int nIndex, int nScope, Op op, Element e);
@@ -185,4 +190,7 @@ class CVyrMemoryDataState final : public IVyrDataState, public IVyrDataStateRuns
   std::vector<int> m_singleRuns;     // SetValueRuns's work lists, kept for their capacity
   std::vector<int> m_recordedRuns;
   bool m_bSortOutputSuppressed = false;
+  // The plan generation, drawn afresh when asked for after a change at scope 0.
+  mutable std::uint64_t m_nPlanGeneration = 0;
+  mutable bool m_bPlanChanged = true;
 };

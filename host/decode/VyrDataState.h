@@ -27,6 +27,13 @@ class IVyrDataState {
   // The run operations below, or null when this data state lacks them (the
   // default): a caller then makes the single calls.
   virtual IVyrDataStateRuns* QueryRuns() { return nullptr; }
+  // A number that stays the same for as long as the values of scope 0 (the
+  // frequency plan) do: every write or clear at scope 0, and emptying the
+  // data state, give a new number, one that no data state of the process
+  // gave before. A decoder may keep what it read at scope 0, across
+  // messages, while the number stays the same. 0 (the default): this data
+  // state gives no such number, and values are read afresh.
+  virtual std::uint64_t GetPlanGeneration() const { return 0; }
 };
 
 // One attribute of a run write: its values for the run's elements, reals or

@@ -19,12 +19,22 @@ constexpr CVyrAttrDefn kAttributes[] = {
     {FG_FREQUENCY_MHZ, 111, "ATTR_ID_SCAN_SORT_FREQ_BY_SIGLEV"},
 };
 
+// The ids run without a gap, so that an id finds its attribute at once: a
+// decoder asks for an attribute's unit at every value it stores.
+constexpr int kFirstAttrId = 101;
+constexpr bool IdsRunWithoutGap() {
+  for (size_t i = 0; i < std::size(kAttributes); ++i)
+    if (kAttributes[i].nAttrId != kFirstAttrId + static_cast<int>(i)) return false;
+  return true;
+}
+static_assert(IdsRunWithoutGap());
+
 class CBuiltInSchema final : public IVyrSchemaAccessor2 {
  public:
   const CVyrAttrDefn* GetAttrDefnById(int nAttrId) const override {
-    for (const CVyrAttrDefn& a : kAttributes)
-      if (a.nAttrId == nAttrId) return &a;
-    return nullptr;
+    // Unsigned, so that an id below the first wraps far past the last.
+    const unsigned i = static_cast<unsigned>(nAttrId) - static_cast<unsigned>(kFirstAttrId);
+    return i < std::size(kAttributes) ? &kAttributes[i] : nullptr;
   }
   int GetAttrIdByName(const char* pszName) const override {
     if (!pszName) return 0;
@@ -42,19 +52,18 @@ constexpr CVyrFormatGroupEntry kFormatGroups[] = {
     {UT_NONE, "none"},      {UT_HZ, "frequency (Hz)"}, {UT_MHZ, "frequency (MHz)"},
     {UT_DBM, "level (dBm)"}, {UT_DB, "level (dB)"},     {UT_COUNT, "count"},
 };
+
+// Built before any code runs (constant initialization), so that no call
+// pays for a guard.
+constinit CBuiltInSchema s_schema;
+constinit CVyrFormatGroupManager s_formatGroups;
 }  // namespace
 
-IVyrSchemaAccessor2* GetSchemaDefsDynamic() {
-  static CBuiltInSchema schema;
-  return &schema;
-}
+IVyrSchemaAccessor2* GetSchemaDefsDynamic() { return &s_schema; }
 
 const CVyrFormatGroupEntry* CVyrFormatGroupManager::fgGetFormatGroupEntry(int nFormatGroup) const {
   if (nFormatGroup <= FG_NONE || nFormatGroup >= static_cast<int>(std::size(kFormatGroups))) return nullptr;
   return &kFormatGroups[nFormatGroup];
 }
 
-CVyrFormatGroupManager* GetFormatGroupManager() {
-  static CVyrFormatGroupManager manager;
-  return &manager;
-}
+CVyrFormatGroupManager* GetFormatGroupManager() { return &s_formatGroups; }

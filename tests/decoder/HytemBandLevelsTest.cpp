@@ -193,6 +193,31 @@ TEST_F(BandLevelsTest, FrequenciesAboveTwoGigahertzKeepTheirValue) {
                                           "5800.025\t-60.000\n5800.000\t-70.000\n5800.050\t-80.000\n");
 }
 
+// The decode device keeps the plan's frequencies from one message to the
+// next: any write at scope 0, and another data state, must be seen.
+TEST_F(BandLevelsTest, KeptPlanFrequenciesFollowTheDataState) {
+  DecodePlan({{"100.0", "100.1", "25"}});
+  DecodeLevels("1", "-70,-60");
+  ExpectRanked({{-60, 1, 100.025}, {-70, 0, 100.0}});
+  ds.SetRealValue(g_nAttrScanLogFreq, 300e6, 1, kPlan, 0);  // the host's own write
+  DecodeLevels("1", "-70,-60");
+  ExpectRanked({{-60, 1, 300.0}, {-70, 0, 100.0}});
+
+  CVyrMemoryDataState other;
+  const Fields plan{{"nbScannedBandwidths", "1"}, {"startFrequencies1", "200.0"}, {"stopFrequencies1", "200.1"},
+                    {"frequencyStep1", "25"}};
+  receiver->DecodeMessage(MakeMessage(kHytemMsgClassHeader, plan), &other, expanded, nullptr);
+  receiver->DecodeMessage(MakeMessage(kHytemMsgClassMeasurement, {{"BandNumber", "1"}, {"Levels", "-70,-60,-50,-40,-30,-20"}}),
+                          &other, expanded, nullptr);
+  EXPECT_EQ(other.GetValue(g_nAttrScanSortFreqBySigLev, 0, kMsg).m_value.d, 0.0);  // beyond the plan's 5
+  EXPECT_NEAR(other.GetValue(g_nAttrScanSortFreqBySigLev, 1, kMsg).m_value.d, 200.1, 2e-6);
+  DecodeLevels("1", "-70,-60");
+  ExpectRanked({{-60, 1, 300.0}, {-70, 0, 100.0}});
+  ds.Clear();
+  DecodeLevels("1", "-70,-60");
+  ExpectRanked({{-60, 1, 0.0}, {-70, 0, 0.0}});
+}
+
 TEST_F(BandLevelsTest, UnrepresentableLevelsSaturate) {
   DecodePlan({{"100.0", "100.1", "25"}});
   DecodeLevels("1", "1e300,nan,-1e300");

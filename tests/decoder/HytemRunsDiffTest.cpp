@@ -50,7 +50,8 @@ class CRecordingSink : public IDataFileMessageSink {
 };
 
 // A scan with three bands (one of 4,000 bins) and levels around the
-// thresholds below, and lines that name bands without a plan.
+// thresholds below, lines that name bands without a plan, and a second
+// header with another plan.
 std::string ScanLog() {
   std::mt19937 rng(11);
   std::string log = "HYTEM Software - V2.4.1\nnbScannedBandwidths = 3\n";
@@ -59,6 +60,12 @@ std::string ScanLog() {
   log += "startFrequencies3 = 1800.0\nstopFrequencies3 = 1800.0\nfrequencyStep3 = 0\n";
   log += "Time\tDate\tLatitude\tNS\tLongitude\tWE\tValidity\tBandNumber\tLevels\n";
   for (int line = 0; line < 40; ++line) {
+    // A header half way lays down another plan, which the next levels must use.
+    if (line == 20)
+      log += "HYTEM Software - V2.4.1\nnbScannedBandwidths = 2\nstartFrequencies1 = 410.000\n"
+             "stopFrequencies1 = 410.400\nfrequencyStep1 = 100\nstartFrequencies2 = 950.000\n"
+             "stopFrequencies2 = 1750.000\nfrequencyStep2 = 200\n"
+             "Time\tDate\tLatitude\tNS\tLongitude\tWE\tValidity\tBandNumber\tLevels\n";
     const int band = line % 5 == 4 ? 7 : line % 3 + 1;
     const int bins = band == 2 ? 4001 : band == 1 ? 5 : 3;
     log += "08:00:" + std::to_string(10 + line) + "\t03/15/05\t48.5\tN\t2.2\tE\t1\t" + std::to_string(band);

@@ -119,5 +119,20 @@ TEST_F(ScanPlanTest, PlanIsCappedAndLaterBandsStartAtTheCap) {
   EXPECT_NEAR(*FreqHz(kMaxScanFrequencies - 1), (kMaxScanFrequencies - 1) * 0.001, 1e-6);
   ExpectBandStarts({0, kMaxScanFrequencies, kMaxScanFrequencies});
 }
+
+TEST_F(ScanPlanTest, PlanIsCappedByTheBytesOfItsTexts) {
+  ds.SetRecordWrites(false);
+  // Texts of 318 characters ("-1000...000.000 MHz") cost 20 units each: a
+  // plan of a million units holds 50,000 of them, and a later band of short
+  // texts starts and ends where the plan was cut.
+  DecodePlan({{"-1e308", "1e308", "1e300"}, {"100.0", "100.1", "25"}});
+  ASSERT_TRUE(FreqText(0));
+  EXPECT_EQ(FreqText(0)->size(), 318u);
+  const int nFit = kMaxScanFrequencies / 20;
+  EXPECT_TRUE(Has(g_nAttrScanLogFreqStr, nFit - 1, kPlan));
+  EXPECT_FALSE(Has(g_nAttrScanLogFreqStr, nFit, kPlan));
+  EXPECT_FALSE(Has(g_nAttrScanLogFreq, nFit, kPlan));
+  ExpectBandStarts({0, nFit, nFit});
+}
 }  // namespace
 }  // namespace hytem_test

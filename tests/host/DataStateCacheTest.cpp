@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <functional>
 #include <random>
+#include <set>
 #include <tuple>
 
 #include "MemoryDataState.h"
@@ -61,5 +63,41 @@ TEST(MemoryDataStateCache, CopiesAndClearKeepTheirOwnColumns) {
   EXPECT_NE(ds.GetValue(105, 3, kVyrScopeMessage).m_nStatus, VYR_RV_STATUS_OK);
   ds.SetRealValue(105, -40.0, 3, kVyrScopeMessage, 0);
   EXPECT_EQ(ds.GetValue(105, 3, kVyrScopeMessage).m_value.d, -40.0);
+}
+
+// The plan generation tells a decoder whether what it read at scope 0 still
+// holds: it must change with every kind of change there, and only there.
+TEST(MemoryDataStateCache, PlanGenerationChangesWithTheValuesOfScopeZero) {
+  CVyrMemoryDataState ds, other;
+  std::set<std::uint64_t> seen{ds.GetPlanGeneration(), other.GetPlanGeneration()};
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen.count(0), 0u);
+  const std::uint64_t nFirst = ds.GetPlanGeneration();
+  const double level = -80.0;
+  const VyrValueRun run{105, &level, nullptr, -1000.0};
+  ds.SetRealValue(105, -80.0, 3, kVyrScopeMessage, 0);
+  ds.ClearValue(105, 3, kVyrScopeMessage, 0);
+  ds.SetValueRuns(&run, 1, 0, 1, kVyrScopeMessage, 0);
+  EXPECT_EQ(ds.GetPlanGeneration(), nFirst);
+  const std::function<void()> changes[] = {
+      [&] { ds.SetTextValue(103, "400.000 MHz", 0, kVyrScopeFrequencyPlan, 0); },
+      [&] { ds.SetIntValue(104, 5, 1, kVyrScopeFrequencyPlan, 0); },
+      [&] { ds.SetRealValue(102, 4e8, 0, kVyrScopeFrequencyPlan, 0); },
+      [&] { ds.ClearValue(102, 7, kVyrScopeFrequencyPlan, 0); },
+      [&] { ds.SetValueRuns(&run, 1, 2, 1, kVyrScopeFrequencyPlan, 0); },
+      [&] { ds.Clear(); },
+  };
+  for (const auto& change : changes) {
+    change();
+    EXPECT_TRUE(seen.insert(ds.GetPlanGeneration()).second) << "change " << seen.size();
+  }
+  // A copy holds the same plan under the same number, until one of them changes.
+  ds.SetRealValue(102, 4e8, 0, kVyrScopeFrequencyPlan, 0);
+  const std::uint64_t nBefore = ds.GetPlanGeneration();
+  CVyrMemoryDataState copy = ds;
+  EXPECT_EQ(copy.GetPlanGeneration(), nBefore);
+  copy.SetRealValue(102, 5e8, 0, kVyrScopeFrequencyPlan, 0);
+  EXPECT_TRUE(seen.insert(copy.GetPlanGeneration()).second);
+  EXPECT_EQ(ds.GetPlanGeneration(), nBefore);
 }
 }  // namespace

@@ -161,6 +161,33 @@ TEST(GenericHsMessage, PayloadReadsBackAsTheCharactersCopiedIn) {
   EXPECT_EQ(msg.GetMsgBufLen(), 0);
 }
 
+// The payload index belongs to the payload it was made for: whatever may
+// change the payload drops it.
+TEST(GenericHsMessage, PayloadIndexGoesWithItsPayload) {
+  CVyrGenericHsMessage msg;
+  VyrPayloadIndex index;
+  EXPECT_FALSE(msg.GetPayloadIndex(index));
+  std::memcpy(msg.AllocMsgBuf(8), "a^b^1;2;", 8);
+  EXPECT_FALSE(msg.GetPayloadIndex(index));
+  std::uint32_t* ends = msg.AllocPayloadIndex(4, 2);
+  ends[0] = 5;
+  ends[1] = 7;
+  ASSERT_TRUE(msg.GetPayloadIndex(index));
+  EXPECT_EQ(index.nNamesLength, 4u);
+  ASSERT_EQ(index.nValues, 2u);
+  EXPECT_EQ(index.pValueEnds[1], 7u);
+  const CVyrGenericHsMessage copy = msg;
+  EXPECT_TRUE(copy.GetPayloadIndex(index));
+  msg.GetMsgBufForWrite();
+  EXPECT_FALSE(msg.GetPayloadIndex(index));
+  msg.AllocPayloadIndex(4, 2);
+  std::memcpy(msg.AllocMsgBuf(4), "x^9;", 4);
+  EXPECT_FALSE(msg.GetPayloadIndex(index));
+  msg.AllocPayloadIndex(2, 1);
+  msg.Reset();
+  EXPECT_FALSE(msg.GetPayloadIndex(index));
+}
+
 CVyrDecodeDevice* CreatePlainDevice(const CVyrDeviceTypeInfo& info) { return new CVyrDecodeDevice(info); }
 
 const CVyrDecodeDeviceFactoryHelper s_testDevice(CVyrDeviceTypeInfo(4242, 1, 0, 0, 0, "Test Scanner", "Test", 0),

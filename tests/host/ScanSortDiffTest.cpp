@@ -35,7 +35,8 @@ void ExpectLikeStableSort(const std::vector<std::int32_t>& levels) {
 
 TEST(ScanSortDiff, WholeDbLevelsOfEveryListLength) {
   std::mt19937 rng(3);
-  for (int n : {2, 3, 15, 16, 17, 31, 100, 400, 401, 1000, 4000, 12000}) {
+  // Past 65,536 records the sort moves them in place instead of through a copy.
+  for (int n : {2, 3, 15, 16, 17, 31, 100, 400, 401, 1000, 4000, 12000, 65536, 70000}) {
     std::vector<std::int32_t> levels;
     for (int i = 0; i < n; ++i) levels.push_back(-1000 * static_cast<std::int32_t>(30 + rng() % 91));
     ExpectLikeStableSort(levels);
@@ -68,6 +69,9 @@ TEST(ScanSortDiff, ExtremesAndSingleOddLevels) {
   ExpectLikeStableSort(oneFine);
   std::vector<std::int32_t> allEqual(500, -95000);
   ExpectLikeStableSort(allEqual);
+  std::vector<std::int32_t> manyFine;  // thousandths, many records: counted and moved in place
+  for (int i = 0; i < 70000; ++i) manyFine.push_back(-40000 - (i * 7919) % 120000);
+  ExpectLikeStableSort(manyFine);
   std::vector<std::int32_t> farApart(100, -2147483000);
   farApart[50] = 2147483000;
   ExpectLikeStableSort(farApart);

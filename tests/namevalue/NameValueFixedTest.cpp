@@ -72,4 +72,16 @@ TEST(NameValueAppendFixed, RandomDoublesOfEveryMagnitude) {
   }
   ExpectAllLikePrintf(values, {0, 3, 6, 9});
 }
+
+TEST(NameValueAppendFixed, HugeIntegersOfEveryMagnitude) {
+  std::mt19937_64 rng(8);
+  std::vector<double> values = {9007199254740992.0, 9007199254740994.0, 1e300, -1e308,
+                                std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+  while (values.size() < 20000) {
+    // Exponents from 2^53 to 2^1023: integers with up to 309 digits.
+    const std::uint64_t bits = (rng() & 0x800FFFFFFFFFFFFFULL) | ((1076 + rng() % 971) << 52);
+    values.push_back(std::bit_cast<double>(bits));
+  }
+  ExpectAllLikePrintf(values, {0, 3, 6});
+}
 }  // namespace

@@ -1,9 +1,12 @@
-// Decoding through a layout against the plain walk, over sequences of random
-// payloads that often repeat the last names section: well-formed ones and any
-// mix of names, values and delimiters. The routines look up every name of the
+// Decoding through a layout, with and without the payload's index, against
+// the plain walk, over sequences of random payloads that often repeat the
+// last names section: well-formed ones and any mix of names, values and
+// delimiters. The routines look up every name of the
 // pool while they run, so the layout's answers to the lookup are compared too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -73,8 +76,26 @@ std::string RandomValues(std::mt19937& rng) {
   return s;
 }
 
+// Leaves the index that a builder of the payload would leave: the names
+// section through the last "^", and every ";" after it. A payload that does
+// not end in ";" gets one too: the decoder must see that it does not fit.
+// With bSkew, the last value end is moved by one: the index no longer fits.
+void LeaveIndex(CVyrGenericHsMessage& msg, const std::string& payload, bool bSkew) {
+  const size_t lastCaret = payload.rfind('^');
+  const size_t nNames = lastCaret == std::string::npos ? 0 : lastCaret + 1;
+  std::vector<std::uint32_t> ends;
+  for (size_t i = nNames; i < payload.size(); ++i)
+    if (payload[i] == ';') ends.push_back(static_cast<std::uint32_t>(i));
+  if (bSkew && !ends.empty()) ends.back() -= 1;
+  std::uint32_t* out = msg.AllocPayloadIndex(static_cast<std::uint32_t>(nNames), static_cast<std::uint32_t>(ends.size()));
+  std::copy(ends.begin(), ends.end(), out);
+}
+
+enum class Index { None, Fitting, Skewed };
+
 // The detail text and every write of decoding the payload.
-std::string Decode(const std::string& payload, const NameValueDefnMap& map, CNameValueLayout* pLayout) {
+std::string Decode(const std::string& payload, const NameValueDefnMap& map, CNameValueLayout* pLayout,
+                   Index index = Index::None) {
   CVyrMemoryDataState ds;
   ds.SetRecordWrites(true);
   CVyrExpandedMessage expanded;
@@ -82,6 +103,7 @@ std::string Decode(const std::string& payload, const NameValueDefnMap& map, CNam
   CVyrGenericHsMessage msg;
   char* buf = msg.AllocMsgBuf(static_cast<int>(payload.size()));
   if (!payload.empty()) std::memcpy(buf, payload.data(), payload.size());
+  if (index != Index::None) LeaveIndex(msg, payload, index == Index::Skewed);
   NameValueDecoder decoder{&ds, &expanded, nullptr, nullptr};
   decoder.Decode(msg, map, pLayout);
   std::string out = expanded.m_strDetailText.str();
@@ -95,7 +117,7 @@ std::string Decode(const std::string& payload, const NameValueDefnMap& map, CNam
 
 TEST(NameValueLayoutDiff, LayoutDecodesLikeThePlainWalk) {
   const auto map = MakeMap();
-  CNameValueLayout layout;
+  CNameValueLayout layout, indexedLayout;
   std::mt19937 rng(3);
   std::string names = "a^b^";
   int nFailures = 0;
@@ -104,9 +126,12 @@ TEST(NameValueLayoutDiff, LayoutDecodesLikeThePlainWalk) {
     const std::string payload = names + RandomValues(rng);
     const std::string plain = Decode(payload, *map, nullptr);
     const std::string split = Decode(payload, *map, &layout);
-    if (plain != split) {
+    // The payload's own index (now and then one that does not fit) must give the same.
+    const std::string indexed = Decode(payload, *map, &indexedLayout, rng() % 8 == 0 ? Index::Skewed : Index::Fitting);
+    if (plain != split || plain != indexed) {
       ++nFailures;
-      ADD_FAILURE() << "payload \"" << payload << "\"\nplain: " << plain << "\nlayout: " << split;
+      ADD_FAILURE() << "payload \"" << payload << "\"\nplain: " << plain << "\nlayout: " << split
+                    << "\nindexed: " << indexed;
     }
   }
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -53,10 +54,16 @@ void ExpectSameReadings(const std::string& text, int& nFailures) {
   const char* psz = text.c_str();
   const std::string padded = text + "5e3x";  // a view must not read past its end
   const std::string_view view(padded.data(), text.size());
+  // A value in its payload, read in words up to the payload's end.
+  const std::string payload = text + ";-80.5;";
+  const std::string_view value(payload.data(), text.size());
   const double dRef = std::strtod(psz, nullptr);
   const bool ok = Bits(NameValueReadDouble(psz)) == Bits(dRef) && Bits(NameValueReadDouble(view)) == Bits(dRef) &&
+                  Bits(NameValueReadDoubleWithin(view, padded.data() + padded.size() + 1)) == Bits(dRef) &&
+                  Bits(NameValueReadDoubleWithin(value, payload.data() + payload.size() + 1)) == Bits(dRef) &&
                   NameValueReadLong(psz) == ReferenceLong(psz) && NameValueReadLong(view) == ReferenceLong(psz) &&
-                  NameValueReadULong(psz) == ReferenceULong(psz) && NameValueReadInt(psz) == std::atoi(psz);
+                  NameValueReadULong(psz) == ReferenceULong(psz) && NameValueReadULong(view) == ReferenceULong(psz) &&
+                  NameValueReadInt(psz) == std::atoi(psz);
   // The in-line reading of a list element: where it accepts the text, the
   // element runs to the end or to the first ",", and reads as strtod reads it.
   bool okList = true;
@@ -162,5 +169,32 @@ TEST(NameValueNumbersDiff, RandomJunk) {
     texts.push_back(t);
   }
   ExpectAllSame(texts);
+}
+// The eight-byte reading of short values: it must take the forms of levels,
+// and whatever it takes must read as strtod reads the text up to chStop.
+TEST(NameValueNumbersDiff, ShortDecimalsReadEightBytesAtATime) {
+  for (const char* level : {"-85.5", "-109.9", "0", "-0", "5.", "-.5", "1234567", "-123456", "12345.6", "-0.0625"}) {
+    const std::string text = std::string(level) + ",-80.5,-90.0";
+    double d = 0;
+    const char* stop = NameValueReadShortDecimal(text.data(), text.data() + text.size(), ',', d);
+    ASSERT_NE(stop, nullptr) << level;
+    EXPECT_EQ(stop, text.data() + std::strlen(level)) << level;
+    EXPECT_EQ(Bits(d), Bits(std::strtod(level, nullptr))) << level;
+  }
+  std::mt19937_64 rng(5);
+  const std::string alphabet = "0123456789012345678901234567890123456789--..,,;e\t";
+  int nFailures = 0;
+  for (int i = 0; i < 300000 && nFailures < 10; ++i) {
+    std::string text;
+    for (int k = 8 + static_cast<int>(rng() % 4); k > 0; --k) text += alphabet[rng() % alphabet.size()];
+    double d = 0;
+    const char* stop = NameValueReadShortDecimal(text.data(), text.data() + text.size(), ',', d);
+    if (!stop) continue;
+    const std::string element = text.substr(0, text.find(','));
+    if (stop != text.data() + element.size() || Bits(d) != Bits(std::strtod(element.c_str(), nullptr))) {
+      ++nFailures;
+      ADD_FAILURE() << "text \"" << text << "\": " << d;
+    }
+  }
 }
 }  // namespace

@@ -1,9 +1,11 @@
-// The one-pass payload of a measurement line against the field-by-field
-// build with the payload builder (one field per column, then each trailing
-// value appended to the last column), over random lines and column lists.
+// The one-pass payload of a measurement line, and the index of its fields,
+// against the field-by-field build with the payload builder (one field per
+// column, then each trailing value appended to the last column), over random
+// lines and column lists.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <string_view>
@@ -70,9 +72,16 @@ TEST(HytemPlainPayload, GivesTheFieldByFieldPayloadForEveryPlainLine) {
     for (int i = 0; i < 20000; ++i) {
       const std::string line = RandomText(rng, alphabet, i % 10 == 0 ? 400 : 40);
       std::string text;
-      ASSERT_TRUE(plain.Build(line, text)) << line;
+      std::vector<std::uint32_t> ends;
+      ASSERT_TRUE(plain.Build(line, text, &ends)) << line;
       ++nBuilt;
       ASSERT_EQ(text, FieldByField(names, line)) << "line \"" << line << '"';
+      // The index: every ";" of the values section, which follows the names.
+      ASSERT_EQ(text.rfind('^') + 1, plain.NamesLength());
+      std::vector<std::uint32_t> semis;
+      for (size_t k = plain.NamesLength(); k < text.size(); ++k)
+        if (text[k] == ';') semis.push_back(static_cast<std::uint32_t>(k));
+      ASSERT_EQ(ends, semis) << "line \"" << line << '"';
     }
   }
   EXPECT_EQ(nBuilt, 80000);

@@ -118,4 +118,19 @@ TEST_F(DecodeBounds, PlansBeyondTheBudgetAreCutUntilMessagesEarnMore) {
     EXPECT_EQ(step.nPlan, Int("ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX", 1));
   }
 }
+
+TEST_F(DecodeBounds, HugeFrequencyTextsSpendTheBudgetByTheirBytes) {
+  // The 171-byte header of 1e308 frequencies: each text costs 20 units, so a
+  // plan holds 50,000 of them, the budget two such plans, and a third header
+  // only what the messages since have earned.
+  dataState.SetRecordWrites(false);
+  const std::string header =
+      "nbScannedBandwidths^startFrequencies1^stopFrequencies1^frequencyStep1^1;-1e308;1e308;1e300;";
+  const int nEarned = static_cast<int>(CHytemPlanBudget::kPerMessageByte) * static_cast<int>(header.size() + 1);
+  const int nPlans[] = {kMaxScanFrequencies / 20, kMaxScanFrequencies / 20, 3 * nEarned / 20};
+  for (int nPlan : nPlans) {
+    Decode(header, kHytemMsgClassHeader);
+    EXPECT_EQ(nPlan, Int("ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX", 1));
+  }
+}
 }  // namespace
