@@ -7,6 +7,7 @@ import importlib
 import io
 import os
 import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -134,3 +135,13 @@ def test_dask_cluster_gives_the_one_process_result(logs):
         assert len(client.scheduler_info()["workers"]) == 2
         for kwargs in ({}, {"by": "band", "above_noise": 6}, {"freq": (400, 460), "top": 10}):
             pd.testing.assert_frame_equal(vyrhost.stats(logs, client=client, **kwargs), vyrhost.stats(logs, **kwargs))
+
+
+def test_the_occupancy_example_draws_every_band(logs, tmp_path):
+    plt = pytest.importorskip("matplotlib.pyplot")
+    out = tmp_path / "o.png"
+    example = os.path.join(os.path.dirname(SAMPLES), "examples", "occupancy.py")
+    subprocess.run([sys.executable, example, logs[0], logs[2], str(out)], check=True, timeout=120)
+    pixels = plt.imread(out)
+    # Four panels (three bands and the channels) stacked: the figure is tall.
+    assert pixels.shape[0] > 3 * pixels.shape[1] / 2 and pixels[..., :3].std() > 0.05
