@@ -15,7 +15,8 @@ Blocks marked ```sh (or anything else) are not run.
 
     /usr/bin/python3 tests/docs/test_readme.py [README] [-k PATTERN]
 
-Environment: KEL_BIN (default: build/bin of the repository), KEL_SOURCE_DIR.
+Environment: KEL_BIN (default: build/bin of the repository), KEL_SOURCE_DIR,
+KEL_README (another file than README.md, such as docs/analytics.md).
 """
 import difflib
 import os
@@ -26,7 +27,7 @@ import unittest
 
 ROOT = os.environ.get("KEL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BIN = os.environ.get("KEL_BIN") or os.path.join(ROOT, "build", "bin")
-README = os.path.join(ROOT, "README.md")
+README = os.environ.get("KEL_README") or os.path.join(ROOT, "README.md")
 FENCE = re.compile(r"^(`{3,})(\S*)")
 
 
@@ -61,7 +62,7 @@ def parse_examples(first_line, lines):
     i = 0
     while i < len(lines):
         if not lines[i].startswith("$ "):
-            raise ValueError(f"README.md:{first_line + i}: output before any '$ ' command in a console block")
+            raise ValueError(f"{os.path.basename(README)}:{first_line + i}: output before any '$ ' command in a console block")
         line = first_line + i
         command = lines[i][2:]
         while command.endswith("\\") and i + 1 < len(lines):
@@ -125,10 +126,10 @@ def fill_gaps(expected, actual):
 
 def failure_report(example, result):
     actual = output_lines(result.stdout)
-    diff = difflib.unified_diff(fill_gaps(example.expected, actual), actual, f"README.md:{example.line} (expected)", "actual output",
+    diff = difflib.unified_diff(fill_gaps(example.expected, actual), actual, f"{os.path.basename(README)}:{example.line} (expected)", "actual output",
                                 lineterm="")
     stderr = result.stderr.decode("utf-8", errors="backslashreplace").rstrip("\n")
-    return (f"README.md:{example.line}: $ {example.command}\n" + "\n".join(diff) +
+    return (f"{os.path.basename(README)}:{example.line}: $ {example.command}\n" + "\n".join(diff) +
             f"\n(exit status {result.returncode}" + (f"; standard error:\n{stderr})" if stderr else ")"))
 
 

@@ -200,14 +200,14 @@ bool ParseBandNumber(std::string_view text, int& band, std::string& why) {
   return true;
 }
 
-bool CheckCut(const LevelCut& cut, std::string& why) {
+bool CheckCut(const LevelCut& cut, std::string& why, const char* pszFrom, const char* pszTo) {
   if (!cut.from.Given() || !cut.to.Given()) return true;
   if (cut.from.kind != cut.to.kind) {
-    why = "give --from and --to both as dates and times or both as times of day";
+    why = std::string("give ") + pszFrom + " and " + pszTo + " both as dates and times or both as times of day";
     return false;
   }
   if (cut.from.kind == CutTime::Kind::DateTime && cut.from.ms > cut.to.ms) {
-    why = "--from " + TimeText(cut.from) + " is after --to " + TimeText(cut.to);
+    why = std::string(pszFrom) + " " + TimeText(cut.from) + " is after " + pszTo + " " + TimeText(cut.to);
     return false;
   }
   return true;

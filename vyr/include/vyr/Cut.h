@@ -74,8 +74,9 @@ bool ParseFrequencyRange(std::string_view text, LevelCut& cut, std::string& why)
 bool SetFrequencyRange(double minMHz, bool hasMin, double maxMHz, bool hasMax, LevelCut& cut, std::string& why);
 // A band number from 1.
 bool ParseBandNumber(std::string_view text, int& band, std::string& why);
-// The cut as a whole: --from not after --to, both of one kind.
-bool CheckCut(const LevelCut& cut, std::string& why);
+// The cut as a whole: --from not after --to, both of one kind; the names
+// of the two ends as the caller's users know them.
+bool CheckCut(const LevelCut& cut, std::string& why, const char* pszFrom = "--from", const char* pszTo = "--to");
 // What to say when no log lays down the cut's band: "no log has a band 3 in
 // its frequency plan (bands: 1, 2)".
 std::string UnknownBandText(int band, const std::vector<int>& known);
