@@ -290,10 +290,12 @@ void CutVisitor::OnSweep(const Message& m, const Sweep& sweep) {
     m_inner.OnSweep(m, sweep);
     return;
   }
-  if (!m_pDecoded || m_pDecoded->bands.empty()) return;
-  const std::ptrdiff_t nBand = &sweep.band - m_pDecoded->bands.data();
-  if (nBand < 0 || static_cast<size_t>(nBand) >= m_bands.size()) return;
-  const BandCut& c = m_bands[static_cast<size_t>(nBand)];
+  if (!m_pDecoded) return;
+  // The sweep's band is one of the section's: which one, is found by address.
+  size_t nBand = 0;
+  while (nBand < m_bands.size() && &m_pDecoded->bands[nBand] != &sweep.band) ++nBand;
+  if (nBand == m_bands.size()) return;
+  const BandCut& c = m_bands[nBand];
   if (c.nCut < 0) return;
   const Band& band = m_section.bands[static_cast<size_t>(c.nCut)];
   const size_t n = band.Bins();
