@@ -8,7 +8,7 @@ CSweepReducer::CSweepReducer(size_t nCols, size_t nMaxRows) : m_cols(nCols), m_m
   m_rows.nCols = nCols;
 }
 
-void CSweepReducer::Add(std::int64_t tMs, const float* levels) {
+void CSweepReducer::Add(std::int64_t tMs, const float* levels, double lat, double lon) {
   Result& r = m_rows;
   if (r.nRows > 0 && r.sweeps.back() < m_perRow) {
     float* row = &r.cells[(r.nRows - 1) * m_cols];
@@ -26,6 +26,8 @@ void CSweepReducer::Add(std::int64_t tMs, const float* levels) {
   r.firstMs.push_back(tMs);
   r.lastMs.push_back(tMs);
   r.sweeps.push_back(1);
+  r.firstLat.push_back(lat);
+  r.firstLon.push_back(lon);
   ++r.nRows;
 }
 
@@ -46,6 +48,8 @@ void CSweepReducer::MergePairs(Result& r) {
     bool pair = row + 1 < r.nRows;
     for (size_t c = 0; c < r.nCols; ++c) dst[c] = pair ? MaxLevel(a[c], a[r.nCols + c]) : a[c];
     r.firstMs[out] = r.firstMs[row];
+    r.firstLat[out] = r.firstLat[row];
+    r.firstLon[out] = r.firstLon[row];
     r.lastMs[out] = pair ? r.lastMs[row + 1] : r.lastMs[row];
     r.sweeps[out] = r.sweeps[row] + (pair ? r.sweeps[row + 1] : 0);
   }
@@ -54,6 +58,8 @@ void CSweepReducer::MergePairs(Result& r) {
   r.firstMs.resize(out);
   r.lastMs.resize(out);
   r.sweeps.resize(out);
+  r.firstLat.resize(out);
+  r.firstLon.resize(out);
 }
 
 CSweepReducer::Result CSweepReducer::Finish() const {
@@ -94,7 +100,7 @@ void CTrackReducer::Widen(size_t nBands) {
 
 void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBands) {
   // NaN fails both comparisons.
-  if (!(std::fabs(p.dLatitude) <= 90 && std::fabs(p.dLongitude) <= 180)) {
+  if (!OnEarth(p.dLatitude, p.dLongitude)) {
     ++m_track.nOffEarth;
     return;
   }
@@ -141,5 +147,6 @@ ReducedTrack CTrackReducer::Finish() const {
   ReducedTrack t = m_track;
   std::vector<std::uint32_t> counts = m_counts;
   while (t.points.size() > MaxPoints()) MergePairs(t, counts);
+  t.counts = std::move(counts);
   return t;
 }
