@@ -7,11 +7,15 @@ Fails on any console error, page error or network request; checks that each
 waterfall is drawn (its plot area holds many colours), that hovering it shows
 a frequency of the log's frequency plan and the level that the export gives
 for that bin, and that hovering the channel chart names a channel frequency.
-On the campaign page: every log is listed (a refused one with its reason), the
+The same for the page of a generated rtl_power sweep file. On the campaign
+page: every log is listed (a refused one with its reason), the
 map holds every log's track, names the log of a hovered point and its legend
 hides one, the combined spectrum of
 two logs of the same plan is the max hold of their exported levels, and every
-log's section draws when scrolled into view.
+log's section draws when scrolled into view. On a campaign page of a HYTEM
+log beside rtl_power and hackrf_sweep files: every log is listed as a scan,
+the two sweep files of one plan combine into the max hold of their exported
+levels, and every section draws.
 Keeps a PNG screenshot of each page in the artefacts folder.
 
 Exit status: 0 passed, 1 failed, 77 skipped because Chromium is missing and
@@ -373,7 +377,15 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
     if shown is not False or before == after:
         raise Failure(f"hiding '{name}' in the legend left its track drawn")
     page.evaluate(f"__test.chart('map-chart').dispatchAction({{type: 'legendToggleSelect', name: {json.dumps(name)}}})")
-    # The combined spectrum of the two logs of the same plan is the max hold of their exported levels.
+    check_max_hold(page, vyrhost, data, same_plan)
+    check_sections(page, data)
+    page.evaluate("window.scrollTo(0, 0)")
+    page.screenshot(screenshot)
+    return page.problems(url)
+
+
+def check_max_hold(page, vyrhost, data, same_plan):
+    """The combined spectrum of the logs of the same plan is the max hold of their exported levels."""
     rows = [r for log in same_plan for r in csv.DictReader(io.StringIO(run_vyrhost(vyrhost, "export", "--csv", log)))]
     combined = [(k, b) for k, b in enumerate(data["bands"]) if b["logs"] == len(same_plan) and not b["channels"]]
     if not combined:
@@ -390,7 +402,10 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             diff = sorted(set(got.items()) ^ set(want.items()))[:6]
             raise Failure(f"campaign band {k}: the max hold differs from the exported levels: {diff}")
         print(f"  campaign band {k}: max hold of {b['bins']} bins equals the export of {len(same_plan)} logs")
-    # Every log's section draws when it comes into view, with ids of its own.
+
+
+def check_sections(page, data):
+    """Every log's section draws when it comes into view, with ids of its own."""
     for i, entry in enumerate(data["logs"]):
         if "refused" in entry:
             continue
@@ -403,6 +418,35 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
                                " return ids.filter((x, i) => ids.indexOf(x) !== i); })()")
     if duplicates:
         raise Failure(f"ids used twice: {duplicates[:5]}")
+
+
+def make_mixed_campaign(vyrhost, artifacts, report):
+    """The campaign page of a HYTEM scan log beside SDR sweep files: two
+    rtl_power files of the same plan and a hackrf_sweep file (sweepgen).
+    Returns the logs and the two of the same plan."""
+    sweepgen = os.path.join(os.path.dirname(vyrhost), "sweepgen")
+    same_plan = [os.path.join(artifacts, "sweep_a.csv"), os.path.join(artifacts, "sweep_b.csv")]
+    hackrf = os.path.join(artifacts, "sweep_c.csv")
+    # 512 bins: one bin per column of the spectrum, as the max-hold check wants.
+    for path, args in ((same_plan[0], ["--sweeps", "40", "--bin", "50e3", "--seed", "1"]),
+                       (same_plan[1], ["--sweeps", "30", "--bin", "50e3", "--seed", "2"]),
+                       (hackrf, ["--layout", "hackrf_sweep", "--sweeps", "50", "--interval", "0.5"])):
+        subprocess.run([sweepgen, *args, "-o", path], check=True, timeout=120)
+    logs = [os.path.join("samples", "scan_two_bands.h2m"), *same_plan, hackrf]
+    run_vyrhost(vyrhost, "report", "--jobs", "2", "-o", report, *logs)
+    return logs, same_plan
+
+
+def check_mixed_campaign(devtools, vyrhost, logs, same_plan, report, screenshot):
+    page, url = open_report(devtools, report)
+    data = page.evaluate("JSON.parse(document.getElementById('campaign-data').textContent)")
+    rows = page.evaluate("Array.from(document.querySelectorAll('#logs-table tr')).slice(1).map(r => r.innerText)")
+    if len(rows) != len(logs) or any(log not in row for log, row in zip(logs, rows)):
+        raise Failure(f"the logs table {rows} does not list {logs}")
+    if [e.get("kind") for e in data["logs"]] != ["scan"] * len(logs):
+        raise Failure(f"every log should be a scan: {[e.get('kind') for e in data['logs']]}")
+    check_max_hold(page, vyrhost, data, same_plan)
+    check_sections(page, data)
     page.evaluate("window.scrollTo(0, 0)")
     page.screenshot(screenshot)
     return page.problems(url)
@@ -435,6 +479,8 @@ def main():
         ("scan", os.path.join("samples", "scan_two_bands.h2m")),
         ("channels", os.path.join("samples", "channels_four.h1m")),
         ("campaign", None),
+        ("sweep", None),
+        ("mixed", None),
     ]
     failures = 0
     with tempfile.TemporaryDirectory() as profile:
@@ -447,6 +493,15 @@ def main():
                     if kind == "campaign":
                         logs, same_plan = make_campaign(vyrhost, artifacts, report)
                         problems = check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot)
+                    elif kind == "mixed":
+                        logs, same_plan = make_mixed_campaign(vyrhost, artifacts, report)
+                        problems = check_mixed_campaign(devtools, vyrhost, logs, same_plan, report, screenshot)
+                    elif kind == "sweep":
+                        log = os.path.join(artifacts, "sweep_rtl.csv")
+                        subprocess.run([os.path.join(os.path.dirname(vyrhost), "sweepgen"), "--sweeps", "60",
+                                        "--bin", "50e3", "-o", log], check=True, timeout=120)
+                        run_vyrhost(vyrhost, "report", "-o", report, log)
+                        problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
                     elif kind == "scan":
                         run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
