@@ -49,6 +49,7 @@ class CCheckingSink final : public IDataFileMessageSink {
         m_nLines += std::stoll(std::string(value));
         break;
       case CDataFileSweepCsv::kUnreadableMsgClass:
+        FUZZ_CHECK(m_fields.size() == 2 && m_fields[0].first == sweepcsv::kLine && m_fields[1].first == sweepcsv::kReason);
         ++m_nLines;
         break;
       default:

@@ -88,7 +88,7 @@ const char* ReadLevelText(std::string_view rest, SweepRow& row) {
     nSeparators += c == ',';
     bUnfit |= (c == ';') | (c == '^') | (c == '\0');
   }
-  if (bUnfit) return "a level holds ';', '^' or a NUL byte";
+  if (bUnfit) return "a level holds a semicolon, a caret or a NUL byte";
   if (nSeparators >= kMaxSweepBins) return "the line holds more than 4194304 levels";
   row.levels = rest;
   row.nBins = nSeparators + 1;

@@ -31,9 +31,9 @@ struct SweepRow {
 constexpr std::int64_t kMaxSweepBins = std::int64_t{1} << 22;
 
 // Reads a line into row. Returns null when it is a sweep line, else why it
-// is not (a static text such as "the date is not YYYY-MM-DD"). The levels'
-// text must hold no ';', '^' or NUL byte, which the message payload cannot
-// carry.
+// is not (a static text such as "the date is not YYYY-MM-DD", which holds
+// no ';' or '^', so that a payload can carry it). The levels' text must hold
+// no ';', '^' or NUL byte, which the message payload cannot carry.
 const char* ParseSweepRow(std::string_view line, SweepRow& row);
 
 // A line with nothing but blanks.

@@ -34,7 +34,7 @@ TEST(SweepRow, Grammar) {
       {"2024-03-01, 12:00:00, 1, 2, -1, 1, -5", "Hz step is not a number of at least 0", 0, false},
       {"2024-03-01, 12:00:00, 1, 2, 1, 1.5, -5", "samples is not a whole number", 0, false},
       {"2024-03-01, 12:00:00, 1, 2, 1, 1, ", "the line holds no level", 0, false},
-      {"2024-03-01, 12:00:00, 1, 2, 1, 1, -5;", "a level holds ';', '^' or a NUL byte", 0, false},
+      {"2024-03-01, 12:00:00, 1, 2, 1, 1, -5;", "a level holds a semicolon, a caret or a NUL byte", 0, false},
       {"2024-03-01, 12:00:00, 1, 2, 1, 1", "the line has fewer than 7 comma-separated fields", 0, false},
       {"date, time, Hz low, Hz high, Hz step, samples, dB", "the date is not YYYY-MM-DD", 0, false},
   };
