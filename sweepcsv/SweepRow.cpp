@@ -1,6 +1,8 @@
 #include "SweepRow.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 
 #include "VyrTime.h"
@@ -77,18 +79,16 @@ bool IsWholeNumber(std::string_view s) {
 }
 
 // The level text after the samples: its levels counted, the bytes that no
-// payload can carry looked for, in one pass.
+// payload can carry looked for.
 const char* ReadLevelText(std::string_view rest, SweepRow& row) {
   rest = Trim(rest);
   if (!rest.empty() && rest.back() == ',') rest = Trim(rest.substr(0, rest.size() - 1));
   if (rest.empty()) return kNoLevel;
-  std::int64_t nSeparators = 0;
-  bool bUnfit = false;
-  for (char c : rest) {
-    nSeparators += c == ',';
-    bUnfit |= (c == ';') | (c == '^') | (c == '\0');
-  }
-  if (bUnfit) return "a level holds a semicolon, a caret or a NUL byte";
+  // Separate passes that the compiler and the C library run a vector at a
+  // time: one pass byte by byte costs more than the rest of the line's reading.
+  for (const char c : {';', '^', '\0'})
+    if (std::memchr(rest.data(), c, rest.size())) return "a level holds a semicolon, a caret or a NUL byte";
+  const auto nSeparators = static_cast<std::int64_t>(std::count(rest.begin(), rest.end(), ','));
   if (nSeparators >= kMaxSweepBins) return "the line holds more than 4194304 levels";
   row.levels = rest;
   row.nBins = nSeparators + 1;
