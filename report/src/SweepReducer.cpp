@@ -103,7 +103,8 @@ void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBa
   ReducedTrack& t = m_track;
   if (!t.points.empty() && m_counts.back() < m_perPoint) {
     KeepStrongest(t.points.back(), p);
-    TrackLevel* last = &t.bandLevels[(t.points.size() - 1) * t.nBands];
+    // data() + offset, not &v[i]: with no band followed the levels are empty.
+    TrackLevel* last = t.bandLevels.data() + (t.points.size() - 1) * t.nBands;
     for (size_t b = 0; b < nBands; ++b) KeepStrongest(last[b], bands[b]);
     ++m_counts.back();
     return;
@@ -115,7 +116,7 @@ void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBa
   t.points.push_back(p);
   m_counts.push_back(1);
   t.bandLevels.resize(t.points.size() * t.nBands);
-  std::copy_n(bands, nBands, &t.bandLevels[(t.points.size() - 1) * t.nBands]);
+  if (nBands > 0) std::copy_n(bands, nBands, t.bandLevels.data() + (t.points.size() - 1) * t.nBands);
 }
 
 void CTrackReducer::MergePairs(ReducedTrack& t, std::vector<std::uint32_t>& counts) {
@@ -123,7 +124,7 @@ void CTrackReducer::MergePairs(ReducedTrack& t, std::vector<std::uint32_t>& coun
   for (size_t i = 0; i < t.points.size(); i += 2, ++out) {
     TrackPoint p = t.points[i];
     std::uint32_t n = counts[i];
-    if (out != i) std::copy_n(&t.bandLevels[i * t.nBands], t.nBands, &t.bandLevels[out * t.nBands]);
+    if (out != i) std::copy_n(t.bandLevels.data() + i * t.nBands, t.nBands, t.bandLevels.data() + out * t.nBands);
     if (i + 1 < t.points.size()) {
       KeepStrongest(p, t.points[i + 1]);
       for (size_t b = 0; b < t.nBands; ++b) KeepStrongest(t.bandLevels[out * t.nBands + b], t.Level(i + 1, b));
