@@ -18,7 +18,7 @@
 #include "OrderedWork.h"
 #include "OutputFile.h"
 #include "StatsFormats.h"
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 namespace {
 enum class StatsBy { Frequency, Band };

@@ -10,7 +10,7 @@
 
 #include "BinHistory.h"
 #include "ReportPanel.h"
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 #include "vyr/Summary.h"
 
 struct ReportSettings {

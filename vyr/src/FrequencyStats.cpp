@@ -1,4 +1,4 @@
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 #include <algorithm>
 #include <cmath>
