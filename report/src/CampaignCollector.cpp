@@ -160,10 +160,12 @@ CampaignData CCampaign::Finish() {
   std::vector<std::pair<size_t, size_t>> where;  // band and bin of each
   for (size_t k = 0; k < m_data.bands.size(); ++k) {
     const CampaignBand& band = m_data.bands[k];
+    const size_t first = bins.size();
     for (size_t i = 0; i < band.bins.size(); ++i) {
       bins.push_back({ToHz(band.bins[i].dFrequencyMHz), 0, &band.bins[i].stats, where.size()});
       where.emplace_back(k, i);
     }
+    MarkPeaks(bins, first, bins.size(), band.bChannels);
   }
   // Logs above at a frequency that two plans hold: of both.
   std::unordered_map<std::int64_t, std::uint32_t> logsAbove;

@@ -5,6 +5,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "vyr/Peaks.h"
+
 namespace {
 constexpr std::uint32_t kNotFollowed = UINT32_MAX;
 
@@ -21,6 +23,18 @@ CReportCollector::CReportCollector(const ReportSettings& settings)
   m_data.settings = settings;
 }
 
+void MarkPeaks(std::vector<RankedBin>& bins, size_t first, size_t end, bool bChannels) {
+  if (bChannels) {
+    for (size_t i = first; i < end; ++i) bins[i].bPeak = true;
+    return;
+  }
+  std::vector<double> maxDbm;
+  for (size_t i = first; i < end; ++i)
+    maxDbm.push_back(bins[i].stats->Count() ? bins[i].stats->MaxDbm() : std::numeric_limits<double>::quiet_NaN());
+  const std::vector<bool> peaks = vyr::DistinctPeaks(maxDbm, vyr::kDefaultPeakProminenceDb);
+  for (size_t i = first; i < end; ++i) bins[i].bPeak = peaks[i - first];
+}
+
 std::vector<RankedRow> StrongestFrequencies(std::vector<RankedBin> bins, double dThreshold, size_t n) {
   bins.erase(std::remove_if(bins.begin(), bins.end(), [](const RankedBin& b) { return b.stats->Count() == 0; }),
              bins.end());
@@ -29,7 +43,12 @@ std::vector<RankedRow> StrongestFrequencies(std::vector<RankedBin> bins, double 
   std::unordered_map<std::int64_t, size_t> keyOf;
   for (size_t i = 0; i < bins.size();) {
     size_t end = i + 1;
-    while (end < bins.size() && bins[end].hz == bins[i].hz) ++end;
+    bool bPeak = bins[i].bPeak;
+    for (; end < bins.size() && bins[end].hz == bins[i].hz; ++end) bPeak = bPeak || bins[end].bPeak;
+    if (!bPeak) {
+      i = end;
+      continue;
+    }
     if (end == i + 1) {
       rows.push_back(vyr::FrequencyRowOf(bins[i].hz, bins[i].band, dThreshold, *bins[i].stats));
     } else {
@@ -168,11 +187,13 @@ ReportData CReportCollector::Finish() {
   std::vector<std::pair<size_t, size_t>> where;  // panel and bin of each
   for (size_t i = 0; i < m_data.panels.size(); ++i) {
     const CReportPanel& p = *m_data.panels[i];
+    const size_t first = bins.size();
     for (size_t bin = 0; bin < p.Bins(); ++bin) {
       if (std::isnan(p.FrequenciesMHz()[bin])) continue;
       bins.push_back({std::llround(p.FrequenciesMHz()[bin] * 1e6), p.Band(), &p.Statistics()[bin], where.size()});
       where.emplace_back(i, bin);
     }
+    MarkPeaks(bins, first, bins.size(), p.Band() == 0);
   }
   m_data.topBins.clear();
   for (const RankedRow& r : StrongestFrequencies(std::move(bins), m_data.settings.dSignalThresholdDbm,

@@ -48,16 +48,21 @@ struct RankedBin {
   int band = 0;
   const vyr::BinStats* stats = nullptr;
   size_t key = 0;
+  bool bPeak = true;  // a distinct peak of its band (vyr::DistinctPeaks), or a channel
 };
 struct RankedRow {
   vyr::FrequencyRow row;
   size_t key = 0;  // of the first of its bins
 };
-// The n strongest frequencies as `vyrhost stats --top n` ranks them (the
-// highest maximum first, equal maxima in rising frequency): bins of the same
+// The n strongest frequencies that are peaks, ranked as `vyrhost stats --top`
+// ranks them (the highest maximum first, equal maxima in rising frequency),
+// so that a wide carrier is one row, not all of its bins: bins of the same
 // frequency, in two panels or plans, are one, their statistics merged in the
-// order given.
+// order given, a peak when one of them is.
 std::vector<RankedRow> StrongestFrequencies(std::vector<RankedBin> bins, double dThreshold, size_t n);
+// Marks the bins of a band's spectrum (bins[first, end), in frequency order)
+// that are distinct peaks of their maxima; channels are all peaks.
+void MarkPeaks(std::vector<RankedBin>& bins, size_t first, size_t end, bool bChannels);
 
 struct ReportData {
   ReportSettings settings;
