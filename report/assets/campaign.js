@@ -183,10 +183,12 @@
 
   function drawSignals() {
     const table = document.getElementById('campaign-signals-table');
-    document.getElementById('campaign-signals-note').textContent = 'The ' + data.top_bins.length + ' strongest frequencies ' +
-      'over all logs, as vyrhost stats --top gives them: the maximum level of each bin (or channel), the log, time and ' +
-      'position where it was first measured (click the position to see it on the map), in how many logs it reached ' +
-      data.threshold_dbm + ' dBm, and its occupancy: the share of its sweeps at or above that.';
+    document.getElementById('campaign-signals-note').textContent = 'The ' + data.top_bins.length + ' strongest signals ' +
+      'over all logs: the peaks of each plan\'s maximum levels (a bin that stands at least ' + data.peak_prominence_db +
+      ' dB above the dip towards any stronger bin; each channel on its own), strongest first, with what vyrhost stats ' +
+      'gives for their frequency over the logs: the maximum level, the log, time and position where it was first ' +
+      'measured (click the position to mark it on the map), in how many logs it reached ' + data.threshold_dbm +
+      ' dBm, and the occupancy, the share of sweeps at or above that.';
     if (data.top_bins.length === 0) {
       table.appendChild(element('caption', 'No level.'));
       return;

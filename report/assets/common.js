@@ -65,8 +65,12 @@ const kel = (function () {
   function drawOccupancy(box, o) {
     const levels = o.p10.filter(function (v) { return v !== null; }).concat([o.threshold]);
     if (o.noiseFloor !== null) levels.push(o.noiseFloor);
-    const lo = Math.floor(Math.min.apply(null, levels)) - 3, hi = Math.ceil(Math.max.apply(null, levels)) + 3;
-    const pad = o.x.length > 1 ? 0 : 0.5;
+    // Whole tens, with room above and below the lines.
+    const lo = 10 * Math.floor((Math.min.apply(null, levels) - 3) / 10);
+    const hi = 10 * Math.ceil((Math.max.apply(null, levels) + 3) / 10);
+    // Channels are points: room beside the first and the last.
+    const span = o.x[o.x.length - 1] - o.x[0];
+    const pad = o.points ? Math.max(0.5, 0.04 * span) : o.x.length > 1 ? 0 : 0.5;
     const line = function (name, values, axis, colour) {
       return { name: name, type: 'line', yAxisIndex: axis, showSymbol: o.points, connectNulls: false, color: colour,
         lineStyle: { width: o.points ? 0 : 1.2 }, data: values.map(function (v, i) { return [o.x[i], v]; }) };
@@ -76,7 +80,7 @@ const kel = (function () {
     const p10 = line('10th percentile', o.p10, 1, '#607d8b');
     const mark = function (name, value, colour, type) {
       return { name: name, yAxis: value, lineStyle: { color: colour, type: type, width: 1.5 },
-        label: { formatter: name + ' ' + value + ' dBm', position: 'insideEndTop', color: colour } };
+        label: { formatter: name + ' ' + +value.toFixed(2) + ' dBm', position: 'insideEndTop', color: colour } };
     };
     p10.markLine = { silent: true, symbol: 'none', data: [mark('Threshold', o.threshold, '#c62828', 'solid')]
       .concat(o.noiseFloor === null ? [] : [mark('Noise floor', o.noiseFloor, '#455a64', 'dashed')]) };
@@ -436,7 +440,6 @@ const kel = (function () {
       chart.setOption({ series: [highlightSeries()] });
       box.setAttribute('data-highlight', lat + ',' + lon);
       box.scrollIntoView({ block: 'center' });
-      chart.dispatchAction({ type: 'showTip', seriesIndex: 3 * n, dataIndex: 0 });
       return true;
     }
     // Another size: the same view, to scale again.

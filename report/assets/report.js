@@ -423,10 +423,11 @@
 
   function drawSignals() {
     const table = document.getElementById('signals-table');
-    document.getElementById('signals-note').textContent = 'The ' + data.top_bins.length + ' strongest frequencies, as ' +
-      'vyrhost stats --top gives them: the maximum level of each bin (or channel), when and where it was first ' +
-      'measured (click the position to see it on the map) and its occupancy, the share of its sweeps at or above ' +
-      data.threshold_dbm + ' dBm.';
+    document.getElementById('signals-note').textContent = 'The ' + data.top_bins.length + ' strongest signals: the ' +
+      'peaks of each band\'s maximum levels (a bin that stands at least ' + data.peak_prominence_db + ' dB above the dip ' +
+      'towards any stronger bin; each channel on its own), strongest first, with what vyrhost stats gives for their ' +
+      'frequency: the maximum level, when and where it was first measured (click the position to mark it on the map), ' +
+      'the occupancy (the share of sweeps at or above ' + data.threshold_dbm + ' dBm) and the median level.';
     if (data.top_bins.length === 0) {
       table.appendChild(element('caption', 'No level.'));
       return;

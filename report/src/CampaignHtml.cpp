@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "vyr/Json.h"
+#include "vyr/Peaks.h"
 
 using vyr::AppendJsonInt;
 using vyr::AppendJsonString;
@@ -180,6 +181,8 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
   });
   AppendJsonKey(out, "occupied_share");
   AppendNumberOrNull(out, vyr::kDefaultOccupiedShare);
+  AppendJsonKey(out, "peak_prominence_db");
+  AppendNumberOrNull(out, vyr::kDefaultPeakProminenceDb);
   AppendJsonKey(out, "top_bins");
   AppendJsonArray(out, d.topBins, [&](const CampaignTopBin& t) { AppendTopBinJson(out, d, t); });
   AppendJsonKey(out, "map");

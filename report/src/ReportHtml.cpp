@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "vyr/Json.h"
+#include "vyr/Peaks.h"
 
 using vyr::AppendJsonInt;
 using vyr::AppendJsonNumber;
@@ -364,6 +365,8 @@ void AppendReportJson(std::string& out, const ReportData& d) {
   out += ']';
   AppendJsonKey(out, "occupied_share");
   AppendNumberOrNull(out, vyr::kDefaultOccupiedShare);
+  AppendJsonKey(out, "peak_prominence_db");
+  AppendNumberOrNull(out, vyr::kDefaultPeakProminenceDb);
   AppendJsonKey(out, "top_bins");
   AppendJsonArray(out, d.topBins, [&](const TopBin& t) { AppendTopBinJson(out, t); });
   // The track's bands are the panels; those not shown have no name on the page.
