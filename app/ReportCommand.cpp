@@ -32,10 +32,12 @@ const CommandSpec<ReportCommandSettings>& Table() {
   using S = ReportCommandSettings;
   static const CommandSpec<S> table{
       {kReportCommand.info, "FILE...", "no log file given",
-       "One self-contained HTML page: summary, waterfall and spectrum per band,\n"
-       "strongest signals, channel levels, GPS track; for several logs one campaign\n"
-       "page: the logs, all routes on one map, the spectrum of each frequency plan\n"
-       "over its logs, the strongest signals and each log's section.\n"
+       "One self-contained HTML page: summary, waterfall, spectrum and occupancy\n"
+       "per band, the strongest signals (the peaks of each band, as vyrhost stats\n"
+       "gives their frequency), channel levels, GPS track coloured by the level at\n"
+       "one frequency; for several logs one campaign page: the logs, all routes on\n"
+       "one map, the spectrum and occupancy of each frequency plan over its logs,\n"
+       "the strongest signals and each log's section.\n"
        "With a cut, the page shows what the cut keeps.\n",
        kNumberAndCutNotes},
       Concat<S>({OutputOption(&S::strOutput, "OUT.html",
