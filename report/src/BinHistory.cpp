@@ -10,12 +10,15 @@ size_t CBinHistory::MaxSlots() const {
   return std::max<size_t>(1, std::min(m_nMaxSlots, m_nMaxCells / std::max<size_t>(1, m_h.nStride)));
 }
 
+// Slots are reached by data() + offset, never &v[i]: a history of no
+// column has empty cells.
+
 // Slots hold room for twice the columns they need when they grow, so that a
 // log whose bands appear one by one is laid out again a few times only.
 void CBinHistory::Restride(size_t nStride) {
   std::vector<std::int16_t> cells(m_h.counts.size() * nStride, ReducedHistory::kNone);
   for (size_t slot = 0; slot < m_h.counts.size(); ++slot)
-    std::copy_n(&m_h.cells[slot * m_h.nStride], m_h.nStride, &cells[slot * nStride]);
+    std::copy_n(m_h.cells.data() + slot * m_h.nStride, m_h.nStride, cells.data() + slot * nStride);
   m_h.cells.swap(cells);
   m_h.nStride = nStride;
   if (m_bOpen) m_nRow = (m_h.counts.size() - 1) * nStride;
@@ -31,8 +34,8 @@ void CBinHistory::MergePairs(ReducedHistory& h) {
   size_t out = 0;
   const size_t n = h.counts.size();
   for (size_t slot = 0; slot < n; slot += 2, ++out) {
-    std::int16_t* dst = &h.cells[out * h.nStride];
-    const std::int16_t* a = &h.cells[slot * h.nStride];
+    std::int16_t* dst = h.cells.data() + out * h.nStride;
+    const std::int16_t* a = h.cells.data() + slot * h.nStride;
     const bool pair = slot + 1 < n;
     for (size_t c = 0; c < h.nStride; ++c) dst[c] = pair ? std::max(a[c], a[h.nStride + c]) : a[c];
     h.counts[out] = h.counts[slot] + (pair ? h.counts[slot + 1] : 0);
