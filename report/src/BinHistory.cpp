@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 CBinHistory::CBinHistory(size_t nMaxSlots, size_t nMaxCells)
     : m_nMaxSlots(std::max<size_t>(1, nMaxSlots)), m_nMaxCells(std::max<size_t>(1, nMaxCells)) {}
@@ -67,9 +68,11 @@ void CBinHistory::EndPoint() {
   m_bOpen = false;
 }
 
-ReducedHistory CBinHistory::Finish() const {
-  ReducedHistory h = m_h;
-  while (h.counts.size() > MaxSlots()) MergePairs(h);
+ReducedHistory CBinHistory::Finish() {
+  const size_t nMaxSlots = MaxSlots();  // of this history's stride
+  ReducedHistory h = std::move(m_h);
+  m_h = ReducedHistory();
+  while (h.counts.size() > nMaxSlots) MergePairs(h);
   return h;
 }
 

@@ -57,7 +57,8 @@ class CBinHistory {
   // The message in progress was a point of the track (with or without levels).
   void EndPoint();
   // The columns' frequencies and the panels' ranges are the caller's to fill.
-  ReducedHistory Finish() const;
+  // Once: it hands the levels over rather than copy them (up to 32 MB).
+  ReducedHistory Finish();
 
   // As LevelToTenths, from the level as the log gave it.
   static std::int16_t Tenths(double dbm) {
