@@ -7,6 +7,7 @@
 // gets slots that each span several points rather than more memory.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -54,6 +55,17 @@ class CBinHistory {
     const std::int16_t t = Tenths(dbm);
     if (t > cell) cell = t;
   }
+  // Levels of n consecutive columns from first, as Add: a band whose bins
+  // are all followed, in one loop.
+  void AddRun(std::uint32_t first, const double* dbm, size_t n) {
+    if (!m_bOpen) Open();
+    std::int16_t* cells = m_h.cells.data() + m_nRow + first;
+    for (size_t i = 0; i < n; ++i) {
+      if (dbm[i] != dbm[i]) continue;
+      const std::int16_t t = Tenths(dbm[i]);
+      if (t > cells[i]) cells[i] = t;
+    }
+  }
   // The message in progress was a point of the track (with or without levels).
   void EndPoint();
   // The columns' frequencies and the panels' ranges are the caller's to fill.
@@ -62,8 +74,7 @@ class CBinHistory {
 
   // As LevelToTenths, from the level as the log gave it.
   static std::int16_t Tenths(double dbm) {
-    double t = dbm * 10.0;
-    t = t < -32767.0 ? -32767.0 : t > 32767.0 ? 32767.0 : t;
+    const double t = std::clamp(dbm * 10.0, -32767.0, 32767.0);
     return static_cast<std::int16_t>(t + (t >= 0 ? 0.5 : -0.5));
   }
 

@@ -124,6 +124,11 @@ void CReportCollector::Follow(size_t nPanel) {
   const double mhz = m_data.settings.dMapFrequencyMHz;
   if (std::isnan(mhz)) {
     for (size_t bin = 0; bin < p.Bins(); ++bin) follow(bin);
+    // Consecutive columns (a band followed when it appeared) take a sweep in one run.
+    bool bRun = !columns.empty();
+    for (size_t bin = 1; bin < columns.size() && bRun; ++bin) bRun = columns[bin] == columns[0] + bin;
+    if (m_runStarts.size() <= nPanel) m_runStarts.resize(nPanel + 1, kNotFollowed);
+    m_runStarts[nPanel] = bRun ? columns[0] : kNotFollowed;
     return;
   }
   double lo = 0, hi = 0;
@@ -146,8 +151,12 @@ void CReportCollector::OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) {
   if (IsTrackPoint(m)) {
     const std::vector<std::uint32_t>& columns = m_followed[i];
     const size_t n = std::min(columns.size(), sweep.band.Bins());
-    for (size_t bin = 0; bin < n; ++bin)
-      if (columns[bin] != kNotFollowed) m_history.Add(columns[bin], sweep.dbm[bin]);
+    if (i < m_runStarts.size() && m_runStarts[i] != kNotFollowed) {
+      m_history.AddRun(m_runStarts[i], sweep.dbm, n);
+    } else {
+      for (size_t bin = 0; bin < n; ++bin)
+        if (columns[bin] != kNotFollowed) m_history.Add(columns[bin], sweep.dbm[bin]);
+    }
   }
   if (m_trackBands.size() <= i) m_trackBands.resize(i + 1);
   TrackLevel& best = m_trackBands[i];

@@ -104,4 +104,5 @@ class CReportCollector final : public vyr::LogVisitor {
   std::vector<TrackLevel> m_trackBands;  // scratch: the strongest level of each panel in a message
   CBinHistory m_history;
   std::vector<std::vector<std::uint32_t>> m_followed;  // per panel, per bin: its history column or kNotFollowed
+  std::vector<std::uint32_t> m_runStarts;  // per panel: its first column when all are consecutive, else kNotFollowed
 };
