@@ -47,10 +47,10 @@ std::uint64_t FileSize(const std::string& path) {
 }
 }  // namespace
 
-CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm,
+CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm, double dMapFrequencyMHz,
                             const vyr::DecodeSettings& decode, const vyr::LevelCut& cut, int nJobs,
                             const CampaignLogFn& onLog) {
-  CampaignSettings settings = CampaignSettingsFor(files.size(), dThresholdDbm);
+  CampaignSettings settings = CampaignSettingsFor(files.size(), dThresholdDbm, dMapFrequencyMHz);
   settings.decode = decode;
   settings.cut = cut;
   const size_t nThreads = std::clamp<size_t>(static_cast<size_t>(std::max(1, nJobs)), 1, std::max<size_t>(1, files.size()));

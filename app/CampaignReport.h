@@ -14,7 +14,8 @@ using CampaignLogFn = std::function<bool(size_t nLog, CampaignLog& log)>;
 
 // Decodes the logs on up to nJobs threads and combines them in file order
 // (so the page is the same whatever nJobs); refused logs are listed in it.
-// Progress on a terminal counts logs and bytes.
-CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm,
+// Progress on a terminal counts logs and bytes. dMapFrequencyMHz: NaN for
+// the strongest frequency.
+CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm, double dMapFrequencyMHz,
                             const vyr::DecodeSettings& decode, const vyr::LevelCut& cut, int nJobs,
                             const CampaignLogFn& onLog);

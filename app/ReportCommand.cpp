@@ -1,6 +1,7 @@
 // vyrhost report: one self-contained HTML page about a log, or about a
 // campaign of several.
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -31,18 +32,30 @@ const CommandSpec<ReportCommandSettings>& Table() {
   using S = ReportCommandSettings;
   static const CommandSpec<S> table{
       {kReportCommand.info, "FILE...", "no log file given",
-       "One self-contained HTML page: summary, waterfall and spectrum per band,\n"
-       "strongest signals, channel levels, GPS track; for several logs one campaign\n"
-       "page: the logs, all routes on one map, the spectrum of each frequency plan\n"
-       "over its logs, the strongest signals and each log's section.\n"
+       "One self-contained HTML page: summary, waterfall, spectrum and occupancy\n"
+       "per band, the strongest signals (the peaks of each band, as vyrhost stats\n"
+       "gives their frequency), channel levels, GPS track coloured by the level at\n"
+       "one frequency; for several logs one campaign page: the logs, all routes on\n"
+       "one map, the spectrum and occupancy of each frequency plan over its logs,\n"
+       "the strongest signals and each log's section.\n"
        "With a cut, the page shows what the cut keeps.\n",
        kNumberAndCutNotes},
       Concat<S>({OutputOption(&S::strOutput, "OUT.html",
                     "the page to write (default: the log's name with .html, or campaign.html for several logs, in "
                     "the current folder, which must not exist yet)"),
-       {{"--threshold", "", "DBM", "signal threshold of the strongest-signals table (default -80)"},
+       {{"--above", "--threshold", "DBM",
+         "the occupancy counts the levels at or above DBM (default -80), as in vyrhost stats; --threshold is "
+         "its earlier name"},
         [](S& s, const std::string& v, std::string& why) {
-          return ParseThreshold("signal threshold", v, s.report.dSignalThresholdDbm, why);
+          return ParseThreshold("--above threshold", v, s.report.dSignalThresholdDbm, why);
+        }},
+       {{"--map-frequency", "", "MHZ",
+         "colour the map by the level at the bin nearest to MHZ of the band that holds it (default: the "
+         "strongest frequency)"},
+        [](S& s, const std::string& v, std::string& why) {
+          if (ParseNumber(v, s.report.dMapFrequencyMHz) && std::isfinite(s.report.dMapFrequencyMHz)) return true;
+          why = "--map-frequency '" + v + "' is not a frequency in MHz";
+          return false;
         }},
        LevelThresholdOption(&S::dLevelThreshold),
        JobsOption(&S::nJobs, "decode N logs at a time", "the number of cores", "the page is the same whatever N"),
@@ -129,6 +142,17 @@ bool KnownBand(const ReportCommandSettings& settings, COutputFile& output, bool 
   return false;
 }
 
+// A map frequency that no log's band holds is a usage error too.
+bool MapFrequencyHeld(const ReportCommandSettings& settings, COutputFile& output, bool bHeld) {
+  if (bHeld || std::isnan(settings.report.dMapFrequencyMHz)) return true;
+  output.Abandon();
+  char text[120];
+  std::snprintf(text, sizeof text, "--map-frequency %g: no band or channel set of the logs holds %g MHz",
+                settings.report.dMapFrequencyMHz, settings.report.dMapFrequencyMHz);
+  PrintUsageError(Table(), text);
+  return false;
+}
+
 int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, const std::string& outputName) {
   const std::string& path = settings.files[0];
   CReportCollector collector(settings.report);
@@ -146,8 +170,11 @@ int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, 
   }
   if (result.lastLineCut) std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(path).c_str());
   if (!KnownBand(settings, output, true)) return kExitUsage;
+  ReportData data = collector.Finish();
+  if (!MapFrequencyHeld(settings, output, !std::isnan(data.track.map.dFrequencyMHz))) return kExitUsage;
+  data.history = ReducedHistory();
   std::string html;
-  AppendReportHtml(html, collector.Finish(), settings.page);
+  AppendReportHtml(html, data, settings.page);
   CPageOutput page(output, outputName);
   page.Write(html);
   return page.Finish();
@@ -176,11 +203,13 @@ int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output
     log.reportJson = std::string();
     return page.Write(part);
   };
-  CampaignData campaign = DecodeCampaign(settings.files, settings.report.dSignalThresholdDbm,
-                                         DecodeSettingsWith(settings.dLevelThreshold), settings.cut, nJobs, onLog);
+  CampaignData campaign =
+      DecodeCampaign(settings.files, settings.report.dSignalThresholdDbm, settings.report.dMapFrequencyMHz,
+                     DecodeSettingsWith(settings.dLevelThreshold), settings.cut, nJobs, onLog);
   bool anyRead = false;
   for (const CampaignLog& log : campaign.logs) anyRead = anyRead || log.strRefusal.empty();
   if (!KnownBand(settings, output, anyRead)) return kExitUsage;
+  if (!MapFrequencyHeld(settings, output, !anyRead || !std::isnan(campaign.map.dFrequencyMHz))) return kExitUsage;
   part.clear();
   AppendCampaignTail(part, campaign, settings.page);
   page.Write(part);

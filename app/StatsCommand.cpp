@@ -18,7 +18,7 @@
 #include "OrderedWork.h"
 #include "OutputFile.h"
 #include "StatsFormats.h"
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 namespace {
 enum class StatsBy { Frequency, Band };
@@ -31,7 +31,7 @@ struct StatsCommandSettings {
   bool bAbove = false;
   double dAboveNoise = 0;
   bool bAboveNoise = false;
-  double dOccupied = 0.1;
+  double dOccupied = vyr::kDefaultOccupiedShare;
   size_t nTop = 0;  // 0: every row
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
   vyr::LevelCut cut;
@@ -90,7 +90,7 @@ const CommandSpec<StatsCommandSettings>& Table() {
               return why.empty();
             }},
            {{"--above", "", "DBM",
-             "the occupancy counts the levels at or above DBM (default -80, as the report's --threshold)"},
+             "the occupancy counts the levels at or above DBM (default -80; the report takes the same --above)"},
             [](S& s, const std::string& v, std::string& why) {
               s.bAbove = true;
               return ParseThreshold("--above threshold", v, s.dAbove, why);

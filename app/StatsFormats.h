@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 enum class StatsFormat { Text, Csv, Jsonl };
 

@@ -31,7 +31,7 @@
 #include "StatsFormats.h"
 #include "VyrDecodeDevice.h"
 #include "vyr/Records.h"
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 #include "vyr/Summary.h"
 
 namespace {

@@ -1,5 +1,6 @@
 """The README's screenshots of the report: a generated scan log's page
-(docs/report-scan.png) and the campaign page of four generated scan logs and
+(docs/report-scan.png, the position of its second strongest signal marked on
+the map) and the campaign page of four generated scan logs and
 a channel log (docs/report-campaign.png, its top), drawn in headless Chromium
 through the browser test's DevTools client.
 
@@ -25,11 +26,14 @@ LOGS = [
 ]
 
 
-def shoot(devtools, page_path, png, height=None):
+def shoot(devtools, page_path, png, height=None, then=None):
     page, _ = browser.open_report(devtools, page_path)
     # Every lazily drawn part in view once, then back to the top.
     page.evaluate("new Promise(async r => { for (let y = 0; y < document.body.scrollHeight; y += 600) {"
                   " window.scrollTo(0, y); await new Promise(f => setTimeout(f, 60)); } window.scrollTo(0, 0); r(); })")
+    if then:
+        page.evaluate(then)
+        page.evaluate("window.scrollTo(0, 0)")
     size = page.call("Page.getLayoutMetrics")["cssContentSize"]
     h = int(min(height or size["height"], size["height"]))
     page.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": h, "deviceScaleFactor": 1, "mobile": False})
@@ -53,7 +57,8 @@ def main():
     with tempfile.TemporaryDirectory() as profile:
         devtools = browser.DevTools("chromium", profile)
         try:
-            shoot(devtools, os.path.abspath("scan.html"), os.path.join(ROOT, "docs", "report-scan.png"))
+            shoot(devtools, os.path.abspath("scan.html"), os.path.join(ROOT, "docs", "report-scan.png"),
+                  then="document.querySelectorAll('#signals-table tr')[2].querySelector('button').click()")
             shoot(devtools, os.path.abspath("campaign.html"), os.path.join(ROOT, "docs", "report-campaign.png"), 1930)
         finally:
             devtools.close()

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "PyHelpers.h"
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 namespace {
 vyr::DecodeSettings Settings(std::optional<double> threshold) {

@@ -8,6 +8,7 @@
 
   const data = JSON.parse(document.getElementById('campaign-data').textContent);
   const mhz = kel.mhz, dbm = kel.dbm, element = kel.element;
+  let campaignMap = null;  // the routes, once drawn: the strongest signals mark their positions on it
 
   // Cells are strings, {text, className, href, colSpan} or elements.
   function addRow(table, cells, header) {
@@ -92,13 +93,19 @@
       log.track.bands.forEach(function (b) { used.add(b.campaign_band); });
     });
     const bands = Array.from(used).sort(function (a, b) { return a - b; });
-    const choices = ['the strongest level of each message'].concat(bands.map(function (k) {
-      return planName(k) === 'channels' ? 'the channels' : planName(k) + ' (' + mhz(data.bands[k].start_mhz) + ' to ' + mhz(data.bands[k].stop_mhz) + ')';
+    const byFrequency = data.map !== null;
+    const choices = (byFrequency ? [kel.frequencyChoice(data.map, 'the campaign')] : []).concat([{
+      label: 'the strongest level of each message', none: 'no level',
+      note: 'Each point is coloured by the strongest level of its message.' }], bands.map(function (k) {
+      const label = planName(k) === 'channels' ? 'the channels' : planName(k) + ' (' + mhz(data.bands[k].start_mhz) + ' to ' + mhz(data.bands[k].stop_mhz) + ')';
+      return { label: label, none: 'no level in ' + label,
+        note: 'Each point is coloured by the strongest level of ' + label + ' in its message (grey: none); hovering shows its frequency.' };
     }));
     data.logs.forEach(function (log, i) {
       if (log.refused || log.track.lat.length === 0) return;
       const t = log.track;
-      const layers = [{ level: t.level, freq: t.freq_mhz }];
+      const layers = byFrequency ? [t.map ? { level: t.map.level, freq: t.map.freq_mhz } : null] : [];
+      layers.push({ level: t.level, freq: t.freq_mhz });
       bands.forEach(function (k) {
         const b = t.bands.find(function (x) { return x.campaign_band === k; });
         layers.push(b ? { level: b.level, freq: b.freq_mhz } : null);
@@ -113,8 +120,8 @@
     }
     note.textContent = tracks.length + ' routes, ' + tracks.reduce(function (n, t) { return n + t.lat.length; }, 0) +
       ' points. The legend hides or shows a log; hovering a point names its log.';
-    kel.drawMap(document.getElementById('map-chart'), { tracks: tracks, choices: choices, offEarth: offEarth, legend: true,
-      formatTime: timeText });
+    campaignMap = kel.drawMap(document.getElementById('map-chart'), { tracks: tracks, choices: choices, offEarth: offEarth,
+      legend: true, formatTime: timeText });
   }
 
   // ---- campaign spectrum ----------------------------------------------------
@@ -127,7 +134,10 @@
       ', ' + b.bins + ' bins: ' + b.sweeps + ' sweeps of ' + b.logs + (b.logs === 1 ? ' log' : ' logs');
   }
 
-  function drawCampaignBand(b, k, box) {
+  function drawCampaignBand(b, k, body) {
+    const box = element('div', undefined, 'chart campaign-spectrum');
+    box.id = 'campaign-spectrum-' + k;
+    body.appendChild(box);
     const series = function (name, values, colour) {
       return { name: name, type: 'line', showSymbol: b.channels, connectNulls: false, lineStyle: { width: b.channels ? 0 : 1.2 },
         color: colour, data: values.map(function (v, c) { return [b.freqs_mhz[c], v]; }) };
@@ -145,6 +155,14 @@
       dataZoom: [{ type: 'inside', xAxisIndex: 0 }],
       series: [series('Max hold', b.max, '#c62828'), series('Average', b.avg, '#1f5fa8'), series('Min hold', b.min, '#607d8b')],
     });
+    if (!b.frequencies) return;
+    body.appendChild(element('p', 'Occupancy, the share of sweeps at or above ' + data.threshold_dbm + ' dBm. ' +
+      kel.occupancyNote(b, data.threshold_dbm, data.occupied_share), 'note'));
+    const occupancy = element('div', undefined, 'chart campaign-occupancy');
+    occupancy.id = 'campaign-occupancy-' + k;
+    body.appendChild(occupancy);
+    kel.drawOccupancy(occupancy, { x: b.freqs_mhz, occupancy: b.occupancy, p10: b.p10_dbm, noiseFloor: b.noise_floor_dbm,
+      threshold: data.threshold_dbm, points: b.channels });
   }
 
   // Each plan's chart is drawn when it comes into view.
@@ -153,8 +171,7 @@
       const section = element('section', undefined, 'plan');
       section.id = 'plan-' + k;
       section.appendChild(element('h3', bandTitle(b, k)));
-      const body = element('div', undefined, 'chart campaign-spectrum');
-      body.id = 'campaign-spectrum-' + k;
+      const body = element('div');
       section.appendChild(body);
       parent.appendChild(section);
       return { section: section, body: body, band: b, index: k };
@@ -166,20 +183,35 @@
 
   function drawSignals() {
     const table = document.getElementById('campaign-signals-table');
-    document.getElementById('campaign-signals-note').textContent = 'Threshold ' + data.threshold_dbm +
-      ' dBm, over the combined bands and channels: a run of neighbouring bins (or one channel) that reached the threshold, ' +
-      'told by its strongest bin; "logs" counts the logs in which that bin reached it, "above" the sweeps.';
-    if (data.signals.length === 0) {
-      table.appendChild(element('caption', 'No level reached the threshold.'));
+    document.getElementById('campaign-signals-note').textContent = 'The ' + data.top_bins.length + ' strongest signals ' +
+      'over all logs: the peaks of each plan\'s maximum levels (a bin that stands at least ' + data.peak_prominence_db +
+      ' dB above the dip towards any stronger bin; each channel on its own), strongest first, with what vyrhost stats ' +
+      'gives for their frequency over the logs: the maximum level, the log, time and position where it was first ' +
+      'measured (click the position to mark it on the map), in how many logs it reached ' + data.threshold_dbm +
+      ' dBm, and the occupancy, the share of sweeps at or above that.';
+    if (data.top_bins.length === 0) {
+      table.appendChild(element('caption', 'No level.'));
       return;
     }
-    addRow(table, ['#', { text: 'Where', className: 'text' }, 'Frequency (MHz)', 'Max level (dBm)', 'Bins',
-      { text: 'Strongest in', className: 'text' }, { text: 'At', className: 'text' }, 'Logs', 'Above threshold'], true);
-    data.signals.forEach(function (g, i) {
+    addRow(table, ['#', { text: 'Where', className: 'text' }, 'Frequency (MHz)', 'Max level (dBm)',
+      { text: 'Strongest in', className: 'text' }, { text: 'At', className: 'text' }, { text: 'Position', className: 'text' },
+      'Logs', 'Occupancy'], true);
+    data.top_bins.forEach(function (g, i) {
       addRow(table, [String(i + 1), { text: g.channels ? 'channel' : planName(g.band), className: 'text', href: '#plan-' + g.band },
-        g.frequency_mhz.toFixed(3), g.max_dbm.toFixed(1), String(g.bins),
+        g.frequency_mhz.toFixed(3), kel.level(g.max_dbm),
         { text: logName(g.log), className: 'text', href: '#log-' + g.log }, { text: when(g.time), className: 'text' },
-        String(g.logs_above), g.above + ' of ' + g.sweeps]);
+        { text: kel.position(g.lat, g.lon), className: 'text' }, String(g.logs_above), kel.percent(g.occupancy) + ' of ' + g.sweeps]);
+      if (g.lat === null || g.lon === null) return;
+      // The position leads to the map, which marks it.
+      const cell = table.lastChild.cells[6];
+      const button = element('button', cell.textContent, 'link');
+      button.type = 'button';
+      button.addEventListener('click', function () {
+        if (campaignMap) campaignMap.highlight(g.lat, g.lon, '#' + (i + 1) + ' ' + mhz(g.frequency_mhz) + ', ' + dbm(g.max_dbm) +
+          ' in ' + logName(g.log));
+      });
+      cell.textContent = '';
+      cell.appendChild(button);
     });
   }
 

@@ -41,6 +41,74 @@ const kel = (function () {
     return e;
   }
 
+  function level(v) { return v === null || v === undefined ? '' : v.toFixed(1); }
+  function percent(share) { return share === null || share === undefined ? '?' : +(100 * share).toFixed(1) + ' %'; }
+  function position(lat, lon) { return lat === null || lon === null ? 'no position' : lat.toFixed(6) + ', ' + lon.toFixed(6); }
+
+  // ---- occupancy --------------------------------------------------------------
+
+  // What `vyrhost stats --by band` says of a band (b: a panel or a plan).
+  function occupancyNote(b, threshold, share) {
+    if (!b.frequencies) return 'No level: no occupancy.';
+    return 'Band occupancy ' + percent(b.band_occupancy) + ': ' + b.occupied + ' of ' + b.frequencies +
+      ' frequencies reached ' + threshold + ' dBm in at least ' + percent(share) + ' of their sweeps; mean occupancy ' +
+      percent(b.mean_occupancy) + '. Noise floor ' + +b.noise_floor_dbm.toFixed(2) +
+      ' dBm: the median of the frequencies\' 10th percentiles.' +
+      (b.cols !== undefined && b.cols < b.bins || b.freqs_mhz.length < b.bins
+        ? ' A point of several bins shows the busiest of them and the median of their 10th percentiles.' : '');
+  }
+
+  // The occupancy of each frequency (a share, drawn as a percentage) against
+  // the left axis; the 10th percentile of its levels, the band's noise floor
+  // and the threshold against the right one. o: {x, occupancy, p10, noiseFloor,
+  // threshold, points (channels: points, not a curve)}.
+  function drawOccupancy(box, o) {
+    const levels = o.p10.filter(function (v) { return v !== null; }).concat([o.threshold]);
+    if (o.noiseFloor !== null) levels.push(o.noiseFloor);
+    // Whole tens, with room above and below the lines.
+    const lo = 10 * Math.floor((Math.min.apply(null, levels) - 3) / 10);
+    const hi = 10 * Math.ceil((Math.max.apply(null, levels) + 3) / 10);
+    // Channels are points: room beside the first and the last.
+    const span = o.x[o.x.length - 1] - o.x[0];
+    const pad = o.points ? Math.max(0.5, 0.04 * span) : o.x.length > 1 ? 0 : 0.5;
+    const line = function (name, values, axis, colour) {
+      return { name: name, type: 'line', yAxisIndex: axis, showSymbol: o.points, connectNulls: false, color: colour,
+        lineStyle: { width: o.points ? 0 : 1.2 }, data: values.map(function (v, i) { return [o.x[i], v]; }) };
+    };
+    const occupancy = line('Occupancy', o.occupancy, 0, '#2e7d32');
+    if (!o.points) occupancy.areaStyle = { opacity: 0.22 };
+    const p10 = line('10th percentile', o.p10, 1, '#607d8b');
+    const mark = function (name, value, colour, type) {
+      return { name: name, yAxis: value, lineStyle: { color: colour, type: type, width: 1.5 },
+        label: { formatter: name + ' ' + +value.toFixed(2) + ' dBm', position: 'insideEndTop', color: colour } };
+    };
+    p10.markLine = { silent: true, symbol: 'none', data: [mark('Threshold', o.threshold, '#c62828', 'solid')]
+      .concat(o.noiseFloor === null ? [] : [mark('Noise floor', o.noiseFloor, '#455a64', 'dashed')]) };
+    const chart = echarts.init(box, null, { renderer: 'canvas' });
+    chart.setOption({
+      animation: false,
+      grid: { left: 64, right: 64, top: 36, bottom: 56 },
+      legend: { top: 4 },
+      tooltip: { trigger: 'axis', formatter: function (params) {
+        const lines = params.length ? [mhz(params[0].value[0])] : [];
+        params.forEach(function (p) {
+          const v = p.value[1];
+          lines.push(p.marker + escapeHtml(p.seriesName + ': ' + (p.seriesIndex === 0 ? percent(v) : dbm(v))));
+        });
+        return lines.join('<br>');
+      } },
+      xAxis: { type: 'value', min: o.x[0] - pad, max: o.x[o.x.length - 1] + pad, name: 'Frequency (MHz)', nameLocation: 'middle',
+        nameGap: 32, axisLabel: { formatter: function (v) { return +v.toFixed(4); } } },
+      yAxis: [
+        { type: 'value', min: 0, max: 1, name: 'Occupancy', axisLabel: { formatter: function (v) { return Math.round(100 * v) + ' %'; } } },
+        { type: 'value', min: lo, max: hi, name: 'dBm', splitLine: { show: false } },
+      ],
+      dataZoom: [{ type: 'inside', xAxisIndex: 0 }],
+      series: [occupancy, p10],
+    });
+    return chart;
+  }
+
   // ---- drawing what comes into view ----------------------------------------------
 
   // The charts drawn inside an element.
@@ -116,11 +184,13 @@ const kel = (function () {
   // projected latitude, one scale for both) into box, an element of class
   // "chart". map:
   //   tracks:  [{name, t: [ms], lat: [], lon: [], layers: [{level: [], freq: []} or null, one per choice]}]
-  //   choices: labels of the ways to colour the points; the first is each
-  //            message's strongest level
+  //   choices: the ways to colour the points, {label, note (what the colour
+  //            says), none (the tooltip's text for a point without a level)}
   //   offEarth: positions left out before (beyond 90 or 180 degrees)
   //   legend:  a legend of the tracks (they are named in the tooltip then)
   //   formatTime(ms)
+  // Returns {chart, highlight(lat, lon, text)}, which marks a position and
+  // brings it into view; null when no position lies on the map.
   function drawMap(box, map) {
     const frame = element('div', undefined, 'map-frame');
     const tools = element('div', undefined, 'map-tools');
@@ -162,8 +232,8 @@ const kel = (function () {
     const select = element('select');
     if (map.choices.length > 1) {
       tools.appendChild(element('label', 'Colour by '));
-      map.choices.forEach(function (label, k) {
-        const o = element('option', label);
+      map.choices.forEach(function (c, k) {
+        const o = element('option', c.label);
         o.value = String(k);
         select.appendChild(o);
       });
@@ -205,10 +275,22 @@ const kel = (function () {
       lo = isFinite(lo) ? Math.floor(lo) : -120;
       hi = isFinite(hi) ? Math.ceil(hi) : -20;
       const levelSeries = withLevel.map(function (_, k) { return 2 * n + k; });
-      return { series: lines.concat(without, withLevel), levelSeries: levelSeries, lo: lo, hi: hi === lo ? lo + 1 : hi };
+      return { series: lines.concat(without, withLevel, [highlightSeries()]), levelSeries: levelSeries, lo: lo,
+        hi: hi === lo ? lo + 1 : hi };
+    }
+
+    // The position marked last (a strongest signal's), after every track.
+    let marked = null;
+    function highlightSeries() {
+      return { id: 'highlight', name: '', type: 'scatter', z: 5, symbolSize: 20, silent: false,
+        itemStyle: { color: 'rgba(255, 255, 255, 0)', borderColor: '#d81b60', borderWidth: 3 },
+        label: { show: marked !== null, position: 'right', color: '#d81b60', fontWeight: 'bold',
+          formatter: function () { return marked ? marked.text : ''; } },
+        data: marked ? [[marked.x, marked.y]] : [] };
     }
 
     function tooltip(p) {
+      if (p.seriesIndex === 3 * n) return marked ? escapeHtml(marked.text) : '';
       const tr = map.tracks[p.seriesIndex % n];  // the routes, then two kinds of points, track by track
       const i = p.value[3];
       const layer = levelsOf(tr);
@@ -217,7 +299,7 @@ const kel = (function () {
       if (map.legend) lines.push(tr.name);
       lines.push(map.formatTime(tr.t[i]));
       lines.push(tr.lat[i].toFixed(6) + ', ' + tr.lon[i].toFixed(6));
-      lines.push(v === null || v === undefined ? 'no level' + (choice ? ' in ' + map.choices[choice] : '')
+      lines.push(v === null || v === undefined ? map.choices[choice].none
         : dbm(v) + (f === null || f === undefined ? '' : ' at ' + mhz(f)));
       return lines.map(escapeHtml).join('<br>');
     }
@@ -239,9 +321,7 @@ const kel = (function () {
 
     function describe() {
       const parts = [];
-      parts.push(choice === 0 ? 'Each point is coloured by the strongest level of its message.'
-        : 'Each point is coloured by the strongest level of ' + map.choices[choice] +
-          ' in its message (grey: none); hovering shows its frequency.');
+      parts.push(map.choices[choice].note);
       parts.push('To scale (Web Mercator); the wheel zooms, dragging moves.');
       if (offMap > 0) parts.push(offMap + (offMap === 1 ? ' position lies' : ' positions lie') + ' off the map (beyond ' +
         MAX_LATITUDE.toFixed(2) + ' degrees of latitude or 180 degrees of longitude) and ' +
@@ -352,6 +432,16 @@ const kel = (function () {
       chart.setOption(colouring());
       describe();
     });
+    function highlight(lat, lon, text) {
+      if (lat === null || lon === null || !onMap(lat, lon)) return false;
+      marked = { x: lon, y: mercatorY(lat), text: text };
+      const v = currentView();
+      if (!(marked.x >= v.x0 && marked.x <= v.x1 && marked.y <= v.yTop && marked.y >= v.yBottom)) reset.click();
+      chart.setOption({ series: [highlightSeries()] });
+      box.setAttribute('data-highlight', lat + ',' + lon);
+      box.scrollIntoView({ block: 'center' });
+      return true;
+    }
     // Another size: the same view, to scale again.
     window.addEventListener('resize', function () {
       if (chart.isDisposed()) return;
@@ -359,9 +449,21 @@ const kel = (function () {
       chart.setOption(fit());
       update();
     });
-    return chart;
+    return { chart: chart, highlight: highlight };
+  }
+
+  // The choice of the map's frequency (layer: a track's "map").
+  function frequencyChoice(layer, whose) {
+    return { label: 'the level at ' + mhz(layer.frequency_mhz) + (layer.strongest ? ' (the strongest)' : ''),
+      note: 'Each point is coloured by its level at ' + mhz(layer.frequency_mhz) +
+        (layer.strongest ? ', the strongest frequency of ' + whose : '') +
+        ': the bin nearest to it of each band that holds it (grey: no level there).' +
+        (layer.points_per_level > 1 ? ' The levels are many: each is the strongest of about ' + layer.points_per_level +
+          ' neighbouring points.' : ''),
+      none: 'no level at ' + mhz(layer.frequency_mhz) };
   }
 
   return { PALETTE: PALETTE, escapeHtml: escapeHtml, formatDuration: formatDuration, mhz: mhz, dbm: dbm, element: element,
-    drawWhenNear: drawWhenNear, drawMap: drawMap, mercatorY: mercatorY };
+    level: level, percent: percent, position: position, occupancyNote: occupancyNote, drawOccupancy: drawOccupancy,
+    frequencyChoice: frequencyChoice, drawWhenNear: drawWhenNear, drawMap: drawMap, mercatorY: mercatorY };
 })();

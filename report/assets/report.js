@@ -11,6 +11,7 @@
   const idPrefix = document.idPrefix || '';
   function idOf(name) { return idPrefix + name; }
   const mhz = kel.mhz, dbm = kel.dbm, element = kel.element, escapeHtml = kel.escapeHtml;
+  let trackMap = null;  // the map, once drawn: the strongest signals mark their positions on it
 
   // ---- text helpers -------------------------------------------------------
 
@@ -156,7 +157,7 @@
     // Logs of more than a day show the date on the time axis too.
     const multiDay = panel.row_last_ms[panel.rows - 1] - panel.row_first_ms[0] >= 86400000;
 
-    const readout = element('div', 'Point at the waterfall for time, frequency and level.', 'readout');
+    const readout = element('div', 'Point at the waterfall for time, frequency, level and position.', 'readout');
     readout.id = idOf('readout-' + index);
     host.appendChild(readout);
     const box = element('div', undefined, 'chart waterfall');
@@ -210,8 +211,30 @@
       if (panel.row_sweeps[row] > 1) merged.push(panel.row_sweeps[row] + ' sweeps');
       if (binsInCell > 1) merged.push(binsInCell + ' bins');
       readout.textContent = rowTimeText(panel, row, true) + '  ·  ' + mhz(f[bin]) + '  ·  ' +
-        dbm(isNaN(level) ? null : level) + (merged.length ? '  (strongest of ' + merged.join(' × ') + ')' : '');
+        dbm(isNaN(level) ? null : level) + (merged.length ? '  (strongest of ' + merged.join(' × ') + ')' : '') +
+        '  ·  ' + kel.position(panel.row_lat[row], panel.row_lon[row]) +
+        (panel.row_sweeps[row] > 1 ? ' (of the first of its ' + panel.row_sweeps[row] + ' sweeps)' : '');
     });
+  }
+
+  // The frequency of each column: the middle of its bins.
+  function columnFrequencies(panel) {
+    const f = panel.freqs_mhz, x = [];
+    for (let c = 0; c < panel.cols; c++) {
+      const last = (c + 1 < panel.cols ? panel.col_start[c + 1] : panel.bins) - 1;
+      x.push((f[panel.col_start[c]] + f[last]) / 2);
+    }
+    return x;
+  }
+
+  function drawOccupancy(panel, index, host) {
+    if (panel.freqs_mhz.indexOf(null) >= 0 || !panel.frequencies) return;
+    host.appendChild(element('p', kel.occupancyNote(panel, data.threshold_dbm, data.occupied_share), 'note'));
+    const box = element('div', undefined, 'chart occupancy');
+    box.id = idOf('occupancy-' + index);
+    host.appendChild(box);
+    kel.drawOccupancy(box, { x: columnFrequencies(panel), occupancy: panel.occupancy, p10: panel.p10_dbm,
+      noiseFloor: panel.noise_floor_dbm, threshold: data.threshold_dbm, points: panel.band === 0 });
   }
 
   function drawSpectrum(panel, host) {
@@ -219,12 +242,7 @@
     const box = element('div', undefined, 'chart spectrum');
     host.appendChild(box);
     const chart = makeChart(box);
-    const f = panel.freqs_mhz;
-    const x = [];
-    for (let c = 0; c < panel.cols; c++) {
-      const last = (c + 1 < panel.cols ? panel.col_start[c + 1] : panel.bins) - 1;
-      x.push((f[panel.col_start[c]] + f[last]) / 2);
-    }
+    const x = columnFrequencies(panel);
     const series = function (name, values, colour) {
       return { name: name, type: 'line', showSymbol: false, connectNulls: false, lineStyle: { width: 1.2 }, color: colour,
         data: values.map(function (v, c) { return [x[c], v]; }) };
@@ -248,6 +266,8 @@
     drawWaterfall(panel, index, body);
     body.appendChild(element('h3', 'Spectrum: average, max hold and min hold'));
     drawSpectrum(panel, body);
+    body.appendChild(element('h3', 'Occupancy: the share of sweeps at or above ' + data.threshold_dbm + ' dBm'));
+    drawOccupancy(panel, index, body);
   }
 
   function channelName(panel, c) { return 'Channel ' + (c + 1) + ' (' + mhz(panel.freqs_mhz[c]) + ')'; }
@@ -263,7 +283,7 @@
     return lines.join('<br>');
   }
 
-  function drawChannels(panel, body, suffix) {
+  function drawChannels(panel, index, body, suffix) {
     const rows = panel.rows, full = panel.row_sweeps[0];
     const last = panel.row_sweeps[rows - 1];
     // The last row may hold fewer messages than the others: its maximum is
@@ -314,13 +334,16 @@
 
     body.appendChild(element('h3', 'Channels'));
     const table = element('table', undefined, 'list');
-    addRow(table, [{ text: 'Channel', className: 'text' }, 'Frequency (MHz)', 'Average (dBm)', 'Max (dBm)', 'Min (dBm)'], true);
+    addRow(table, [{ text: 'Channel', className: 'text' }, 'Frequency (MHz)', 'Average (dBm)', 'Max (dBm)', 'Min (dBm)',
+      'Occupancy'], true);
     for (let c = 0; c < panel.cols; c++) {
       const fmt = function (v) { return v === null ? '' : v.toFixed(1); };
       addRow(table, [{ text: String(c + 1), className: 'text' }, panel.freqs_mhz[c] === null ? '' : panel.freqs_mhz[c].toFixed(3),
-        fmt(panel.avg[c]), fmt(panel.max[c]), fmt(panel.min[c])]);
+        fmt(panel.avg[c]), fmt(panel.max[c]), fmt(panel.min[c]), panel.occupancy[c] === null ? '' : kel.percent(panel.occupancy[c])]);
     }
     body.appendChild(table);
+    body.appendChild(element('h3', 'Occupancy: the share of messages at or above ' + data.threshold_dbm + ' dBm'));
+    drawOccupancy(panel, index, body);
   }
 
   // ---- panels, drawn as they come into view ----------------------------------
@@ -347,7 +370,7 @@
         ' bands are shown here; the report of this log alone shows them all.', 'note'));
     return kel.drawWhenNear(items, function (item) {
       if (item.panel.band > 0) drawBand(item.panel, item.index, item.body);
-      else drawChannels(item.panel, item.body, item.suffix);
+      else drawChannels(item.panel, item.index, item.body, item.suffix);
     }, MAX_DRAWN_PANELS);
   }
 
@@ -400,21 +423,32 @@
 
   function drawSignals() {
     const table = document.getElementById('signals-table');
-    document.getElementById('signals-note').textContent = 'Threshold ' + data.threshold_dbm +
-      ' dBm. A signal is a run of neighbouring bins (or one channel) whose level reached the threshold at least once, ' +
-      'told by its strongest bin; "above" counts the sweeps in which that bin reached the threshold.';
-    if (data.signals.length === 0) {
-      table.appendChild(element('caption', 'No level reached the threshold.'));
+    document.getElementById('signals-note').textContent = 'The ' + data.top_bins.length + ' strongest signals: the ' +
+      'peaks of each band\'s maximum levels (a bin that stands at least ' + data.peak_prominence_db + ' dB above the dip ' +
+      'towards any stronger bin; each channel on its own), strongest first, with what vyrhost stats gives for their ' +
+      'frequency: the maximum level, when and where it was first measured (click the position to mark it on the map), ' +
+      'the occupancy (the share of sweeps at or above ' + data.threshold_dbm + ' dBm) and the median level.';
+    if (data.top_bins.length === 0) {
+      table.appendChild(element('caption', 'No level.'));
       return;
     }
-    addRow(table, ['#', { text: 'Where', className: 'text' }, 'Frequency (MHz)', 'Max level (dBm)', 'Bins',
-      { text: 'First seen', className: 'text' }, { text: 'Last seen', className: 'text' }, 'Above threshold'], true);
-    data.signals.forEach(function (g, i) {
+    addRow(table, ['#', { text: 'Where', className: 'text' }, 'Frequency (MHz)', 'Max level (dBm)',
+      { text: 'Strongest at', className: 'text' }, { text: 'Position', className: 'text' }, 'Occupancy', 'Median (dBm)'], true);
+    data.top_bins.forEach(function (g, i) {
       addRow(table, [String(i + 1), { text: g.channel ? 'channel ' + g.channel : 'band ' + g.band, className: 'text' },
-        g.frequency_mhz === null ? '' : g.frequency_mhz.toFixed(3), g.max_dbm.toFixed(1), String(g.bins),
-        { text: formatTime(data.start_ms + g.first_ms, true), className: 'text' },
-        { text: formatTime(data.start_ms + g.last_ms, true), className: 'text' },
-        g.above + ' of ' + g.sweeps + ' (' + (100 * g.occupancy).toFixed(1) + ' %)']);
+        g.frequency_mhz.toFixed(3), kel.level(g.max_dbm), { text: g.time.replace('T', ' '), className: 'text' },
+        { text: kel.position(g.lat, g.lon), className: 'text' },
+        kel.percent(g.occupancy) + ' of ' + g.sweeps, kel.level(g.median_dbm)]);
+      if (g.lat === null || g.lon === null) return;
+      // The position leads to the map, which marks it.
+      const cell = table.lastChild.cells[5];
+      const button = element('button', cell.textContent, 'link');
+      button.type = 'button';
+      button.addEventListener('click', function () {
+        if (trackMap) trackMap.highlight(g.lat, g.lon, '#' + (i + 1) + ' ' + mhz(g.frequency_mhz) + ', ' + dbm(g.max_dbm));
+      });
+      cell.textContent = '';
+      cell.appendChild(button);
     });
   }
 
@@ -428,18 +462,26 @@
     const t = data.track;
     if (t.lat.length === 0 && !t.off_earth) return;
     document.getElementById('track').hidden = false;
-    const choices = ['the strongest level of each message'];
-    const layers = [{ level: t.level, freq: t.freq_mhz }];
+    const choices = [], layers = [];
+    if (t.map) {
+      choices.push(kel.frequencyChoice(t.map, 'the log'));
+      layers.push({ level: t.map.level, freq: t.map.freq_mhz });
+    }
+    choices.push({ label: 'the strongest level of each message', none: 'no level',
+      note: 'Each point is coloured by the strongest level of its message.' });
+    layers.push({ level: t.level, freq: t.freq_mhz });
     // Colouring by band says something when there are several.
     if (t.bands.length > 1) {
       t.bands.forEach(function (b) {
         const panel = data.panels[b.panel];
         if (!panel) return;
-        choices.push(bandLabel(panel));
+        const label = bandLabel(panel);
+        choices.push({ label: label, none: 'no level in ' + label,
+          note: 'Each point is coloured by the strongest level of ' + label + ' in its message (grey: none); hovering shows its frequency.' });
         layers.push({ level: b.level, freq: b.freq_mhz });
       });
     }
-    kel.drawMap(document.getElementById('track-chart'), {
+    trackMap = kel.drawMap(document.getElementById('track-chart'), {
       tracks: [{ name: data.summary.file, t: t.t.map(function (ms) { return data.start_ms + ms; }), lat: t.lat, lon: t.lon,
         layers: layers }],
       choices: choices, offEarth: t.off_earth, legend: false,

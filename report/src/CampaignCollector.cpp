@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "ReportHtml.h"
 
@@ -49,10 +50,13 @@ bool PanelToBand(const CReportPanel& p, std::uint32_t nLog, CampaignBand& b) {
 }
 }  // namespace
 
-CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm) {
+CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm, double dMapFrequencyMHz) {
   CampaignSettings s;
   nLogs = std::max<size_t>(1, nLogs);
   s.log.dSignalThresholdDbm = dThresholdDbm;
+  s.log.dMapFrequencyMHz = dMapFrequencyMHz;
+  // Each log's history waits for the campaign's strongest frequency.
+  s.log.nMaxHistoryCells = std::max<size_t>(1, s.nMaxHistoryCells / nLogs);
   s.log.nMaxColumns = kColumnsPerLog;
   s.log.nMaxRows = std::clamp(kCampaignWaterfallRows / nLogs, kMinRowsPerLog, s.log.nMaxRows);
   // A log of many bands shares the cells of four full bands out over them.
@@ -83,6 +87,7 @@ CampaignLog MakeCampaignLog(const std::string& path, std::uint32_t nLog, const R
     if (bCombined) log.bands.push_back(std::move(band));
   }
   log.track = report.track;
+  log.history = report.history;
   AppendReportJson(log.reportJson, report);
   return log;
 }
@@ -151,30 +156,37 @@ void CCampaign::Add(CampaignLog log) {
 }
 
 CampaignData CCampaign::Finish() {
-  auto& signals = m_data.signals;
-  signals.clear();
-  for (size_t nBand = 0; nBand < m_data.bands.size(); ++nBand) {
-    const CampaignBand& band = m_data.bands[nBand];
-    auto reached = [&](size_t i) { return band.bins[i].nLogsAbove > 0; };
-    for (size_t i = 0; i < band.bins.size();) {
-      if (!reached(i)) {
-        ++i;
-        continue;
-      }
-      // As in a log's table: a channel stands alone, neighbouring bins of a band form one signal.
-      size_t end = i + 1;
-      if (!band.bChannels)
-        while (end < band.bins.size() && reached(end)) ++end;
-      size_t peak = i;
-      for (size_t k = i; k < end; ++k)
-        if (band.bins[k].stats.MaxDbm() > band.bins[peak].stats.MaxDbm()) peak = k;
-      signals.push_back({nBand, peak, static_cast<int>(end - i)});
-      i = end;
+  std::vector<RankedBin> bins;
+  std::vector<std::pair<size_t, size_t>> where;  // band and bin of each
+  for (size_t k = 0; k < m_data.bands.size(); ++k) {
+    const CampaignBand& band = m_data.bands[k];
+    const size_t first = bins.size();
+    for (size_t i = 0; i < band.bins.size(); ++i) {
+      bins.push_back({ToHz(band.bins[i].dFrequencyMHz), 0, &band.bins[i].stats, where.size()});
+      where.emplace_back(k, i);
     }
+    MarkPeaks(bins, first, bins.size(), band.bChannels);
   }
-  auto level = [&](const CampaignSignal& g) { return m_data.bands[g.nBand].bins[g.nBin].stats.MaxDbm(); };
-  std::stable_sort(signals.begin(), signals.end(),
-                   [&](const CampaignSignal& a, const CampaignSignal& b) { return level(a) > level(b); });
-  if (signals.size() > m_data.settings.nMaxSignals) signals.resize(m_data.settings.nMaxSignals);
+  // Logs above at a frequency that two plans hold: of both.
+  std::unordered_map<std::int64_t, std::uint32_t> logsAbove;
+  for (const RankedBin& b : bins) logsAbove[b.hz] += m_data.bands[where[b.key].first].bins[where[b.key].second].nLogsAbove;
+  m_data.topBins.clear();
+  for (const RankedRow& r :
+       StrongestFrequencies(std::move(bins), m_data.settings.log.dSignalThresholdDbm, m_data.settings.nMaxTopBins))
+    m_data.topBins.push_back({r.row, where[r.key].first, logsAbove[r.row.hz]});
+  // The map's frequency: the one asked for, or the campaign's strongest.
+  double mhz = m_data.settings.log.dMapFrequencyMHz;
+  const bool bStrongest = std::isnan(mhz);
+  if (bStrongest && !m_data.topBins.empty()) mhz = vyr::HzToMHz(m_data.topBins.front().row.hz);
+  m_data.map = MapLayer();
+  for (CampaignLog& log : m_data.logs) {
+    if (!std::isnan(mhz) && log.strRefusal.empty()) {
+      log.track.map = LayerAt(log.history, log.track, mhz);
+      log.track.map.bStrongest = bStrongest;
+      if (!std::isnan(log.track.map.dFrequencyMHz)) m_data.map.dFrequencyMHz = mhz;
+    }
+    log.history = ReducedHistory();
+  }
+  m_data.map.bStrongest = bStrongest;
   return std::move(m_data);
 }

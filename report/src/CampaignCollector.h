@@ -21,13 +21,18 @@ struct CampaignSettings {
   vyr::DecodeSettings decode;
   vyr::LevelCut cut;  // what each log's decode keeps
   size_t nMaxMapPoints = 20000;  // all tracks together
+  // Levels kept for the map's frequency, all logs together (see ReportSettings).
+  size_t nMaxHistoryCells = 16 * 1000 * 1000;
   size_t nMaxSpectrumColumns = 1000;
-  size_t nMaxSignals = 25;
+  size_t nMaxTopBins = 25;
 };
 
 // The reductions of each log's section for a campaign of nLogs logs: fewer
 // waterfall rows the more logs there are, and the map's points shared out.
-CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm);
+// dMapFrequencyMHz: NaN for the strongest frequency, of each log in its
+// section and of the campaign on its map.
+CampaignSettings CampaignSettingsFor(size_t nLogs, double dThresholdDbm,
+                                     double dMapFrequencyMHz = std::numeric_limits<double>::quiet_NaN());
 
 // One bin of a frequency plan (or one channel frequency) over the logs; the
 // place of its maximum names the log in file order.
@@ -77,6 +82,7 @@ struct CampaignLog {
   std::vector<CampaignBand> bands;  // its bands, or its channels; emptied by CCampaign::Add
   std::vector<CampaignLogBand> outline;  // filled by CCampaign::Add
   ReducedTrack track;               // times from the log's start; its bands are the log's panels
+  ReducedHistory history;           // for the map at the campaign's frequency; emptied by CCampaign::Finish
   // The campaign band of each panel of the log, -1 for none; before
   // CCampaign::Add, the panel's index in bands.
   std::vector<long long> trackCampaignBands;
@@ -93,17 +99,20 @@ CampaignLog DecodeCampaignLog(const std::string& path, std::uint32_t nLog, const
 // The campaign contribution of a decoded log, from its report.
 CampaignLog MakeCampaignLog(const std::string& path, std::uint32_t nLog, const ReportData& report);
 
-struct CampaignSignal {
-  size_t nBand = 0;  // index into CampaignData::bands
-  size_t nBin = 0;   // the strongest bin
-  int nBins = 1;  // width of the run of bins that reached the threshold
+// A row of the strongest-signals table: a frequency over all logs, as
+// `vyrhost stats --top` gives it (the log of its maximum in row.maxFile).
+struct CampaignTopBin {
+  vyr::FrequencyRow row;
+  size_t nBand = 0;  // index into CampaignData::bands: the first that holds the frequency
+  std::uint32_t nLogsAbove = 0;
 };
 
 struct CampaignData {
   CampaignSettings settings;
   std::vector<CampaignLog> logs;    // in file order, refused ones too
   std::vector<CampaignBand> bands;  // plans in order of first appearance; channels where they first appeared
-  std::vector<CampaignSignal> signals;  // strongest first
+  std::vector<CampaignTopBin> topBins;  // strongest first
+  MapLayer map;  // the map's frequency; each log's layer is in its track
 };
 
 class CCampaign {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "vyr/Json.h"
+#include "vyr/Peaks.h"
 
 using vyr::AppendJsonInt;
 using vyr::AppendJsonString;
@@ -61,16 +62,20 @@ void AppendLogJson(std::string& out, const CampaignLog& log, size_t nMaxBands) {
 void AppendBandJson(std::string& out, const CampaignBand& b, size_t nMaxCols) {
   const size_t nBins = b.bins.size();
   const size_t nCols = std::min(nBins, std::max<size_t>(1, nMaxCols));
-  std::vector<double> freqs, avg;
+  std::vector<double> freqs, avg, occupancy, p10;
   std::vector<float> max, min;
+  std::vector<const vyr::BinStats*> all, column;
   for (size_t c = 0; c < nCols; ++c) {
     size_t first = (c * nBins + nCols - 1) / nCols, end = ((c + 1) * nBins + nCols - 1) / nCols;
-    double sum = 0;
+    double sum = 0, busiest = NAN;
     float hi = NAN, lo = NAN;
     std::uint64_t n = 0;
+    column.clear();
     for (size_t i = first; i < end; ++i) {
       const vyr::BinStats& s = b.bins[i].stats;
+      column.push_back(&s);
       if (s.Count() == 0) continue;
+      if (!(s.Occupancy() <= busiest)) busiest = s.Occupancy();
       sum += s.SumDbm();
       n += s.FiniteCount();
       const auto fMax = static_cast<float>(s.MaxDbm()), fMin = static_cast<float>(s.MinDbm());
@@ -81,6 +86,9 @@ void AppendBandJson(std::string& out, const CampaignBand& b, size_t nMaxCols) {
     avg.push_back(n ? sum / static_cast<double>(n) : NAN);
     max.push_back(hi);
     min.push_back(lo);
+    occupancy.push_back(busiest);
+    p10.push_back(vyr::NoiseFloorDbm(column));
+    all.insert(all.end(), column.begin(), column.end());
   }
   auto num = [&](double d) { AppendNumberOrNull(out, d); };
   auto level = [&](float f) { AppendLevel(out, f); };
@@ -101,27 +109,18 @@ void AppendBandJson(std::string& out, const CampaignBand& b, size_t nMaxCols) {
   AppendJsonArray(out, avg, num);
   AppendJsonKey(out, "min");
   AppendJsonArray(out, min, level);
+  AppendBandOccupancyJson(out, occupancy, p10, vyr::OccupancyOf(all, vyr::kDefaultOccupiedShare));
 }
 
-void AppendSignalJson(std::string& out, const CampaignData& d, const CampaignSignal& g) {
-  const CampaignBand& band = d.bands[g.nBand];
-  const CampaignBin& bin = band.bins[g.nBin];
+void AppendTopBinJson(std::string& out, const CampaignData& d, const CampaignTopBin& t) {
   out += '{';
   AppendFirstKey(out, "band");
-  AppendJsonInt(out, static_cast<long long>(g.nBand));
+  AppendJsonInt(out, static_cast<long long>(t.nBand));
   AppendJsonKey(out, "channels");
-  out += band.bChannels ? "true" : "false";
-  AppendJsonKey(out, "frequency_mhz");
-  AppendNumberOrNull(out, bin.dFrequencyMHz);
-  AppendJsonKey(out, "max_dbm");
-  AppendLevel(out, static_cast<float>(bin.stats.MaxDbm()));
-  AppendInt(out, "bins", g.nBins);
-  AppendInt(out, "log", bin.stats.AtMax().file);
-  AppendJsonKey(out, "time");
-  AppendJsonString(out, vyr::FormatIsoTime(bin.stats.AtMax().timeMs));
-  AppendInt(out, "logs_above", bin.nLogsAbove);
-  AppendInt(out, "above", static_cast<long long>(bin.stats.Above()));
-  AppendInt(out, "sweeps", static_cast<long long>(band.nSweeps));
+  out += d.bands[t.nBand].bChannels ? "true" : "false";
+  AppendInt(out, "log", t.row.maxFile);
+  AppendInt(out, "logs_above", t.nLogsAbove);
+  AppendFrequencyRowJson(out, t.row);
   out += '}';
 }
 
@@ -180,8 +179,14 @@ void AppendCampaignJson(std::string& out, const CampaignData& d) {
     AppendBandJson(out, b, d.settings.nMaxSpectrumColumns);
     out += '}';
   });
-  AppendJsonKey(out, "signals");
-  AppendJsonArray(out, d.signals, [&](const CampaignSignal& g) { AppendSignalJson(out, d, g); });
+  AppendJsonKey(out, "occupied_share");
+  AppendNumberOrNull(out, vyr::kDefaultOccupiedShare);
+  AppendJsonKey(out, "peak_prominence_db");
+  AppendNumberOrNull(out, vyr::kDefaultPeakProminenceDb);
+  AppendJsonKey(out, "top_bins");
+  AppendJsonArray(out, d.topBins, [&](const CampaignTopBin& t) { AppendTopBinJson(out, d, t); });
+  AppendJsonKey(out, "map");
+  AppendMapLayerJson(out, d.map);
   out += '}';
 }
 

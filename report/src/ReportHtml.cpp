@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "vyr/Json.h"
+#include "vyr/Peaks.h"
 
 using vyr::AppendJsonInt;
 using vyr::AppendJsonNumber;
@@ -85,6 +86,34 @@ void AppendSpectra(std::string& out, const CReportPanel& p) {
   AppendJsonArray(out, min, num);
 }
 
+// Per column the busiest bin's occupancy and the median of its bins' 10th
+// percentiles (a bin's own when the column is one bin); then the band's
+// figures as `vyrhost stats --by band` gives them.
+void AppendOccupancy(std::string& out, const CReportPanel& p) {
+  std::vector<double> occupancy, p10;
+  const auto& stats = p.Statistics();
+  std::vector<const vyr::BinStats*> all, column;
+  for (size_t c = 0; c < p.Cols(); ++c) {
+    double busiest = NAN;
+    column.clear();
+    for (size_t b = p.ColumnStart(c); b < std::min(p.ColumnStart(c + 1), stats.size()); ++b) {
+      if (std::isnan(p.FrequenciesMHz()[b])) continue;  // in no row of the statistics
+      column.push_back(&stats[b]);
+      const double o = stats[b].Occupancy();
+      if (!std::isnan(o) && !(o <= busiest)) busiest = o;
+    }
+    occupancy.push_back(busiest);
+    p10.push_back(vyr::NoiseFloorDbm(column));
+    all.insert(all.end(), column.begin(), column.end());
+  }
+  AppendBandOccupancyJson(out, occupancy, p10, vyr::OccupancyOf(all, vyr::kDefaultOccupiedShare));
+}
+
+// A position to the centimetre, null for none.
+void AppendPosition(std::string& out, double degrees) {
+  AppendNumberOrNull(out, std::round(degrees * 1e7) / 1e7);
+}
+
 void AppendPanelJson(std::string& out, const CReportPanel& p) {
   CSweepReducer::Result w = p.Waterfall();
   auto num = [&](double d) { AppendNumberOrNull(out, d); };
@@ -113,40 +142,69 @@ void AppendPanelJson(std::string& out, const CReportPanel& p) {
   AppendJsonArray(out, w.lastMs, integer);
   AppendJsonKey(out, "row_sweeps");
   AppendJsonArray(out, w.sweeps, integer);
+  AppendJsonKey(out, "row_lat");
+  AppendJsonArray(out, w.firstLat, [&](double d) { AppendPosition(out, d); });
+  AppendJsonKey(out, "row_lon");
+  AppendJsonArray(out, w.firstLon, [&](double d) { AppendPosition(out, d); });
   AppendJsonKey(out, "cells");
   AppendCells(out, w.cells);
   AppendSpectra(out, p);
+  AppendOccupancy(out, p);
   out += '}';
 }
 
-void AppendSignalJson(std::string& out, const Signal& g) {
-  out += "{\"band\":";
-  AppendJsonInt(out, g.nBand);
+void AppendTopBinJson(std::string& out, const TopBin& t) {
+  out += "{\"panel\":";
+  AppendJsonInt(out, static_cast<long long>(t.nPanel));
+  AppendJsonKey(out, "band");
+  AppendJsonInt(out, t.row.band);
   AppendJsonKey(out, "channel");
-  AppendJsonInt(out, g.nChannel);
-  AppendJsonKey(out, "bin");
-  AppendJsonInt(out, g.nBin);
-  AppendJsonKey(out, "frequency_mhz");
-  AppendNumberOrNull(out, g.dFrequencyMHz);
-  AppendJsonKey(out, "max_dbm");
-  AppendNumberOrNull(out, g.fMaxLevel);
-  AppendJsonKey(out, "bins");
-  AppendJsonInt(out, g.nBins);
-  AppendJsonKey(out, "above");
-  AppendJsonInt(out, static_cast<long long>(g.nAbove));
-  AppendJsonKey(out, "occupancy");
-  AppendNumberOrNull(out, g.dOccupancy);
-  AppendJsonKey(out, "sweeps");
-  AppendJsonInt(out, g.nSweeps);
-  AppendJsonKey(out, "first_ms");
-  AppendJsonInt(out, g.nFirstAboveMs);
-  AppendJsonKey(out, "last_ms");
-  AppendJsonInt(out, g.nLastAboveMs);
+  AppendJsonInt(out, t.nChannel);
+  AppendFrequencyRowJson(out, t.row);
   out += '}';
 }
-
 
 }  // namespace
+
+void AppendBandOccupancyJson(std::string& out, const std::vector<double>& occupancy, const std::vector<double>& p10,
+                             const vyr::BandOccupancy& band) {
+  auto num = [&](double d) { AppendNumberOrNull(out, d); };
+  AppendJsonKey(out, "occupancy");
+  AppendJsonArray(out, occupancy, num);
+  AppendJsonKey(out, "p10_dbm");
+  AppendJsonArray(out, p10, num);
+  AppendJsonKey(out, "noise_floor_dbm");
+  AppendNumberOrNull(out, band.noiseFloor);
+  AppendJsonKey(out, "frequencies");
+  AppendJsonInt(out, static_cast<long long>(band.frequencies));
+  AppendJsonKey(out, "occupied");
+  AppendJsonInt(out, static_cast<long long>(band.occupied));
+  AppendJsonKey(out, "band_occupancy");
+  AppendNumberOrNull(out, band.occupancy);
+  AppendJsonKey(out, "mean_occupancy");
+  AppendNumberOrNull(out, band.meanOccupancy);
+}
+
+void AppendFrequencyRowJson(std::string& out, const vyr::FrequencyRow& r) {
+  AppendJsonKey(out, "frequency_mhz");
+  AppendNumberOrNull(out, vyr::HzToMHz(r.hz));
+  AppendJsonKey(out, "max_dbm");
+  AppendNumberOrNull(out, r.max);
+  AppendJsonKey(out, "time");
+  AppendJsonString(out, vyr::FormatIsoTime(r.maxTimeMs));
+  AppendJsonKey(out, "lat");
+  AppendNumberOrNull(out, r.maxLat);
+  AppendJsonKey(out, "lon");
+  AppendNumberOrNull(out, r.maxLon);
+  AppendJsonKey(out, "message");
+  AppendJsonInt(out, static_cast<long long>(r.maxMessage));
+  AppendJsonKey(out, "sweeps");
+  AppendJsonInt(out, static_cast<long long>(r.sweeps));
+  AppendJsonKey(out, "occupancy");
+  AppendNumberOrNull(out, r.occupancy);
+  AppendJsonKey(out, "median_dbm");
+  AppendNumberOrNull(out, r.median);
+}
 
 void AppendLevelOrNull(std::string& out, float level) {
   if (!std::isfinite(level)) {
@@ -196,7 +254,28 @@ void AppendTrackJson(std::string& out, const ReducedTrack& track, const char* ke
     AppendJsonArray(out, index, [&](size_t i) { AppendTrackFrequency(out, track.Level(i, b).dFrequencyMHz); });
     out += '}';
   }
-  out += "]}";
+  out += ']';
+  AppendJsonKey(out, "map");
+  AppendMapLayerJson(out, track.map);
+  out += '}';
+}
+
+void AppendMapLayerJson(std::string& out, const MapLayer& map) {
+  if (std::isnan(map.dFrequencyMHz)) {
+    out += "null";
+    return;
+  }
+  out += "{\"frequency_mhz\":";
+  AppendTrackFrequency(out, map.dFrequencyMHz);
+  AppendJsonKey(out, "strongest");
+  out += map.bStrongest ? "true" : "false";
+  AppendJsonKey(out, "points_per_level");
+  AppendJsonInt(out, map.nPointsPerLevel);
+  AppendJsonKey(out, "level");
+  AppendJsonArray(out, map.levels, [&](const TrackLevel& l) { AppendLevelOrNull(out, l.fLevel); });
+  AppendJsonKey(out, "freq_mhz");
+  AppendJsonArray(out, map.levels, [&](const TrackLevel& l) { AppendTrackFrequency(out, l.dFrequencyMHz); });
+  out += '}';
 }
 
 // JSON inside a script element: no "<" may start a closing tag or a comment.
@@ -284,8 +363,12 @@ void AppendReportJson(std::string& out, const ReportData& d) {
     AppendPanelJson(out, *d.panels[i]);
   }
   out += ']';
-  AppendJsonKey(out, "signals");
-  AppendJsonArray(out, d.signals, [&](const Signal& g) { AppendSignalJson(out, g); });
+  AppendJsonKey(out, "occupied_share");
+  AppendNumberOrNull(out, vyr::kDefaultOccupiedShare);
+  AppendJsonKey(out, "peak_prominence_db");
+  AppendNumberOrNull(out, vyr::kDefaultPeakProminenceDb);
+  AppendJsonKey(out, "top_bins");
+  AppendJsonArray(out, d.topBins, [&](const TopBin& t) { AppendTopBinJson(out, t); });
   // The track's bands are the panels; those not shown have no name on the page.
   std::vector<long long> panelKeys;
   for (size_t i = 0; i < std::min(nShown, d.panels.size()); ++i) panelKeys.push_back(static_cast<long long>(i));

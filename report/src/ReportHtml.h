@@ -61,6 +61,17 @@ void AppendLevelOrNull(std::string& out, float level);
 // where keys[b] is negative or missing ("panel" in a log's page,
 // "campaign_band" on the campaign map).
 void AppendTrackJson(std::string& out, const ReducedTrack& track, const char* keyName, const std::vector<long long>& keys);
+// The map's layer: null, or its frequency and its level per point.
+void AppendMapLayerJson(std::string& out, const MapLayer& map);
+// A band's occupancy: per column ("occupancy", "p10_dbm"), then the band's
+// figures ("noise_floor_dbm", "frequencies", "occupied", "band_occupancy",
+// "mean_occupancy"), each member after the first.
+void AppendBandOccupancyJson(std::string& out, const std::vector<double>& occupancy, const std::vector<double>& p10,
+                             const vyr::BandOccupancy& band);
+// A frequency's row as `vyrhost stats` has it: "frequency_mhz", "max_dbm",
+// "time", "lat", "lon", "message", "sweeps", "occupancy", "median_dbm", each
+// member after the first.
+void AppendFrequencyRowJson(std::string& out, const vyr::FrequencyRow& r);
 // JSON inside a script element: no "<" may start a closing tag or a comment.
 void AppendScriptSafe(std::string& out, std::string_view json);
 

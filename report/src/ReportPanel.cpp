@@ -66,50 +66,42 @@ void CReportPanel::AddSweep(const vyr::Message& m, const vyr::Sweep& sweep, std:
                          m.position.hasLongitude ? m.position.longitude : std::numeric_limits<double>::quiet_NaN()};
   const size_t nBins = std::min(Bins(), sweep.band.Bins());
   for (size_t bin = 0; bin < nBins; ++bin) {
-    float level = ReportLevel(sweep.dbm[bin]);
-    if (std::isnan(level)) continue;
+    const double dbm = sweep.dbm[bin];
+    if (dbm != dbm) continue;
     size_t col = m_column[bin];
-    m_sweep[col] = MaxLevel(m_sweep[col], level);
-    m_stats[bin].Add(level, level >= m_dThreshold, where);
+    m_sweep[col] = MaxLevel(m_sweep[col], ReportLevel(dbm));
+    // The level as the log gave it, so that the statistics are those of `vyrhost stats`.
+    m_stats[bin].Add(dbm, dbm >= m_dThreshold, where);
   }
-  m_reducer.Add(m.timeMs, m_sweep.data());
+  m_reducer.Add(m.timeMs, m_sweep.data(), where.latitude, where.longitude);
   ++m_nSweeps;
 }
 
-Signal CReportPanel::MakeSignal(size_t bin, std::int64_t nStartMs) const {
-  const vyr::BinStats& s = m_stats[bin];
-  Signal g;
-  g.nBand = m_nBand;
-  g.nChannel = m_nBand == 0 ? static_cast<int>(bin) + 1 : 0;
-  g.nBin = m_nFirstBin + static_cast<int>(bin);
-  g.dFrequencyMHz = m_freqsMHz[bin];
-  g.fMaxLevel = static_cast<float>(s.MaxDbm());
-  g.nAbove = s.Above();
-  g.nSweeps = m_nSweeps;
-  g.dOccupancy = m_nSweeps ? static_cast<double>(s.Above()) / m_nSweeps : 0;
-  // Back to the file's own times, which the page shows from its start.
-  g.nFirstAboveMs = static_cast<std::int64_t>(static_cast<std::uint64_t>(s.FirstAboveMs()) - static_cast<std::uint64_t>(nStartMs));
-  g.nLastAboveMs = static_cast<std::int64_t>(static_cast<std::uint64_t>(s.LastAboveMs()) - static_cast<std::uint64_t>(nStartMs));
-  return g;
+bool CReportPanel::HeldRange(double& dLowMHz, double& dHighMHz) const {
+  double lo = NAN, hi = NAN;
+  size_t n = 0;
+  for (double f : m_freqsMHz) {
+    if (std::isnan(f)) continue;
+    lo = n ? std::min(lo, f) : f;
+    hi = n ? std::max(hi, f) : f;
+    ++n;
+  }
+  if (n == 0) return false;
+  const double half = m_nBand != 0 && n > 1 ? (hi - lo) / static_cast<double>(n - 1) / 2 : 0;
+  dLowMHz = lo - half;
+  dHighMHz = hi + half;
+  return true;
 }
 
-void CReportPanel::AppendSignals(std::vector<Signal>& out, std::int64_t nStartMs) const {
-  auto reached = [&](size_t bin) { return m_stats[bin].Above() > 0; };
-  for (size_t bin = 0; bin < Bins();) {
-    if (!reached(bin)) {
-      ++bin;
-      continue;
+size_t CReportPanel::NearestBin(double mhz) const {
+  size_t best = 0;
+  double bestDistance = INFINITY;
+  for (size_t bin = 0; bin < Bins(); ++bin) {
+    const double d = std::fabs(m_freqsMHz[bin] - mhz);
+    if (d < bestDistance) {  // NaN never is
+      best = bin;
+      bestDistance = d;
     }
-    // A channel stands alone; the neighbouring bins of a band form one signal.
-    size_t end = bin + 1;
-    if (m_nBand != 0)
-      while (end < Bins() && reached(end)) ++end;
-    size_t peak = bin;
-    for (size_t b = bin; b < end; ++b)
-      if (m_stats[b].MaxDbm() > m_stats[peak].MaxDbm()) peak = b;
-    Signal g = MakeSignal(peak, nStartMs);
-    g.nBins = static_cast<int>(end - bin);
-    out.push_back(g);
-    bin = end;
   }
+  return best;
 }

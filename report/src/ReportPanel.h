@@ -1,7 +1,7 @@
 // One panel of the report: a band of a scan log, or the channels of a channel
 // log. It keeps the waterfall reduced to screen size (the maximum level of the
 // bins of each column) and the statistics of every bin (vyr::BinStats, with
-// the signal threshold of the report).
+// the report's threshold, counted as `vyrhost stats` counts them).
 #pragma once
 
 #include <cstdint>
@@ -11,23 +11,6 @@
 #include "SweepReducer.h"
 #include "vyr/BinStats.h"
 #include "vyr/Log.h"
-
-// A signal of the strongest-signals table: a run of neighbouring bins of a
-// band whose maximum level reached the threshold, told by its strongest bin;
-// in a channel log each channel on its own.
-struct Signal {
-  int nBand = 0;     // 0 for a channel
-  int nChannel = 0;  // from 1; 0 for a band's signal
-  int nBin = 0;      // element index of the strongest bin
-  double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();
-  float fMaxLevel = 0;
-  int nBins = 1;  // width of the run
-  std::uint64_t nAbove = 0;
-  std::uint32_t nSweeps = 0;
-  double dOccupancy = 0;  // the strongest bin's share of sweeps at or above the threshold
-  std::int64_t nFirstAboveMs = 0;  // from the file start
-  std::int64_t nLastAboveMs = 0;
-};
 
 // A level as the report keeps it: a float, NaN for none, finite values kept
 // within +-1e30.
@@ -56,15 +39,21 @@ class CReportPanel {
   // moves none of its channels to another frequency.
   bool Takes(const vyr::Band& band) const;
 
-  // One message's sweep of the panel's band; start is the file's start.
+  // The frequencies the panel holds, [dLowMHz, dHighMHz]: from its lowest to
+  // its highest frequency, and half a step beyond for a band of a plan (the
+  // width of its end bins); false when it has no frequency.
+  bool HeldRange(double& dLowMHz, double& dHighMHz) const;
+  // The bin whose frequency is nearest to mhz (of two, the lower bin); the
+  // panel must have a frequency.
+  size_t NearestBin(double mhz) const;
+
+  // One message's sweep of the panel's band.
   void AddSweep(const vyr::Message& m, const vyr::Sweep& sweep, std::uint32_t nFile);
   CSweepReducer::Result Waterfall() const { return m_reducer.Finish(); }
-  void AppendSignals(std::vector<Signal>& out, std::int64_t nStartMs) const;
 
  private:
   void FillColumns();
   void Grow(const vyr::Band& band);
-  Signal MakeSignal(size_t bin, std::int64_t nStartMs) const;
 
   int m_nBand;
   int m_nFirstBin;

@@ -10,7 +10,7 @@ CSweepReducer::CSweepReducer(size_t nCols, size_t nMaxRows) : m_cols(nCols), m_m
 
 // Rows are reached by data() + offset, never &v[i]: a panel or track of no
 // columns or bands has empty cells.
-void CSweepReducer::Add(std::int64_t tMs, const float* levels) {
+void CSweepReducer::Add(std::int64_t tMs, const float* levels, double lat, double lon) {
   Result& r = m_rows;
   if (r.nRows > 0 && r.sweeps.back() < m_perRow) {
     float* row = r.cells.data() + (r.nRows - 1) * m_cols;
@@ -28,6 +28,8 @@ void CSweepReducer::Add(std::int64_t tMs, const float* levels) {
   r.firstMs.push_back(tMs);
   r.lastMs.push_back(tMs);
   r.sweeps.push_back(1);
+  r.firstLat.push_back(lat);
+  r.firstLon.push_back(lon);
   ++r.nRows;
 }
 
@@ -48,6 +50,8 @@ void CSweepReducer::MergePairs(Result& r) {
     bool pair = row + 1 < r.nRows;
     for (size_t c = 0; c < r.nCols; ++c) dst[c] = pair ? MaxLevel(a[c], a[r.nCols + c]) : a[c];
     r.firstMs[out] = r.firstMs[row];
+    r.firstLat[out] = r.firstLat[row];
+    r.firstLon[out] = r.firstLon[row];
     r.lastMs[out] = pair ? r.lastMs[row + 1] : r.lastMs[row];
     r.sweeps[out] = r.sweeps[row] + (pair ? r.sweeps[row + 1] : 0);
   }
@@ -56,6 +60,8 @@ void CSweepReducer::MergePairs(Result& r) {
   r.firstMs.resize(out);
   r.lastMs.resize(out);
   r.sweeps.resize(out);
+  r.firstLat.resize(out);
+  r.firstLon.resize(out);
 }
 
 CSweepReducer::Result CSweepReducer::Finish() const {
@@ -96,7 +102,7 @@ void CTrackReducer::Widen(size_t nBands) {
 
 void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBands) {
   // NaN fails both comparisons.
-  if (!(std::fabs(p.dLatitude) <= 90 && std::fabs(p.dLongitude) <= 180)) {
+  if (!OnEarth(p.dLatitude, p.dLongitude)) {
     ++m_track.nOffEarth;
     return;
   }
@@ -143,5 +149,6 @@ ReducedTrack CTrackReducer::Finish() const {
   ReducedTrack t = m_track;
   std::vector<std::uint32_t> counts = m_counts;
   while (t.points.size() > MaxPoints()) MergePairs(t, counts);
+  t.counts = std::move(counts);
   return t;
 }

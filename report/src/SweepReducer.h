@@ -29,14 +29,18 @@ class CSweepReducer {
     std::vector<std::int64_t> firstMs;
     std::vector<std::int64_t> lastMs;
     std::vector<std::uint32_t> sweeps;  // sweeps merged into each row
+    // The position of each row's first sweep; NaN where it had none.
+    std::vector<double> firstLat;
+    std::vector<double> firstLon;
   };
 
   CSweepReducer(size_t nCols, size_t nMaxRows);
 
   size_t Cols() const { return m_cols; }
   std::uint32_t SweepsPerRow() const { return m_perRow; }
-  // Adds one sweep at time tMs: Cols() levels, NaN where there is none.
-  void Add(std::int64_t tMs, const float* levels);
+  // Adds one sweep at time tMs and position lat, lon (NaN for none):
+  // Cols() levels, NaN where there is none.
+  void Add(std::int64_t tMs, const float* levels, double lat = NAN, double lon = NAN);
   // More columns; the new cells of earlier rows are empty.
   void Widen(size_t nCols);
   // At most nMaxRows rows.
@@ -65,6 +69,17 @@ struct TrackPoint {
   double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();  // of that level
 };
 
+// A track's points coloured by the level at one frequency (the map's
+// frequency): per point the strongest level there in the messages it merges,
+// or, when the log has many bins, in the stretch of nPointsPerLevel
+// neighbouring points that the point is in.
+struct MapLayer {
+  double dFrequencyMHz = std::numeric_limits<double>::quiet_NaN();  // NaN: no layer
+  bool bStrongest = false;  // the frequency is the log's (or campaign's) strongest, not one asked for
+  std::uint32_t nPointsPerLevel = 1;
+  std::vector<TrackLevel> levels;  // one per point
+};
+
 // The reduced track. Besides each point's strongest level it holds the
 // strongest level of each band (a panel of the report: a band of a scan, or
 // the channels) at each point, so that the map can be coloured by one band.
@@ -73,6 +88,8 @@ struct ReducedTrack {
   size_t nBands = 0;
   std::vector<TrackLevel> bandLevels;  // nBands per point, point after point
   std::uint64_t nOffEarth = 0;         // positions beyond 90 degrees of latitude or 180 of longitude, left out
+  std::vector<std::uint32_t> counts;   // messages merged into each point
+  MapLayer map;
 
   const TrackLevel& Level(size_t point, size_t band) const { return bandLevels[point * nBands + band]; }
 };
@@ -87,6 +104,9 @@ class CTrackReducer {
   static constexpr size_t kMaxBands = 32;
 
   CTrackReducer(size_t nMaxPoints, size_t nMaxCells);
+  // Whether a position is on the track: within 90 degrees of latitude and
+  // 180 of longitude (NaN is not).
+  static bool OnEarth(double lat, double lon) { return std::fabs(lat) <= 90 && std::fabs(lon) <= 180; }
   // A message's point and the strongest level of each band (bands[b] for
   // band b; bands not given had none in this message).
   void Add(const TrackPoint& p, const TrackLevel* bands = nullptr, size_t nBands = 0);

@@ -373,34 +373,38 @@ class ReportTest(ViewsTestCase):
                 self.assertEqual(got, [None if v is None else round(v * 10) / 10 for v in want], f"row {row}")
                 first += n
 
-    def test_spectra_and_signals_of_the_sample(self):
+    def test_spectra_and_top_bins_of_the_sample(self):
         log = os.path.join(SAMPLES, "scan_two_bands.h2m")
         data = report_data(self.report(log, "--threshold", "-85"))
         export = list(csv.DictReader(io.StringIO(run("export", "--csv", log).stdout)))
         levels = {}
         for r in export:
             levels.setdefault(int(r["bin"]), []).append((float(r["level_dbm"]), int(r["time_ms"])))
-        signals = []
+        top = []
         for panel in data["panels"]:
             for i in range(panel["bins"]):
                 v = [l for l, _ in levels[panel["first_bin"] + i]]
                 self.assertAlmostEqual(panel["avg"][i], sum(v) / len(v))
                 self.assertEqual(panel["max"][i], max(v))
                 self.assertEqual(panel["min"][i], min(v))
-            # Runs of bins whose maximum reached -85 dBm, told by their strongest bin.
-            run_ = []
-            for i in range(panel["bins"] + 1):
-                if i < panel["bins"] and panel["max"][i] >= -85:
-                    run_.append(panel["first_bin"] + i)
-                elif run_:
-                    peak = max(run_, key=lambda b: max(l for l, _ in levels[b]))
-                    above = [t for l, t in levels[peak] if l >= -85]
-                    signals.append((max(l for l, _ in levels[peak]), panel["band"], peak, len(run_), len(above),
-                                    min(above), max(above)))
-                    run_ = []
-        signals.sort(key=lambda s: -s[0])
-        self.assertEqual([(s["max_dbm"], s["band"], s["bin"], s["bins"], s["above"], s["first_ms"], s["last_ms"])
-                          for s in data["signals"]], signals)
+            # The distinct peaks of the max hold: 6 dB above the higher of the dips towards a
+            # stronger bin on each side (nothing beyond an end bin), or the band's strongest.
+            m = panel["max"]
+            for i in range(len(m)):
+                left = [m[j] for j in range(i - 1, -1, -1)]
+                right = [m[j] for j in range(i + 1, len(m))]
+
+                def dip(side, stronger):
+                    k = next((n for n, x in enumerate(side) if stronger(x)), len(side))
+                    return min(side[:k] + [m[i]]) if side else -math.inf
+                prominence = m[i] - max(dip(left, lambda x: x >= m[i]), dip(right, lambda x: x > m[i]))
+                if prominence >= 6 or i == m.index(max(m)):
+                    v = [l for l, _ in levels[panel["first_bin"] + i]]
+                    top.append((m[i], panel["freqs_mhz"][i], panel["band"], sum(l >= -85 for l in v) / len(v), len(v)))
+        top.sort(key=lambda t: (-t[0], t[1]))
+        self.assertGreaterEqual(len(top), 2)  # one per band at least
+        self.assertEqual([(t["max_dbm"], t["frequency_mhz"], t["band"], t["occupancy"], t["sweeps"])
+                          for t in data["top_bins"]], top)
         self.assertEqual(data["threshold_dbm"], -85)
         self.assertEqual(len(data["track"]["lat"]), 10)
 

@@ -112,18 +112,17 @@ TEST(Campaign, SignalsNameTheLogAndTimeOfTheirMaximum) {
   CampaignData d = campaign.Finish();
   ASSERT_EQ(d.logs.size(), 3u);
   EXPECT_EQ(d.logs[1].strRefusal, "refused");
-  // Bin 1 never reached -72, so bins 0 and 2 are two signals: bin 2 first
-  // strongest at 1 s in the third log, bin 0 above in both logs and
-  // strongest in the first.
-  ASSERT_EQ(d.signals.size(), 2u);
-  const CampaignBin& strongest = d.bands[0].bins[d.signals[0].nBin];
-  EXPECT_EQ(d.signals[0].nBin, 2u);
-  EXPECT_EQ(d.signals[0].nBins, 1);
-  EXPECT_EQ(strongest.stats.AtMax().file, 2u);
-  EXPECT_EQ(strongest.stats.AtMax().timeMs, d.logs[2].nStartMs + 1000);
-  EXPECT_EQ(strongest.stats.Above(), 2u);
-  const CampaignBin& first = d.bands[0].bins[d.signals[1].nBin];
-  EXPECT_EQ(d.signals[1].nBin, 0u);
+  // Maxima -70, -75, -64: bin 2 is the one peak (bin 0 stands 5 dB above
+  // the dip towards it), strongest at 1 s in the third log.
+  ASSERT_EQ(d.topBins.size(), 1u);
+  EXPECT_EQ(d.topBins[0].nBand, 0u);
+  EXPECT_EQ(d.topBins[0].row.hz, std::llround(d.bands[0].bins[2].dFrequencyMHz * 1e6));
+  EXPECT_EQ(d.topBins[0].row.maxFile, 2u);
+  EXPECT_EQ(d.topBins[0].row.maxTimeMs, d.logs[2].nStartMs + 1000);
+  EXPECT_EQ(d.topBins[0].nLogsAbove, 1u);
+  EXPECT_EQ(d.bands[0].bins[2].stats.Above(), 2u);
+  // Bin 0 above in both logs and strongest in the first.
+  const CampaignBin& first = d.bands[0].bins[0];
   EXPECT_EQ(first.stats.AtMax().file, 0u);
   EXPECT_EQ(first.nLogsAbove, 2u);
   EXPECT_DOUBLE_EQ(first.stats.SumDbm(), -70 - 80 - 71 - 90);

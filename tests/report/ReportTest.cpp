@@ -176,28 +176,6 @@ TEST_F(BandPanelTest, BinStatistics) {
   EXPECT_EQ(s[3].MinDbm(), -95);
 }
 
-TEST_F(BandPanelTest, NeighbouringBinsAboveTheThresholdAreOneSignal) {
-  std::vector<Signal> signals;
-  panel.AppendSignals(signals, 0);
-  ASSERT_EQ(signals.size(), 2u);
-  // Bins 0 and 1 (elements 5, 6): the strongest is element 6.
-  EXPECT_EQ(signals[0].nBin, 6);
-  EXPECT_EQ(signals[0].nBins, 2);
-  EXPECT_EQ(signals[0].dFrequencyMHz, 200.025);
-  EXPECT_EQ(signals[0].fMaxLevel, -70);
-  EXPECT_EQ(signals[0].nAbove, 2u);
-  EXPECT_EQ(signals[0].nSweeps, 2u);
-  EXPECT_EQ(signals[0].dOccupancy, 1.0);
-  EXPECT_EQ(signals[0].nFirstAboveMs, 100);
-  EXPECT_EQ(signals[0].nLastAboveMs, 200);
-  // Bin 3 (element 8) alone, above only in the first sweep.
-  EXPECT_EQ(signals[1].nBin, 8);
-  EXPECT_EQ(signals[1].nBins, 1);
-  EXPECT_EQ(signals[1].nAbove, 1u);
-  EXPECT_EQ(signals[1].dOccupancy, 0.5);
-  EXPECT_EQ(signals[1].nLastAboveMs, 100);
-}
-
 TEST(ChannelPanel, GrowsWithItsChannelsAndKeepsThemApart) {
   const vyr::Band first = MakeBand(0, 0, {2412000000, vyr::kNoFrequency});
   CReportPanel panel(first, -80.0, 1000, 10);
@@ -210,13 +188,6 @@ TEST(ChannelPanel, GrowsWithItsChannelsAndKeepsThemApart) {
   EXPECT_TRUE(std::isnan(panel.FrequenciesMHz()[1]));
   EXPECT_EQ(panel.FrequenciesMHz()[2], 2462);
   ExpectCells(panel.Waterfall().cells, {-61.5f, -78, N, N, N, -55});
-  std::vector<Signal> signals;
-  panel.AppendSignals(signals, 0);
-  ASSERT_EQ(signals.size(), 3u);  // neighbouring channels are separate signals
-  EXPECT_EQ(signals[0].nChannel, 1);
-  EXPECT_EQ(signals[2].nChannel, 3);
-  EXPECT_EQ(signals[2].nAbove, 1u);
-  EXPECT_EQ(signals[2].nSweeps, 2u);
 }
 
 TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
@@ -225,7 +196,7 @@ TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
   plan.kind = vyr::Section::Kind::Plan;
   ReportSettings settings;
   settings.dSignalThresholdDbm = -65;
-  settings.nMaxSignals = 1;
+  settings.nMaxTopBins = 1;
   CReportCollector collector(settings);
   vyr::Message m = At(500);
   m.section = &plan;
@@ -246,9 +217,11 @@ TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
   EXPECT_EQ(d.panels[0]->Bins(), 2u);
   EXPECT_EQ(d.panels[1]->FirstBin(), 2);
   EXPECT_EQ(d.nLevelsOutsidePlan, 1u);
-  ASSERT_EQ(d.signals.size(), 1u);  // the strongest of the two
-  EXPECT_EQ(d.signals[0].nBand, 2);
-  EXPECT_EQ(d.signals[0].fMaxLevel, -50);
+  ASSERT_EQ(d.topBins.size(), 1u);  // the strongest of the two
+  EXPECT_EQ(d.topBins[0].row.band, 2);
+  EXPECT_EQ(d.topBins[0].nPanel, 1u);
+  EXPECT_EQ(d.topBins[0].row.max, -50);
+  EXPECT_EQ(d.topBins[0].row.maxLat, 48.5);
   ASSERT_EQ(d.track.points.size(), 1u);
   EXPECT_EQ(d.track.points[0].fLevel, -40);  // the strongest level the message left, in the plan or not
   // Per panel, its strongest level and where.

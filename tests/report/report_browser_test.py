@@ -187,7 +187,7 @@ class Page:
 # Page-side helpers: where things are, and what a canvas holds.
 PAGE_HELPERS = r"""
 window.__test = {
-  chart(id) { return echarts.getInstanceByDom(document.getElementById(id)); },
+  chart(id) { const el = document.getElementById(id); return el ? echarts.getInstanceByDom(el) : undefined; },
   // In a rectangle of the chart's canvas: the distinct colours, the share of
   // inked pixels (neither transparent nor white) and of coloured ones (not grey).
   sample(id, x0, y0, x1, y1) {
@@ -320,32 +320,124 @@ def check_map(page, chart_id, positions):
 
 
 def check_band_colouring(page, data):
-    """Choosing a band colours the track by that band's levels, and the hover shows its
-    frequency and level."""
+    """The map offers the level at the map's frequency first, then each message's strongest
+    level, then each band; choosing one colours the track by its levels, and the hover shows
+    its frequency and level."""
     track = data["track"]
     options = page.evaluate("Array.from(document.querySelectorAll('#track select option')).map(o => o.textContent)")
-    if len(options) != 1 + len(track["bands"]):
-        raise Failure(f"the track offers {options} for {len(track['bands'])} bands")
-    for k, band in enumerate(track["bands"], start=1):
+    layers = ([(0, track["map"]["level"], track["map"]["freq_mhz"])] if track["map"] else [])
+    first_band = len(layers) + 1
+    layers += [(first_band + k, b["level"], b["freq_mhz"]) for k, b in enumerate(track["bands"])]
+    if len(options) != first_band + len(track["bands"]):
+        raise Failure(f"the track offers {options} for {len(track['bands'])} bands and the map's frequency")
+    for k, levels, freqs in layers:
         page.evaluate(f"(() => {{ const s = document.querySelector('#track select'); s.value = '{k}';"
                       " s.dispatchEvent(new Event('change')); })()")
         redraw(page)
         drawn = page.evaluate("__test.chart('track-chart').getOption().series[2].data.map(d => [d[3], d[2]])")  # the points with a level
-        want = [(i, v) for i, v in enumerate(band["level"]) if v is not None]
+        want = [(i, v) for i, v in enumerate(levels) if v is not None]
         if [tuple(d) for d in drawn] != want:
-            raise Failure(f"coloured by {options[k]}, the points hold {drawn[:4]}, not the band's levels {want[:4]}")
-        i, level = want[0]
+            raise Failure(f"coloured by {options[k]}, the points hold {drawn[:4]}, not the layer's levels {want[:4]}")
+        # A point alone at its position, so that the hover finds it.
+        where = [(a, o) for a, o in zip(track["lat"], track["lon"])]
+        i, level = next(((i, v) for i, v in want if where.count(where[i]) == 1), want[0])
         x, y = page.evaluate(f"__test.mapAt('track-chart', {track['lat'][i]}, {track['lon'][i]})")
         page.move_mouse(x, y)
         page.wait_for("/dBm at/.test(document.getElementById('track-chart').innerText)", timeout=5)
         tip = page.evaluate("document.getElementById('track-chart').innerText")
-        panel = data["panels"][band["panel"]]
-        freqs = {f"{f:.3f}" for f in panel["freqs_mhz"]}
         m = re.search(r"(-?\d+\.\d) dBm at (\d+\.\d{3}) MHz", tip)
-        if not m or m.group(1) != f"{level:.1f}" or m.group(2) not in freqs:
-            raise Failure(f"coloured by {options[k]}, the tooltip '{tip}' shows no level {level} at a frequency of the band")
+        if not m or m.group(1) != f"{level:.1f}" or m.group(2) != f"{freqs[i]:.3f}":
+            raise Failure(f"coloured by {options[k]}, the tooltip '{tip}' does not show {level} at {freqs[i]}")
         print(f"  track by {options[k]}: {' | '.join(tip.splitlines())}")
         page.move_mouse(0, 0)
+
+
+def stats_rows(vyrhost, logs, *options):
+    """vyrhost stats --csv of the logs, its numbers as floats, by frequency (or band)."""
+    rows = list(csv.DictReader(io.StringIO(run_vyrhost(vyrhost, "stats", "--csv", *options, *logs))))
+    for r in rows:
+        for k, v in r.items():
+            if k not in ("max_time", "max_file"):
+                r[k] = float(v) if v not in ("", "nan") else None
+    return rows
+
+
+def close(a, b):
+    return (a is None and b is None) or (a is not None and b is not None and abs(a - b) <= 1e-9 * max(1, abs(b)))
+
+
+def check_occupancy(page, chart_id, curve, stats, what):
+    """An occupancy curve of one bin per point: its drawn values are the page's data, which
+    are the occupancy and 10th percentile of stats at each frequency."""
+    page.evaluate(f"document.getElementById('{chart_id}').scrollIntoView()")
+    page.wait_for(f"!!__test.chart('{chart_id}')", timeout=10)
+    drawn = page.evaluate(f"__test.chart('{chart_id}').getOption().series.map(s => s.data.map(d => d[1]))")
+    if drawn[0] != curve["occupancy"] or drawn[1] != curve["p10_dbm"]:
+        raise Failure(f"{what}: the drawn occupancy is not the page's data")
+    for f, o, p10 in zip(curve["freqs_mhz"], curve["occupancy"], curve["p10_dbm"]):
+        row = stats.get(round(f * 1e6))
+        if row is None or not close(o, row["occupancy"]) or not close(p10, row["p10_dbm"]):
+            raise Failure(f"{what}: at {f} MHz occupancy {o}, p10 {p10}; stats says {row}")
+
+
+def check_top_bins(page, table_id, map_id, top_bins, stats, what):
+    """The strongest signals: stats' row of each frequency, strongest first, peaks (no two
+    neighbouring bins), shown in the table; a position's button marks it on the map."""
+    keys = (("max_dbm", "max_dbm"), ("occupancy", "occupancy"), ("median_dbm", "median_dbm"), ("sweeps", "sweeps"),
+            ("lat", "max_lat"), ("lon", "max_lon"), ("message", "max_message"))
+    for g in top_bins:
+        row = stats[round(g["frequency_mhz"] * 1e6)]
+        wrong = [k for k, s in keys if not close(g[k], row[s])]
+        if wrong or g["time"] != row["max_time"]:
+            raise Failure(f"{what}: the top bin {g} differs from stats {row} in {wrong or 'time'}")
+    levels = [g["max_dbm"] for g in top_bins]
+    if levels != sorted(levels, reverse=True):
+        raise Failure(f"{what}: the top bins are not strongest first: {levels}")
+    # A band's neighbour of a frequency is the next of that band in stats.
+    by_band = {}
+    for hz in sorted(stats):
+        by_band.setdefault(stats[hz]["band"], []).append(hz)
+    top = {round(g["frequency_mhz"] * 1e6) for g in top_bins}
+    pairs = [(a, b) for freqs in by_band.values() for a, b in zip(freqs, freqs[1:]) if a in top and b in top]
+    if any(stats[a]["band"] for a, _ in pairs):  # channels (no band) stand alone
+        raise Failure(f"{what}: neighbouring bins among the top bins: {pairs[:4]}")
+    shown = page.evaluate(f"Array.from(document.querySelectorAll('#{table_id} tr')).slice(1)"
+                          ".map(r => Array.from(r.cells).map(c => c.textContent))")
+    for g, cells in zip(top_bins, shown):
+        if f"{g['frequency_mhz']:.3f}" not in cells or f"{g['max_dbm']:.1f}" not in cells:
+            raise Failure(f"{what}: the table row {cells} does not show {g}")
+    if len(shown) != len(top_bins):
+        raise Failure(f"{what}: {len(shown)} table rows for {len(top_bins)} top bins")
+    k = next((i for i, g in enumerate(top_bins) if g["lat"] is not None), None)
+    if k is not None:
+        page.evaluate(f"document.querySelectorAll('#{table_id} tr')[{k + 1}].querySelector('button').click()")
+        marked = page.evaluate(f"document.getElementById('{map_id}').getAttribute('data-highlight')")
+        points = page.evaluate(f"__test.chart('{map_id}').getOption().series.find(s => s.id === 'highlight').data")
+        if [float(v) for v in (marked or "nan,nan").split(",")] != [top_bins[k]["lat"], top_bins[k]["lon"]]:
+            raise Failure(f"{what}: the position of top bin {k + 1} marks {marked} on the map")
+        if len(points) != 1:
+            raise Failure(f"{what}: the map marks {len(points)} points for top bin {k + 1}")
+    print(f"  {what}: {len(top_bins)} top bins, peaks, as stats gives them; #{(k or 0) + 1} marked on the map")
+
+
+def check_analysis(page, vyrhost, log, data):
+    """A log's page: occupancy per panel and the band figures, top bins and the map's
+    frequency, all as vyrhost stats gives them."""
+    stats = {round(r["frequency_hz"]): r for r in stats_rows(vyrhost, [log])}
+    bands = {int(r["band"] or 0): r for r in stats_rows(vyrhost, [log], "--by", "band")}
+    for i, p in enumerate(data["panels"]):
+        band = bands[p["band"]]
+        for k, s in (("noise_floor_dbm", "noise_floor_dbm"), ("band_occupancy", "occupancy"),
+                     ("occupied", "occupied"), ("frequencies", "frequencies")):
+            if not close(p[k], band[s]):
+                raise Failure(f"panel {i}: {k} {p[k]}, stats --by band says {band[s]}")
+        if p["cols"] == p["bins"]:
+            page.evaluate(f"document.getElementById('band-{i}') && document.getElementById('band-{i}').scrollIntoView()")
+            check_occupancy(page, f"occupancy-{i}", p, stats, f"panel {i}")
+    check_top_bins(page, "signals-table", "track-chart", data["top_bins"], stats, "top bins")
+    if data["track"]["map"] and data["top_bins"]:
+        if data["track"]["map"]["frequency_mhz"] != data["top_bins"][0]["frequency_mhz"]:
+            raise Failure(f"the map's frequency {data['track']['map']['frequency_mhz']} is not the strongest")
 
 
 def check_scan_report(devtools, vyrhost, log, report, screenshot):
@@ -380,19 +472,53 @@ def check_scan_report(devtools, vyrhost, log, report, screenshot):
                     if r["band"] == str(p["band"]) and int(r["bin"]) == p["first_bin"] + bin_ and int(r["time_ms"]) == t}
         if p["row_sweeps"][row] == 1 and not any(e in text for e in expected):
             raise Failure(f"band {p['band']}: the hover readout '{text}' shows none of the levels {expected}")
+        where = {f"{float(r['lat']):.6f}, {float(r['lon']):.6f}" for r in rows if int(r["time_ms"]) == t and r["lat"]}
+        if where and not where <= {m for m in re.findall(r"-?\d+\.\d{6}, -?\d+\.\d{6}", text)}:
+            raise Failure(f"band {p['band']}: the hover readout '{text}' shows not the sweep's position {where}")
         print(f"  band {p['band']}: hover readout: {text}")
     data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
     if data["track"]["lat"]:  # a sweep file has no positions
         check_map(page, "track-chart", list(zip(data["track"]["lat"], data["track"]["lon"])))
         check_band_colouring(page, data)
+        check_analysis(page, vyrhost, log, data)
     page.evaluate("window.scrollTo(0, 0)")
     page.screenshot(screenshot)
     return page.problems(url)
 
 
-def check_channel_report(devtools, log, report, screenshot):
+def check_survey(devtools, vyrhost, artifacts, report, screenshot):
+    """A generated survey log: the page as stats gives it; then --map-frequency colours the
+    map by the level at that frequency, point by point the export's level there."""
+    hytemgen = os.path.join(os.path.dirname(vyrhost), "hytemgen")
+    log = os.path.join(artifacts, "survey.h2m")
+    subprocess.run([hytemgen, "--bins", "300", "--lines", "400", "--seed", "1", "-o", log], check=True, timeout=120)
+    run_vyrhost(vyrhost, "report", "-o", report, log)
+    problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
+    rows = list(csv.DictReader(io.StringIO(run_vyrhost(vyrhost, "export", "--csv", log))))
+    mhz = float(rows[len(rows) // 3]["frequency_mhz"])
+    at = os.path.join(artifacts, "report-survey-at.html")
+    run_vyrhost(vyrhost, "report", "--map-frequency", str(mhz), "-o", at, log)
+    page, url = open_report(devtools, at)
+    data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
+    layer, t = data["track"]["map"], data["track"]["t"]
+    if not layer or layer["frequency_mhz"] != mhz or layer["strongest"] or layer["points_per_level"] != 1:
+        raise Failure(f"--map-frequency {mhz}: the map's layer is {layer and {k: layer[k] for k in ('frequency_mhz', 'strongest')}}")
+    want = {int(r["time_ms"]): float(r["level_dbm"]) for r in rows if float(r["frequency_mhz"]) == mhz and r["lat"]}
+    got = {ms: v for ms, v in zip(t, layer["level"]) if v is not None}
+    if not got or got != want:
+        raise Failure(f"--map-frequency {mhz}: the map's levels differ from the export's: "
+                      f"{sorted(set(got.items()) ^ set(want.items()))[:4]}")
+    options = page.evaluate("Array.from(document.querySelectorAll('#track select option')).map(o => o.textContent)")
+    if not options or f"{mhz:.3f} MHz" not in options[0]:
+        raise Failure(f"--map-frequency {mhz}: the map offers {options}")
+    print(f"  --map-frequency {mhz}: {len(got)} points coloured by the export's level there; offered as '{options[0]}'")
+    return problems + page.problems(url)
+
+
+def check_channel_report(devtools, vyrhost, log, report, screenshot):
     page, url = open_report(devtools, report)
     data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
+    check_analysis(page, vyrhost, log, data)
     panel = data["panels"][0]
     t0 = data["start_ms"] + panel["row_first_ms"][0]
     t1 = data["start_ms"] + panel["row_first_ms"][-1]
@@ -464,7 +590,7 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
                            ".map(s => [s.name, s.type, s.data.length])")
     drawn = {}
     for name, kind, n in series:
-        if kind == "scatter":
+        if kind == "scatter" and name:  # the unnamed one marks a top bin's position
             drawn[name] = drawn.get(name, 0) + n
     tracks = [(f"#{i + 1} ", sum(abs(a) <= 85.05 for a in e["track"]["lat"]))
               for i, e in enumerate(data["logs"]) if "refused" not in e and e["track"]["lat"]]
@@ -485,7 +611,12 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
         raise Failure(f"the map's tooltip '{tip}' names no log holding that point")
     print(f"  map tooltip: {' | '.join(tip.split())[:120]}")
     # The legend hides a track: the legend marks it hidden and the map is drawn without it.
-    name = series[-1][0]
+    name = [n for n, _, _ in series if n][-1]
+    # Coloured by each message's strongest level, the last log's points lie on top.
+    page.evaluate("(() => { const s = document.querySelector('#map select'); const o = Array.from(s.options)"
+                  ".find(o => o.textContent.startsWith('the strongest level')); s.value = o.value;"
+                  " s.dispatchEvent(new Event('change')); })()")
+    redraw(page)
     grid = page.evaluate("(() => { const c = __test.chart('map-chart'); const r = c.getModel().getComponent('grid')"
                          ".coordinateSystem.getRect(); return [r.x, r.y, r.x + r.width, r.y + r.height]; })()")
     before = page.evaluate(f"__test.pixels('map-chart', {grid})")
@@ -515,6 +646,13 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             diff = sorted(set(got.items()) ^ set(want.items()))[:6]
             raise Failure(f"campaign band {k}: the max hold differs from the exported levels: {diff}")
         print(f"  campaign band {k}: max hold of {b['bins']} bins equals the export of {len(same_plan)} logs")
+    # Occupancy and top bins over all logs, as stats gives them.
+    read = [log for log, e in zip(logs, data["logs"]) if "refused" not in e]
+    stats = {round(r["frequency_hz"]): r for r in stats_rows(vyrhost, read)}
+    for k, b in enumerate(data["bands"]):
+        if len(b["freqs_mhz"]) == b["bins"] and b["logs"] == len(same_plan) and not b["channels"]:
+            check_occupancy(page, f"campaign-occupancy-{k}", b, stats, f"campaign band {k}")
+    check_top_bins(page, "campaign-signals-table", "map-chart", data["top_bins"], stats, "campaign top bins")
     # Each plan a signal names is numbered so on the page: its link leads to the plan's heading.
     named = page.evaluate("Array.from(document.querySelectorAll('#campaign-signals-table td a[href^=\"#plan-\"]'))"
                           ".map(a => [a.textContent, document.querySelector(a.getAttribute('href') + ' h3').textContent])")
@@ -768,7 +906,7 @@ def check_many_bands(devtools, vyrhost, artifacts, report):
         page.evaluate(f"document.getElementById('band-{k}').scrollIntoView()")
         page.wait_for(f"!!document.getElementById('waterfall-{k}')", timeout=20)
         most = max(most, page.evaluate(live))
-    if most > 2 * 8 + 1:
+    if most > 3 * 8 + 1:  # a waterfall, a spectrum and an occupancy chart per panel, and the map
         raise Failure(f"{most} charts drawn at once")
     toc = page.evaluate("Array.from(document.querySelectorAll('#toc a')).map(a => a.textContent)")
     if "Bands (600)" not in toc or len(toc) > 8:
@@ -861,6 +999,7 @@ def main():
     ap.add_argument("--vyrhost", required=True)
     ap.add_argument("--source", required=True)
     ap.add_argument("--artifacts", required=True)
+    ap.add_argument("--only", action="append", help="run only this case (repeatable)")
     args = ap.parse_args()
 
     chromium = find_chromium(os.path.abspath(args.source))
@@ -873,6 +1012,7 @@ def main():
     os.chdir(args.source)  # the reports name the samples as samples/...
     cases = [
         ("scan", os.path.join("samples", "scan_two_bands.h2m")),
+        ("survey", None),
         ("channels", os.path.join("samples", "channels_four.h1m")),
         ("campaign", None),
         ("hostile", None),
@@ -886,6 +1026,7 @@ def main():
     with tempfile.TemporaryDirectory() as profile:
         devtools = DevTools(chromium, profile)
         try:
+            cases = [c for c in cases if not args.only or c[0] in args.only]
             for kind, log in cases:
                 report = os.path.join(artifacts, f"report-{kind}.html")
                 screenshot = os.path.join(artifacts, f"report-{kind}.png")
@@ -910,12 +1051,14 @@ def main():
                                         "--bin", "50e3", "-o", log], check=True, timeout=120)
                         run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
+                    elif kind == "survey":
+                        problems = check_survey(devtools, vyrhost, artifacts, report, screenshot)
                     elif kind == "scan":
                         run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
                     else:
                         run_vyrhost(vyrhost, "report", "-o", report, log)
-                        problems = check_channel_report(devtools, log, report, screenshot)
+                        problems = check_channel_report(devtools, vyrhost, log, report, screenshot)
                     if problems:
                         raise Failure("; ".join(problems))
                     print(f"ok: {kind} report {report}, screenshot {screenshot}")

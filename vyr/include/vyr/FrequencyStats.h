@@ -141,6 +141,25 @@ struct BandRow {
   std::int64_t startHz = 0, stopHz = 0;
 };
 
+// The share of a frequency's sweeps that makes it occupied, by default.
+constexpr double kDefaultOccupiedShare = 0.1;
+
+// What `--by band` tells of a band's frequencies (those without a level left
+// out), for any set of them: the report works it out per plan.
+struct BandOccupancy {
+  std::uint64_t frequencies = 0;
+  std::uint64_t occupied = 0;  // frequencies whose occupancy is at least the occupied share
+  double occupancy = 0;        // occupied / frequencies; NaN for none
+  double meanOccupancy = 0;    // the mean of their occupancies; NaN for none
+  double noiseFloor = 0;       // the median of their 10th percentiles; NaN for none
+};
+BandOccupancy OccupancyOf(const std::vector<const BinStats*>& bins, double dOccupiedShare);
+// The noise floor alone: the median of the 10th percentiles of the
+// frequencies that have a level; NaN when none has.
+double NoiseFloorDbm(const std::vector<const BinStats*>& bins);
+
+// The row of one frequency.
+FrequencyRow FrequencyRowOf(std::int64_t hz, int band, double threshold, const BinStats& stats);
 // One row per frequency, in rising frequency.
 std::vector<FrequencyRow> FrequencyRows(const Spectrum& spectrum);
 // One row per band number in rising order, the channels (band 0) last.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 namespace {
 vyr::Band MakeBand(int number, std::vector<std::int64_t> hz) {

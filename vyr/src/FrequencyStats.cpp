@@ -1,4 +1,4 @@
-#include "vyr/Spectrum.h"
+#include "vyr/FrequencyStats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,26 +33,7 @@ double Percentile(std::vector<double> values, double p) {
   return values[lo] + (h - static_cast<double>(lo)) * (values[lo + 1] - values[lo]);
 }
 
-FrequencyRow RowOf(const SpectrumBin& bin) {
-  const BinStats& s = bin.stats;
-  FrequencyRow r;
-  r.hz = bin.hz;
-  r.band = bin.band;
-  r.sweeps = s.Count();
-  r.occupancy = s.Occupancy();
-  r.threshold = bin.threshold;
-  r.p10 = s.Quantile(0.1);
-  r.median = s.Quantile(0.5);
-  r.p90 = s.Quantile(0.9);
-  r.mean = s.MeanDbm();
-  r.max = s.MaxDbm();
-  r.maxTimeMs = s.AtMax().timeMs;
-  r.maxLat = s.AtMax().latitude;
-  r.maxLon = s.AtMax().longitude;
-  r.maxFile = s.AtMax().file;
-  r.maxMessage = s.AtMax().message;
-  return r;
-}
+FrequencyRow RowOf(const SpectrumBin& bin) { return FrequencyRowOf(bin.hz, bin.band, bin.threshold, bin.stats); }
 
 // Channels (band 0) after the numbered bands.
 int BandOrder(int band) { return band == 0 ? std::numeric_limits<int>::max() : band; }
@@ -64,11 +45,11 @@ std::map<int, std::vector<const SpectrumBin*>> ByBand(const Spectrum& spectrum) 
   return out;
 }
 
-double NoiseFloor(const std::vector<const SpectrumBin*>& bins) {
-  std::vector<double> p10;
-  for (const SpectrumBin* b : bins)
-    if (b->stats.Count() > 0) p10.push_back(b->stats.Quantile(0.1));
-  return Percentile(std::move(p10), 0.5);
+std::vector<const BinStats*> StatsOf(const std::vector<const SpectrumBin*>& bins) {
+  std::vector<const BinStats*> out;
+  out.reserve(bins.size());
+  for (const SpectrumBin* b : bins) out.push_back(&b->stats);
+  return out;
 }
 
 // Higher maximum first (NaN last), then the lower key.
@@ -289,6 +270,50 @@ Spectrum AccumulateLog(const std::string& path, const DecodeSettings& settings, 
   return spectrum;
 }
 
+FrequencyRow FrequencyRowOf(std::int64_t hz, int band, double threshold, const BinStats& s) {
+  FrequencyRow r;
+  r.hz = hz;
+  r.band = band;
+  r.sweeps = s.Count();
+  r.occupancy = s.Occupancy();
+  r.threshold = threshold;
+  r.p10 = s.Quantile(0.1);
+  r.median = s.Quantile(0.5);
+  r.p90 = s.Quantile(0.9);
+  r.mean = s.MeanDbm();
+  r.max = s.MaxDbm();
+  r.maxTimeMs = s.AtMax().timeMs;
+  r.maxLat = s.AtMax().latitude;
+  r.maxLon = s.AtMax().longitude;
+  r.maxFile = s.AtMax().file;
+  r.maxMessage = s.AtMax().message;
+  return r;
+}
+
+double NoiseFloorDbm(const std::vector<const BinStats*>& bins) {
+  std::vector<double> p10;
+  for (const BinStats* b : bins)
+    if (b->Count() > 0) p10.push_back(b->Quantile(0.1));
+  return Percentile(std::move(p10), 0.5);
+}
+
+BandOccupancy OccupancyOf(const std::vector<const BinStats*>& bins, double dOccupiedShare) {
+  BandOccupancy o;
+  double dSum = 0;
+  for (const BinStats* b : bins) {
+    if (b->Count() == 0) continue;
+    ++o.frequencies;
+    const double occupancy = b->Occupancy();
+    dSum += occupancy;
+    if (occupancy >= dOccupiedShare) ++o.occupied;
+  }
+  const auto n = static_cast<double>(o.frequencies);
+  o.occupancy = o.frequencies ? static_cast<double>(o.occupied) / n : kNaN;
+  o.meanOccupancy = o.frequencies ? dSum / n : kNaN;
+  o.noiseFloor = NoiseFloorDbm(bins);
+  return o;
+}
+
 std::vector<FrequencyRow> FrequencyRows(const Spectrum& spectrum) {
   std::vector<FrequencyRow> rows;
   rows.reserve(spectrum.Bins().size());
@@ -303,22 +328,20 @@ std::vector<BandRow> BandRows(const Spectrum& spectrum, double dOccupiedShare) {
     r.band = bins.front()->band;
     auto sweeps = spectrum.Sweeps().find(r.band);
     r.sweeps = sweeps == spectrum.Sweeps().end() ? 0 : sweeps->second;
-    r.noiseFloor = NoiseFloor(bins);
+    const BandOccupancy o = OccupancyOf(StatsOf(bins), dOccupiedShare);
+    r.frequencies = o.frequencies;
+    r.occupied = o.occupied;
+    r.occupancy = o.occupancy;
+    r.meanOccupancy = o.meanOccupancy;
+    r.noiseFloor = o.noiseFloor;
     r.threshold = bins.front()->threshold;
     r.startHz = bins.front()->hz;
     r.stopHz = bins.back()->hz;
-    double dSum = 0;
     const SpectrumBin* pStrongest = bins.front();
-    for (const SpectrumBin* b : bins) {
-      if (b->stats.Count() == 0) continue;
-      ++r.frequencies;
-      const double occupancy = b->stats.Occupancy();
-      dSum += occupancy;
-      if (occupancy >= dOccupiedShare) ++r.occupied;
-      if (b->stats.MaxDbm() > pStrongest->stats.MaxDbm() || std::isnan(pStrongest->stats.MaxDbm())) pStrongest = b;
-    }
-    r.occupancy = r.frequencies ? static_cast<double>(r.occupied) / static_cast<double>(r.frequencies) : kNaN;
-    r.meanOccupancy = r.frequencies ? dSum / static_cast<double>(r.frequencies) : kNaN;
+    for (const SpectrumBin* b : bins)
+      if (b->stats.Count() > 0 &&
+          (b->stats.MaxDbm() > pStrongest->stats.MaxDbm() || std::isnan(pStrongest->stats.MaxDbm())))
+        pStrongest = b;
     r.strongest = RowOf(*pStrongest);
     rows.push_back(r);
   }
@@ -339,7 +362,7 @@ void KeepStrongest(std::vector<BandRow>& rows, size_t n) {
 Thresholds NoiseThresholds(const Spectrum& spectrum, double dMarginDb) {
   Thresholds t(kNaN);
   for (const auto& [order, bins] : ByBand(spectrum)) {
-    const double threshold = NoiseFloor(bins) + dMarginDb;
+    const double threshold = NoiseFloorDbm(StatsOf(bins)) + dMarginDb;
     for (const SpectrumBin* b : bins) t.Set(b->hz, threshold);
   }
   return t;
