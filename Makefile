@@ -24,13 +24,15 @@ asan: deps
 	ctest --preset asan -j $(JOBS)
 
 # Micro-benchmarks in build/bench/bin/kel_bench; end-to-end figures from
-# tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory) and
-# bench/python-bands.py (the Python package against a decode and the CSV way).
+# tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory),
+# bench/python-bands.py (the Python package against a decode and the CSV way)
+# and bench/stats-speed.py (vyrhost stats against a decode).
 bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	tools/bench-e2e.sh build/bench/bin
 	/usr/bin/python3 bench/python-bands.py build/bench
+	/usr/bin/python3 bench/stats-speed.py build/bench/bin
 
 run: build
 	$(BUILD_DIR)/bin/vyrhost decode samples/scan_two_bands.h2m

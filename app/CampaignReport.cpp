@@ -48,9 +48,11 @@ std::uint64_t FileSize(const std::string& path) {
 }  // namespace
 
 CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm,
-                            const vyr::DecodeSettings& decode, int nJobs, const CampaignLogFn& onLog) {
+                            const vyr::DecodeSettings& decode, const vyr::LevelCut& cut, int nJobs,
+                            const CampaignLogFn& onLog) {
   CampaignSettings settings = CampaignSettingsFor(files.size(), dThresholdDbm);
   settings.decode = decode;
+  settings.cut = cut;
   const size_t nThreads = std::clamp<size_t>(static_cast<size_t>(std::max(1, nJobs)), 1, std::max<size_t>(1, files.size()));
   // Workers stay within a window of logs ahead of the one being combined, so
   // that the logs waiting for their turn stay few.

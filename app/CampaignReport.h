@@ -16,4 +16,5 @@ using CampaignLogFn = std::function<bool(size_t nLog, CampaignLog& log)>;
 // (so the page is the same whatever nJobs); refused logs are listed in it.
 // Progress on a terminal counts logs and bytes.
 CampaignData DecodeCampaign(const std::vector<std::string>& files, double dThresholdDbm,
-                            const vyr::DecodeSettings& decode, int nJobs, const CampaignLogFn& onLog);
+                            const vyr::DecodeSettings& decode, const vyr::LevelCut& cut, int nJobs,
+                            const CampaignLogFn& onLog);

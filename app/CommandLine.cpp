@@ -97,6 +97,17 @@ const char kNumberNotes[] =
     "Numbers (DBM): decimal, such as -95 or -92.5; inf and -inf are accepted, NaN,\n"
     "hexadecimal and values beyond the range of a double are not.\n";
 
+const char kNumberAndCutNotes[] =
+    "Numbers (DBM): decimal, such as -95 or -92.5; inf and -inf are accepted, NaN,\n"
+    "hexadecimal and values beyond the range of a double are not.\n"
+    "\n"
+    "Cuts: TIME is a date and time on the log's own clock (2005-03-15T09:00,\n"
+    "2005-03-15 09:00:30.5) or a time of day (09:00, 09:10:30.250). A time of day\n"
+    "matches every day of a log; --from later than --to (23:30 to 00:30) is the\n"
+    "stretch across midnight. Give both as dates and times or both as times of\n"
+    "day. --freq takes MHz; either end may be left out (925:, :960). A --band\n"
+    "that no log's frequency plan has is told once the logs are read (exit 2).\n";
+
 void AppendHelpColumn(std::string& out, const std::string& left) {
   out += left;
   if (left.size() + 2 > kHelpColumn) out += '\n' + std::string(kHelpColumn, ' ');

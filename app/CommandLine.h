@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "vyr/Cut.h"
+
 struct OptionInfo {
   std::string strName;   // as the usage line shows it: "--format", "-o"
   std::string strAlias;  // another name, or empty: "-j", "--output"
@@ -163,3 +165,38 @@ Option<S> OutputOption(std::string S::*member, const std::string& strValue, cons
             return true;
           }};
 }
+
+// The options of a and then those of b.
+template <class S>
+std::vector<Option<S>> Concat(std::vector<Option<S>> a, const std::vector<Option<S>>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// "--from TIME", "--to TIME", "--band N", "--freq MIN:MAX": the cut of the
+// levels, the same in every command that reads them (vyr/Cut.h). The table's
+// check must call CheckCut.
+template <class S>
+std::vector<Option<S>> CutOptions(vyr::LevelCut S::*member) {
+  auto time = [member](vyr::CutTime vyr::LevelCut::*end, const char* pszName) {
+    return [member, end, pszName](S& s, const std::string& v, std::string& why) {
+      const bool ok = vyr::ParseCutTime(v, (s.*member).*end, why);
+      if (!ok) why = std::string(pszName) + ": " + why;
+      return ok;
+    };
+  };
+  return {{{"--from", "", "TIME", "only the measurements at or after TIME (see Cuts below)"},
+           time(&vyr::LevelCut::from, "--from")},
+          {{"--to", "", "TIME", "only the measurements up to TIME, included"}, time(&vyr::LevelCut::to, "--to")},
+          {{"--band", "", "N", "only the levels of band N (from 1) of the frequency plans"},
+           [member](S& s, const std::string& v, std::string& why) {
+             return vyr::ParseBandNumber(v, (s.*member).band, why);
+           }},
+          {{"--freq", "", "MIN:MAX", "only the levels of the frequencies from MIN to MAX MHz, both included"},
+           [member](S& s, const std::string& v, std::string& why) {
+             return vyr::ParseFrequencyRange(v, s.*member, why);
+           }}};
+}
+
+// The notes of a command's help that takes DBM values and the cuts.
+extern const char kNumberAndCutNotes[];

@@ -23,6 +23,7 @@ extern const Command kDecodeCommand;
 extern const Command kInfoCommand;
 extern const Command kExportCommand;
 extern const Command kReportCommand;
+extern const Command kStatsCommand;
 
 // Loads the plug-ins, reporting problems on standard error. False when none
 // could be loaded.

@@ -21,6 +21,7 @@ struct ExportCommandSettings {
   std::string strOutput = "-";
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
   bool bSpreadsheetSafe = false;
+  vyr::LevelCut cut;
   std::vector<std::string> files;
 };
 
@@ -35,8 +36,8 @@ Option<ExportCommandSettings> FormatFlag(const char* pszName, ExportFormat forma
 const CommandSpec<ExportCommandSettings>& Table() {
   using S = ExportCommandSettings;
   static const CommandSpec<S> table{
-      {kExportCommand.info, "FILE...", "no log file given", nullptr, kNumberNotes},
-      {FormatFlag("--csv", ExportFormat::Csv,
+      {kExportCommand.info, "FILE...", "no log file given", nullptr, kNumberAndCutNotes},
+      Concat<S>({FormatFlag("--csv", ExportFormat::Csv,
                   "one row per level, with a header line; for spreadsheets, pandas, DuckDB and Spark"),
        FormatFlag("--jsonl", ExportFormat::Jsonl, "the same rows as JSON Lines; for DuckDB, Spark and jq"),
        FormatFlag("--geojson", ExportFormat::GeoJson,
@@ -54,9 +55,10 @@ const CommandSpec<ExportCommandSettings>& Table() {
           s.bSpreadsheetSafe = true;
           return true;
         }}},
+                CutOptions(&S::cut)),
       [](const S& s, std::string& why) {
         if (s.bSpreadsheetSafe && s.format != ExportFormat::Csv) why = "--spreadsheet-safe is for --csv";
-        return why.empty();
+        return why.empty() && vyr::CheckCut(s.cut, why);
       }};
   return table;
 }
@@ -107,7 +109,7 @@ bool ExportOneFile(const std::string& path, const ExportCommandSettings& setting
   vyr::LogDecoder decoder(request);
   const std::string fileCell = settings.bSpreadsheetSafe ? SpreadsheetSafeCell(path) : path;
   CExportVisitor visitor(fileCell, writer, out, decoder);
-  vyr::DecodeResult result = decoder.Decode(path, visitor);
+  vyr::DecodeResult result = vyr::DecodeCut(decoder, path, settings.cut, visitor);
   out.Flush();
   if (!visitor.Refusal().empty()) {
     std::fprintf(stderr, "vyrhost export: %s: %s\n", vyr::EscapeFileName(path).c_str(), visitor.Refusal().c_str());
@@ -128,6 +130,8 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
   ExportCommandSettings settings;
   if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
+  vyr::PlanBands planBands;
+  settings.cut.planBands = &planBands;
   if (!LoadPlugins(global)) return kExitFileFailed;
   const std::string& outputName = settings.strOutput;
   COutputFile output;
@@ -137,13 +141,16 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
     return kExitFileFailed;
   }
   bool allOk = true;
+  bool anyRead = false;
   int nWriteErrno = 0;
   {
     COutputWriter out(output.Stream());
     std::unique_ptr<CExportWriter> writer = MakeExportWriter(settings.format);
     writer->Begin(out.Buffer());
     for (const std::string& path : settings.files) {
-      allOk = ExportOneFile(path, settings, *writer, out) && allOk;
+      const bool ok = ExportOneFile(path, settings, *writer, out);
+      allOk = ok && allOk;
+      anyRead = anyRead || ok;
       if (out.Failed()) break;
     }
     writer->End(out.Buffer());
@@ -155,6 +162,12 @@ int RunExport(const GlobalOptions& global, const std::vector<std::string>& args)
     output.Abandon();
     std::fprintf(stderr, "%s\n", DescribeSystemError(outputName == "-" ? "standard output" : outputName, nWriteErrno).c_str());
     return kExitFileFailed;
+  }
+  // A band that no log has is a usage error, found only now: a named output stays as it was.
+  if (settings.cut.band != 0 && !planBands.Has(settings.cut.band) && anyRead) {
+    output.Abandon();
+    PrintUsageError(Table(), vyr::UnknownBandText(settings.cut.band, planBands.Numbers()));
+    return kExitUsage;
   }
   // A named output holds every log or stays as it was.
   if (!allOk && outputName != "-") {

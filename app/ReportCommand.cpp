@@ -23,6 +23,7 @@ struct ReportCommandSettings {
   std::string strOutput;  // empty: the default name
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
   int nJobs = 0;  // 0: the number of cores
+  vyr::LevelCut cut;
   std::vector<std::string> files;
 };
 
@@ -33,9 +34,10 @@ const CommandSpec<ReportCommandSettings>& Table() {
        "One self-contained HTML page: summary, waterfall and spectrum per band,\n"
        "strongest signals, channel levels, GPS track; for several logs one campaign\n"
        "page: the logs, all routes on one map, the spectrum of each frequency plan\n"
-       "over its logs, the strongest signals and each log's section.\n",
-       kNumberNotes},
-      {OutputOption(&S::strOutput, "OUT.html",
+       "over its logs, the strongest signals and each log's section.\n"
+       "With a cut, the page shows what the cut keeps.\n",
+       kNumberAndCutNotes},
+      Concat<S>({OutputOption(&S::strOutput, "OUT.html",
                     "the page to write (default: the log's name with .html, or campaign.html for several logs, in "
                     "the current folder, which must not exist yet)"),
        {{"--threshold", "", "DBM", "signal threshold of the strongest-signals table (default -80)"},
@@ -56,7 +58,8 @@ const CommandSpec<ReportCommandSettings>& Table() {
           s.page.strTileUrl = v;
           return true;
         }}},
-      nullptr};
+                CutOptions(&S::cut)),
+      [](const S& s, std::string& why) { return vyr::CheckCut(s.cut, why); }};
   return table;
 }
 
@@ -116,6 +119,16 @@ class CPageOutput {
   std::size_t m_nBytes = 0;
 };
 
+// A band that no log has is a usage error, found once the logs are read:
+// the page is not written. False after saying so.
+bool KnownBand(const ReportCommandSettings& settings, COutputFile& output, bool bAnyRead) {
+  const vyr::PlanBands* bands = settings.cut.planBands;
+  if (settings.cut.band == 0 || !bAnyRead || bands->Has(settings.cut.band)) return true;
+  output.Abandon();
+  PrintUsageError(Table(), vyr::UnknownBandText(settings.cut.band, bands->Numbers()));
+  return false;
+}
+
 int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, const std::string& outputName) {
   const std::string& path = settings.files[0];
   CReportCollector collector(settings.report);
@@ -124,13 +137,15 @@ int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, 
     CProgress progress("reading " + path);
     vyr::DecodeRequest request = CReportCollector::Request(DecodeSettingsWith(settings.dLevelThreshold));
     request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
-    result = vyr::LogDecoder(request).Decode(path, collector);
+    vyr::LogDecoder decoder(request);
+    result = vyr::DecodeCut(decoder, path, settings.cut, collector);
   }
   if (!result.Ok()) {
     std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());
     return kExitFileFailed;
   }
   if (result.lastLineCut) std::fprintf(stderr, "vyrhost: %s\n", vyr::DecodeResult::DescribeCutLastLine(path).c_str());
+  if (!KnownBand(settings, output, true)) return kExitUsage;
   std::string html;
   AppendReportHtml(html, collector.Finish(), settings.page);
   CPageOutput page(output, outputName);
@@ -162,7 +177,10 @@ int RunCampaignReport(const ReportCommandSettings& settings, COutputFile& output
     return page.Write(part);
   };
   CampaignData campaign = DecodeCampaign(settings.files, settings.report.dSignalThresholdDbm,
-                                         DecodeSettingsWith(settings.dLevelThreshold), nJobs, onLog);
+                                         DecodeSettingsWith(settings.dLevelThreshold), settings.cut, nJobs, onLog);
+  bool anyRead = false;
+  for (const CampaignLog& log : campaign.logs) anyRead = anyRead || log.strRefusal.empty();
+  if (!KnownBand(settings, output, anyRead)) return kExitUsage;
   part.clear();
   AppendCampaignTail(part, campaign, settings.page);
   page.Write(part);
@@ -175,6 +193,8 @@ int RunReport(const GlobalOptions& global, const std::vector<std::string>& args)
   ReportCommandSettings settings;
   if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
+  vyr::PlanBands planBands;
+  settings.cut.planBands = &planBands;
   std::string outputName = settings.strOutput.empty() ? DefaultOutput(settings.files) : settings.strOutput;
   if (settings.strOutput.empty() && !DefaultOutputIsFree(outputName)) return kExitFileFailed;
   if (!LoadPlugins(global)) return kExitFileFailed;

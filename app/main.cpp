@@ -12,7 +12,7 @@
 
 namespace {
 const Command* const kCommands[] = {&kFormatsCommand, &kDecodeCommand, &kInfoCommand, &kExportCommand,
-                                    &kReportCommand};
+                                    &kReportCommand, &kStatsCommand};
 
 const CommandInfo kProgram = {"", "read radio measurement logs through log-format plug-ins"};
 

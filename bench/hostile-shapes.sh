@@ -8,7 +8,7 @@
 #
 # BIN_DIR holds vyrhost and plugins/. Without --all only `decode --format
 # summary` is measured; with it every command and format: decode as jsonl
-# and text, export as CSV and JSON Lines, report and info. Every run is cut off after LIMIT_S seconds (default 120) and
+# and text, export as CSV and JSON Lines, report, info and stats. Every run is cut off after LIMIT_S seconds (default 120) and
 # limited to LIMIT_MB of address space (default 4096). Needs /usr/bin/time
 # (Debian package `time`) and /usr/bin/python3.
 set -euo pipefail
@@ -120,6 +120,7 @@ for f in plan20 plan1mb hugefreq hugefreq1mb line10mb bands1mb fields1mb columns
     cmd="export-sweeps"; run "$label" "$bin/vyrhost" export --sweeps "$f.h2m"
     cmd="report"; run "$label" "$bin/vyrhost" report -o report.html "$f.h2m"
     cmd="info"; run "$label" "$bin/vyrhost" info "$f.h2m"
+    cmd="stats"; run "$label" "$bin/vyrhost" stats "$f.h2m"
   fi
 done
 

@@ -1,5 +1,5 @@
 # `cmake --install build --prefix P` lays out:
-#   P/bin/vyrhost, P/bin/hytemgen
+#   P/bin/vyrhost, P/bin/hytemgen, P/bin/sweepgen
 #   P/lib/kel4hytem/libhost_*.so              the host libraries
 #   P/lib/kel4hytem/plugins/*.so              the plug-in folder vyrhost loads
 #   P/<python site folder>/vyrhost/           the Python package, when built
@@ -11,11 +11,11 @@ set(host_libs host_mfc host_com host_decode host_common host_datafile host_datas
 foreach(lib ${host_libs})
   set_target_properties(${lib} PROPERTIES INSTALL_RPATH "\$ORIGIN")
 endforeach()
-set_target_properties(vyrhost hytemgen PROPERTIES INSTALL_RPATH "\$ORIGIN/../${KEL_INSTALL_LIB_DIR}")
+set_target_properties(vyrhost hytemgen sweepgen PROPERTIES INSTALL_RPATH "\$ORIGIN/../${KEL_INSTALL_LIB_DIR}")
 get_property(kel_plugins GLOBAL PROPERTY KEL_PLUGIN_TARGETS)
 set_target_properties(${kel_plugins} PROPERTIES INSTALL_RPATH "\$ORIGIN/..")
 
-install(TARGETS vyrhost hytemgen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vyrhost hytemgen sweepgen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS ${host_libs} LIBRARY DESTINATION ${KEL_INSTALL_LIB_DIR})
 install(TARGETS ${kel_plugins} LIBRARY DESTINATION ${KEL_INSTALL_PLUGIN_DIR})
 

@@ -1,12 +1,16 @@
 // Fuzz target: the input bytes are a log file, decoded once through the
 // vyr library as vyrhost does, while every command-line output is made of
 // it: the JSON Lines listing of `decode`, the CSV and JSON Lines rows of
-// `export`, the report's data and the summary of `info`. Every output must
-// parse (strict JSON, CSV records of the header's field count), and the
-// levels and the sweeps that the library hands on must agree: every level
-// of a band stands at its bin of that band's sweep.
+// `export`, the report's data, the summary of `info` and the tables of
+// `stats`. Every output must parse (strict JSON, CSV records of the header's
+// field count), the levels and the sweeps that the library hands on must
+// agree (every level of a band stands at its bin of that band's sweep), the
+// statistics must hold every level of a sweep and read back from their
+// serialised form as they were, and any bytes after the serialised form's
+// magic are read or refused, never read outside.
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +28,10 @@
 #include "HytemScanDecoding.h"
 #include "OutputCheck.h"
 #include "ReportHtml.h"
+#include "StatsFormats.h"
 #include "VyrDecodeDevice.h"
 #include "vyr/Records.h"
+#include "vyr/Spectrum.h"
 #include "vyr/Summary.h"
 
 namespace {
@@ -53,7 +59,7 @@ bool SameLevel(double a, double b) { return a == b || (std::isnan(a) && std::isn
 // What one input makes; the outputs of one message are checked at once.
 class COutputs final : public vyr::LogVisitor {
  public:
-  COutputs() : m_report(ReportSettings()) {}
+  COutputs() : m_report(ReportSettings()), m_spectrum(g_strLogPath, vyr::Thresholds(-80)) {}
 
   int Run() {
     vyr::DecodeRequest request;
@@ -69,7 +75,23 @@ class COutputs final : public vyr::LogVisitor {
     text.clear();
     vyr::AppendSummaryJson(text, m_info.Summary());
     FUZZ_CHECK(CheckJsonLines(text) == 1);
+    CheckSpectrum(m_spectrum.Finish());
     return result.code;
+  }
+
+  void CheckSpectrum(const vyr::Spectrum& spectrum) const {
+    std::uint64_t nLevels = spectrum.LevelsWithoutFrequency();
+    for (const vyr::SpectrumBin& b : spectrum.Bins()) nLevels += b.stats.Count();
+    FUZZ_CHECK(nLevels == m_nAllSweepLevels);
+    const std::string bytes = spectrum.Serialize();
+    FUZZ_CHECK(vyr::Spectrum::Deserialize(bytes).Serialize() == bytes);
+    std::string table;
+    AppendFrequencyTable(table, StatsFormat::Csv, vyr::FrequencyRows(spectrum), spectrum.Files());
+    size_t nRecords = 0;
+    FUZZ_CHECK(IsCsvRecords(table, 15, nRecords) && nRecords == spectrum.Bins().size() + 1);
+    table.clear();
+    AppendBandTable(table, StatsFormat::Jsonl, vyr::BandRows(spectrum, 0.1), spectrum.Files());
+    CheckJsonLines(table);
   }
 
   void OnFile(const vyr::FileInfo& info) override {
@@ -93,9 +115,11 @@ class COutputs final : public vyr::LogVisitor {
     FUZZ_CHECK(CheckJsonLines(rows) == count);
     m_report.OnLevels(m, levels, count);
   }
+  void OnSection(const vyr::Section& s) override { m_spectrum.OnSection(s); }
   void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override {
     for (size_t bin = 0; bin < sweep.band.Bins(); ++bin)
-      if (!std::isnan(sweep.dbm[bin])) ++m_nSweepLevels;
+      if (!std::isnan(sweep.dbm[bin])) ++m_nSweepLevels, ++m_nAllSweepLevels;
+    m_spectrum.OnSweep(m, sweep);
     for (const vyr::Level& l : m_levels) {
       if (l.band != sweep.band.number || l.element < sweep.band.firstElement) continue;
       const auto bin = static_cast<size_t>(l.element - sweep.band.firstElement);
@@ -128,7 +152,9 @@ class COutputs final : public vyr::LogVisitor {
   std::string m_writes;
   std::vector<vyr::Level> m_levels;
   size_t m_nSweepLevels = 0;
+  std::uint64_t m_nAllSweepLevels = 0;
   CReportCollector m_report;
+  vyr::SpectrumAccumulator m_spectrum;
   vyr::SummaryVisitor m_info;
 };
 }  // namespace
@@ -155,6 +181,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   CStdioFile::RegisterMemoryFile(g_strLogPath, std::string_view(reinterpret_cast<const char*>(data), size));
   const int rc = COutputs().Run();
+  try {
+    vyr::Spectrum::Deserialize("VYRSPEC1" + std::string(reinterpret_cast<const char*>(data), size));
+  } catch (const std::invalid_argument&) {
+  }
   // A log is read to its end or refused with one of the reader's codes.
   FUZZ_CHECK(rc == 0 || rc == 1002 || rc == 1004);
   return 0;

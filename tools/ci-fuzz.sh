@@ -35,7 +35,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake --preset fuzz -B "$BUILD_DIR" >/dev/null || fail "configuring the fuzz preset failed"
-cmake --build "$BUILD_DIR" -j "$JOBS" --target fuzz_whole_log fuzz_payload fuzz_text_rules fuzz_cli_outputs ||
+cmake --build "$BUILD_DIR" -j "$JOBS" --target fuzz_whole_log fuzz_payload fuzz_text_rules fuzz_sweep_csv fuzz_cli_outputs ||
   fail "building the fuzz targets failed"
 
 ARTIFACTS="$BUILD_DIR/fuzz-artifacts"
@@ -65,5 +65,6 @@ run_target() {
 run_target whole_log 8192
 run_target payload 8192
 run_target text_rules 512
+run_target sweep_csv 8192
 run_target cli_outputs 8192
 echo "ci-fuzz: all targets ran clean"

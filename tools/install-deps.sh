@@ -12,9 +12,11 @@ command -v g++ >/dev/null || need+=(g++)
 command -v python3 >/dev/null || need+=(python3)
 # The Python package and its tests: Debian's interpreter and modules.
 [ -e /usr/include/pybind11/pybind11.h ] || need+=(pybind11-dev)
-for module in numpy pandas pytest matplotlib setuptools wheel; do
+for module in numpy pandas pytest matplotlib setuptools wheel xarray dask distributed; do
   /usr/bin/python3 -c "import $module" 2>/dev/null || need+=("python3-$module")
 done
+# Band.to_xarray()'s arrays written with to_netcdf.
+/usr/bin/python3 -c "import netCDF4" 2>/dev/null || need+=(python3-netcdf4)
 # GDAL's ogrinfo and ogr2ogr read the GeoJSON export in its test.
 command -v ogr2ogr >/dev/null || need+=(gdal-bin)
 # `pip install .` into a virtual environment, as the install test does.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "vyr/Summary.h"
 
@@ -21,6 +22,17 @@ void Run(const std::string& path, vyr::LogDecoder& decoder, vyr::LogVisitor& vis
 void Run(const std::string& path, const vyr::DecodeRequest& request, vyr::LogVisitor& visitor) {
   vyr::LogDecoder decoder(request);
   Run(path, decoder, visitor);
+}
+
+// Through the cut; a band that the log does not lay down is a bad argument.
+void Run(const std::string& path, const vyr::DecodeRequest& request, const vyr::LevelCut& cut,
+         vyr::LogVisitor& visitor) {
+  vyr::PlanBands bands;
+  vyr::LevelCut withBands = cut;
+  withBands.planBands = &bands;
+  vyr::CutVisitor cutVisitor(withBands, visitor);
+  Run(path, request, cut.Empty() ? visitor : static_cast<vyr::LogVisitor&>(cutVisitor));
+  if (cut.band != 0 && !bands.Has(cut.band)) throw std::invalid_argument(vyr::UnknownBandText(cut.band, bands.Numbers()));
 }
 
 // One table per band of each section of the kind asked for, one row per
@@ -152,20 +164,21 @@ std::string ProbeKind(const std::string& path, const vyr::DecodeSettings& settin
   return summary.Summary().Kind();
 }
 
-std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings, bool bChannels) {
+std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings,
+                                      const vyr::LevelCut& cut, bool bChannels) {
   vyr::DecodeRequest request;
   request.settings = settings;
   request.sweeps = true;
   CTableVisitor visitor(bChannels);
-  Run(path, request, visitor);
+  Run(path, request, cut, visitor);
   return visitor.Take();
 }
 
-LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings) {
+LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings, const vyr::LevelCut& cut) {
   vyr::DecodeRequest request;
   request.settings = settings;
   request.levels = true;
   CColumnVisitor visitor;
-  Run(path, request, visitor);
+  Run(path, request, cut, visitor);
   return std::move(visitor.c);
 }

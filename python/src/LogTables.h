@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "vyr/Cut.h"
 #include "vyr/Log.h"
 
 // Rows × bins of levels for one band or one channel set.
@@ -42,6 +43,9 @@ std::string SummaryJson(const std::string& path, const vyr::DecodeSettings& sett
 // header or first measurement line is unusable before it hands on any
 // message, so this raises those refusals without decoding the whole file.
 std::string ProbeKind(const std::string& path, const vyr::DecodeSettings& settings);
-// bChannels false: one table per band of each plan; true: one per channel set.
-std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings, bool bChannels);
-LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings);
+// bChannels false: one table per band of each plan; true: one per channel
+// set. Through the cut; a cut band that the log has not raises
+// std::invalid_argument.
+std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings,
+                                      const vyr::LevelCut& cut, bool bChannels);
+LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings, const vyr::LevelCut& cut);

@@ -10,46 +10,16 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <type_traits>
 
+#include "Analytics.h"
 #include "LogTables.h"
 #include "MessageStream.h"
+#include "PyHelpers.h"
 #include "vyr/Formats.h"
 
 namespace py = pybind11;
 
 namespace {
-// Hands a vector to NumPy: the array keeps the vector alive through a capsule.
-template <typename T>
-py::array ToArray(std::vector<T>&& v, std::vector<py::ssize_t> shape = {}, const char* dtype = nullptr) {
-  auto* owned = new std::vector<T>(std::move(v));
-  py::capsule owner(owned, [](void* p) { delete static_cast<std::vector<T>*>(p); });
-  if (shape.empty()) shape = {static_cast<py::ssize_t>(owned->size())};
-  std::vector<py::ssize_t> strides(shape.size(), sizeof(T));
-  for (size_t i = shape.size() - 1; i > 0; --i) strides[i - 1] = strides[i] * shape[i];
-  py::dtype dt = dtype ? py::dtype(dtype) : py::dtype::of<T>();
-  return py::array(dt, shape, strides, owned->data(), owner);
-}
-
-// Runs work without the interpreter lock. The lock is taken back outside any
-// destructor: in a daemon thread at interpreter exit, taking it ends the
-// thread by unwinding its stack, which a destructor (noexcept) cannot pass.
-template <typename Fn>
-auto WithoutGil(Fn&& work) -> decltype(work()) {
-  using Result = decltype(work());
-  PyThreadState* state = PyEval_SaveThread();
-  std::optional<std::conditional_t<std::is_void_v<Result>, bool, Result>> result;
-  try {
-    if constexpr (std::is_void_v<Result>) work(), result = true;
-    else result.emplace(work());
-  } catch (...) {
-    PyEval_RestoreThread(state);
-    throw;
-  }
-  PyEval_RestoreThread(state);
-  if constexpr (!std::is_void_v<Result>) return std::move(*result);
-}
-
 // Loads each plug-in folder once; the modules stay loaded for the process.
 int LoadPlugins(const std::string& given) {
   std::error_code ec;
@@ -122,15 +92,18 @@ py::dict TableToDict(LevelTable&& t) {
   return d;
 }
 
-py::list Tables(const std::string& path, std::optional<double> threshold, bool bChannels) {
-  std::vector<LevelTable> tables = WithoutGil([&] { return CollectTables(path, Settings(threshold), bChannels); });
+py::list Tables(const std::string& path, std::optional<double> threshold, bool bChannels, const CutArgs& cutArgs) {
+  const vyr::LevelCut cut = MakeCut(cutArgs);
+  std::vector<LevelTable> tables =
+      WithoutGil([&] { return CollectTables(path, Settings(threshold), cut, bChannels); });
   py::list out;
   for (LevelTable& t : tables) out.append(TableToDict(std::move(t)));
   return out;
 }
 
-py::dict Columns(const std::string& path, std::optional<double> threshold) {
-  LevelColumns c = WithoutGil([&] { return CollectColumns(path, Settings(threshold)); });
+py::dict Columns(const std::string& path, std::optional<double> threshold, const CutArgs& cutArgs) {
+  const vyr::LevelCut cut = MakeCut(cutArgs);
+  LevelColumns c = WithoutGil([&] { return CollectColumns(path, Settings(threshold), cut); });
   py::dict d;
   d["message"] = ToArray(std::move(c.message));
   d["time"] = ToArray(std::move(c.time), {}, "datetime64[ms]");
@@ -176,8 +149,9 @@ PYBIND11_MODULE(_vyrhost, m) {
   m.def("formats", &Formats, "The data-file types and decode devices the plug-ins register.");
   m.def("summary_json", &Summary, py::arg("path"), py::arg("level_threshold"));
   m.def("probe_kind", &Kind, py::arg("path"), py::arg("level_threshold"));
-  m.def("tables", &Tables, py::arg("path"), py::arg("level_threshold"), py::arg("channels"));
-  m.def("columns", &Columns, py::arg("path"), py::arg("level_threshold"));
+  m.def("tables", &Tables, py::arg("path"), py::arg("level_threshold"), py::arg("channels"), py::arg("cut"));
+  m.def("columns", &Columns, py::arg("path"), py::arg("level_threshold"), py::arg("cut"));
+  BindAnalytics(m);
   py::class_<CMessageStream>(m, "MessageStream")
       .def(py::init([](std::string path, std::optional<double> threshold) {
              return std::make_unique<CMessageStream>(std::move(path), Settings(threshold));

@@ -9,8 +9,17 @@
 The plug-ins come from the ``plugins`` folder next to this package. Each
 decode carries its own settings: logs may be decoded with different level
 thresholds on any threads at once.
+
+Cuts, the same as the command line's ``--from``, ``--to``, ``--band`` and
+``--freq``, are keyword arguments of ``bands()``, ``channels()``,
+``levels()`` and ``stats()``: ``from_`` and ``to`` (a str as ``--from``
+takes it, a ``datetime.datetime`` or a ``datetime.time``, both ends
+included), ``band`` (a band number from 1) and ``freq`` (``(MIN, MAX)`` in
+MHz, either end None, or "MIN:MAX"). A bad cut raises ValueError.
 """
 
+import concurrent.futures
+import datetime
 import errno
 import json
 import math
@@ -22,7 +31,7 @@ import numpy as np
 from . import _vyrhost
 from ._errors import LogError
 
-__all__ = ["Band", "Log", "LogError", "formats", "open"]
+__all__ = ["Band", "Log", "LogError", "formats", "open", "stats"]
 
 PLUGIN_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "plugins")
 _vyrhost.load_plugins(PLUGIN_FOLDER)
@@ -30,6 +39,7 @@ _vyrhost.load_plugins(PLUGIN_FOLDER)
 _CSV_COLUMNS = ["file", "message", "time", "time_ms", "lat", "lon", "quality", "band", "bin",
                 "frequency_hz", "frequency_mhz", "level_dbm", "min_dbm", "max_dbm", "stddev_db"]
 _NO_FREQUENCY = -(2 ** 63)
+_DEFAULT_ABOVE_DBM = -80.0  # as `vyrhost stats --above` and the report's --threshold
 
 
 def formats():
@@ -75,6 +85,23 @@ class Band:
     max_dbm: np.ndarray = None
     stddev_db: np.ndarray = None
 
+    def to_xarray(self):
+        """``level_dbm`` as an ``xarray.DataArray`` of time x frequency (MHz),
+        with ``lat``, ``lon``, ``quality`` and ``message`` as coordinates along
+        time and ``frequency_hz`` and ``bin`` along frequency; ``to_netcdf()``
+        writes it (with netCDF4 installed). Needs xarray.
+        """
+        import xarray
+
+        return xarray.DataArray(
+            self.level_dbm, dims=("time", "frequency"), name="level_dbm",
+            coords={"time": self.time, "frequency": ("frequency", self.frequency_mhz, {"units": "MHz"}),
+                    "frequency_hz": ("frequency", self.frequency_hz), "bin": ("frequency", self.bins),
+                    "lat": ("time", self.lat, {"units": "degrees_north"}),
+                    "lon": ("time", self.lon, {"units": "degrees_east"}),
+                    "quality": ("time", self.quality), "message": ("time", self.message)},
+            attrs={"units": "dBm", "band": self.band, "header": self.header})
+
 
 class Log:
     """A log whose header and first measurement line the reader accepted.
@@ -109,17 +136,25 @@ class Log:
         finally:
             stream.close()
 
-    def bands(self):
-        """One Band per band of each frequency plan the log lays down; [] for other logs."""
-        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, False)]
+    def bands(self, **cut):
+        """One Band per band of each frequency plan the log lays down; [] for other logs.
 
-    def channels(self):
+        With a cut, the tables hold what it keeps (a band narrowed to its bins
+        in ``freq``, the rows in the time window).
+        """
+        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, False, _cut(**cut))]
+
+    def channels(self, **cut):
         """One Band (band 0) per channel set of a channel log; None for a scan log."""
         if self._kind == "scan":
             return None
-        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, True)]
+        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, True, _cut(**cut))]
 
-    def levels(self):
+    def stats(self, **options):
+        """``vyrhost stats`` of this log: see ``vyrhost.stats``."""
+        return stats([self.path], level_threshold=self.level_threshold, **options)
+
+    def levels(self, **cut):
         """The rows of ``vyrhost export --csv``: a pandas DataFrame, or a dict of
         NumPy arrays when pandas is not installed. NaN marks an absent value;
         with pandas, ``band`` and ``frequency_hz`` are nullable integers (Int64)
@@ -129,7 +164,7 @@ class Log:
         masks), so a log of ten million levels takes about 1 GB; ``bands()``
         holds the same levels in about a tenth of that.
         """
-        columns = _vyrhost.columns(self._fspath, self.level_threshold)
+        columns = _vyrhost.columns(self._fspath, self.level_threshold, _cut(**cut))
         rows = len(columns["message"])
         try:
             import pandas
@@ -168,3 +203,115 @@ def open(path, level_threshold=None, plugins=None):  # noqa: A001 - the package'
     if threshold is not None and math.isnan(threshold):
         raise ValueError("the level threshold is not a number (NaN)")
     return Log(path, threshold, _vyrhost.probe_kind(os.fsencode(path), threshold))
+
+
+def _time_text(value, name):
+    if value is None or isinstance(value, str):
+        return value
+    if isinstance(value, (datetime.datetime, datetime.time)):
+        if value.utcoffset() is not None:
+            raise ValueError(f"{name}: the log's clock has no time zone; give a naive date and time")
+        return value.isoformat(timespec="milliseconds")
+    if isinstance(value, np.datetime64):
+        return str(value.astype("datetime64[ms]"))
+    raise TypeError(f"{name}: a str, datetime.datetime or datetime.time, not {type(value).__name__}")
+
+
+def _cut(from_=None, to=None, band=None, freq=None):
+    """The cut as the extension takes it; raises ValueError for a bad one."""
+    if band is not None and (isinstance(band, bool) or not isinstance(band, (int, np.integer))):
+        raise TypeError(f"band: a band number, not {type(band).__name__}")
+    lo = hi = None
+    if isinstance(freq, str):
+        parts = freq.split(":")
+        if len(parts) != 2:
+            raise ValueError(f"freq: the frequency range '{freq}' is not MIN:MAX in MHz")
+        try:
+            lo, hi = (float(p) if p.strip() else None for p in parts)
+        except ValueError:
+            raise ValueError(f"freq: the frequency range '{freq}' is not MIN:MAX in MHz") from None
+    elif freq is not None:
+        lo, hi = (None if v is None else float(v) for v in freq)
+    cut = (_time_text(from_, "from_"), _time_text(to, "to"), None if band is None else int(band), lo, hi)
+    _vyrhost.check_cut(cut)
+    return cut
+
+
+def _log_spectrum(path, level_threshold, cut, thresholds):
+    """The spectrum of one log: runs in a thread here, or on a Dask worker."""
+    return _vyrhost.Spectrum.of_log(os.fsencode(path), level_threshold, cut, thresholds)
+
+
+def _spectrum(paths, level_threshold, cut, thresholds, jobs, client):
+    """The spectra of the logs, merged in the order of paths."""
+    if client is not None:
+        futures = client.map(_log_spectrum, paths, level_threshold=level_threshold, cut=cut, thresholds=thresholds,
+                             pure=False)
+        parts = client.gather(futures)
+    else:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=jobs or os.cpu_count() or 1) as pool:
+            parts = list(pool.map(lambda p: _log_spectrum(p, level_threshold, cut, thresholds), paths))
+    total = _vyrhost.Spectrum()
+    for part in parts:
+        total.merge(part)
+    return total
+
+
+def _frame(columns, files):
+    """The table as a DataFrame (a dict of arrays without pandas)."""
+    names = np.array([os.fsdecode(f) for f in files] + [""], dtype=object)
+    columns["max_file"] = names[columns["max_file"]] if len(files) else names[:0]
+    band = columns["band"]
+    try:
+        import pandas
+    except ImportError:
+        columns["band"] = np.where(band < 0, np.nan, band.astype(np.float64))
+        return columns
+    columns["band"] = pandas.arrays.IntegerArray(band, band < 0)
+    return pandas.DataFrame(columns, copy=False)
+
+
+def stats(paths, *, above=None, above_noise=None, by="frequency", occupied=0.1, top=None, level_threshold=None,
+          jobs=None, client=None, **cut):
+    """The table of ``vyrhost stats --csv`` over the logs (a path or a list of
+    paths): a pandas DataFrame, or a dict of NumPy arrays without pandas.
+
+    ``above`` (dBm, default -80) or ``above_noise`` (dB over the noise floor
+    of the band; the logs are then read twice) sets the occupancy threshold,
+    ``by="band"`` gives one row per band, ``occupied`` is the share of sweeps
+    that makes a frequency occupied there, ``top`` keeps the strongest rows,
+    ``level_threshold`` drops weaker scan levels, and the cut keywords
+    (``from_``, ``to``, ``band``, ``freq``) work as in ``bands()``.
+    ``band`` is nullable (NA for channels), ``max_time`` is datetime64.
+
+    The logs are read on ``jobs`` threads (default: the number of cores), or,
+    with ``client`` (a ``distributed.Client``), on its Dask workers, which
+    must be able to import vyrhost; each gives the statistics of its log and
+    they are merged here in the order of the paths, so that the result is
+    the same either way. Raises LogError for a log that is refused.
+    """
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        paths = [paths]
+    paths = [os.fsdecode(os.fspath(p)) for p in paths]
+    if above is not None and above_noise is not None:
+        raise ValueError("give above or above_noise, not both")
+    if by not in ("frequency", "band"):
+        raise ValueError(f"by: '{by}' is neither frequency nor band")
+    if not 0 <= occupied <= 1:
+        raise ValueError(f"occupied: {occupied} is not a share from 0 to 1")
+    if top is not None and (isinstance(top, bool) or int(top) != top or top < 1):
+        raise ValueError(f"top: {top} is not a whole number from 1")
+    for name, value in (("above", above), ("above_noise", above_noise), ("level_threshold", level_threshold)):
+        if value is not None and math.isnan(float(value)):
+            raise ValueError(f"{name} is not a number (NaN)")
+    cut = _cut(**cut)
+    threshold = None if level_threshold is None else float(level_threshold)
+    fixed = _vyrhost.Thresholds(_DEFAULT_ABOVE_DBM if above is None else float(above))
+    spectrum = _spectrum(paths, threshold, cut, fixed, jobs, client)
+    band = cut[2]
+    if band is not None and paths and band not in spectrum.plan_bands():
+        raise ValueError(_vyrhost.unknown_band_text(band, spectrum.plan_bands()))
+    if above_noise is not None:
+        spectrum = _spectrum(paths, threshold, cut, spectrum.noise_thresholds(float(above_noise)), jobs, client)
+    return _frame(spectrum.table(by == "band", float(occupied), int(top or 0)), spectrum.files())
+

@@ -1,6 +1,7 @@
+import datetime
 from dataclasses import dataclass
 from os import PathLike
-from typing import Any, Iterator
+from typing import Any, Iterable, Iterator, Literal, TypedDict, Unpack
 
 import numpy as np
 import numpy.typing as npt
@@ -29,16 +30,32 @@ class Band:
     min_dbm: npt.NDArray[np.float64] | None
     max_dbm: npt.NDArray[np.float64] | None
     stddev_db: npt.NDArray[np.float64] | None
+    def to_xarray(self) -> Any: ...  # xarray.DataArray
+
+_Time = str | datetime.datetime | datetime.time | np.datetime64
+
+class Cut(TypedDict, total=False):
+    from_: _Time | None
+    to: _Time | None
+    band: int | None
+    freq: tuple[float | None, float | None] | str | None
 
 class Log:
     path: str
     level_threshold: float | None
     def info(self) -> dict[str, Any]: ...
     def messages(self) -> Iterator[dict[str, Any]]: ...
-    def bands(self) -> list[Band]: ...
-    def channels(self) -> list[Band] | None: ...
-    def levels(self) -> Any: ...  # pandas.DataFrame, or dict[str, numpy.ndarray] without pandas
+    def bands(self, **cut: Unpack[Cut]) -> list[Band]: ...
+    def channels(self, **cut: Unpack[Cut]) -> list[Band] | None: ...
+    def levels(self, **cut: Unpack[Cut]) -> Any: ...  # pandas.DataFrame, or dict[str, numpy.ndarray] without pandas
+    def stats(self, *, above: float | None = None, above_noise: float | None = None,
+              by: Literal["frequency", "band"] = "frequency", occupied: float = 0.1, top: int | None = None,
+              jobs: int | None = None, client: Any = None, **cut: Unpack[Cut]) -> Any: ...
 
 def formats() -> list[dict[str, Any]]: ...
+def stats(paths: str | PathLike[str] | Iterable[str | PathLike[str]], *, above: float | None = None,
+          above_noise: float | None = None, by: Literal["frequency", "band"] = "frequency", occupied: float = 0.1,
+          top: int | None = None, level_threshold: float | None = None, jobs: int | None = None,
+          client: Any = None, **cut: Unpack[Cut]) -> Any: ...
 def open(path: str | PathLike[str], level_threshold: float | None = None,
          plugins: str | PathLike[str] | None = None) -> Log: ...

@@ -94,7 +94,8 @@ CampaignLog DecodeCampaignLog(const std::string& path, std::uint32_t nLog, const
   request.progress = [&](std::uint64_t done, std::uint64_t) {
     if (onProgress) onProgress(done);
   };
-  vyr::DecodeResult result = vyr::LogDecoder(request).Decode(path, collector);
+  vyr::LogDecoder decoder(request);
+  vyr::DecodeResult result = vyr::DecodeCut(decoder, path, settings.cut, collector);
   if (!result.Ok()) {
     CampaignLog log;
     log.strPath = path;

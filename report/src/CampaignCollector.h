@@ -14,10 +14,12 @@
 
 #include "ReportCollector.h"
 #include "vyr/BinStats.h"
+#include "vyr/Cut.h"
 
 struct CampaignSettings {
   ReportSettings log;  // the reductions of each log's section
   vyr::DecodeSettings decode;
+  vyr::LevelCut cut;  // what each log's decode keeps
   size_t nMaxMapPoints = 20000;  // all tracks together
   size_t nMaxSpectrumColumns = 1000;
   size_t nMaxSignals = 25;

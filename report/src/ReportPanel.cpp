@@ -15,6 +15,7 @@ CReportPanel::CReportPanel(const vyr::Band& band, double dThreshold, size_t nMax
     : m_nBand(band.number), m_nFirstBin(band.firstElement), m_dThreshold(dThreshold),
       m_nMaxCols(std::max<size_t>(1, nMaxCols)), m_reducer(std::min(band.Bins(), m_nMaxCols), nMaxRows) {
   for (size_t i = 0; i < band.Bins(); ++i) m_freqsMHz.push_back(MHzOf(band, i));
+  if (m_nBand != 0) m_planHz = band.hz;
   m_stats.resize(Bins());
   FillColumns();
 }
@@ -32,7 +33,9 @@ size_t CReportPanel::ColumnStart(size_t c) const {
 }
 
 bool CReportPanel::Takes(const vyr::Band& band) const {
-  if (band.number != 0) return band.number == m_nBand && band.firstElement == m_nFirstBin && band.Bins() == Bins();
+  // A later plan that keeps a band's number and size but moves it to other
+  // frequencies is another band: its levels must not land in this one's bins.
+  if (band.number != 0) return band.number == m_nBand && band.firstElement == m_nFirstBin && band.hz == m_planHz;
   if (m_nBand != 0) return false;
   // A later set-up that moves a channel to another frequency is a channel
   // set of its own.

@@ -51,9 +51,9 @@ class CReportPanel {
   size_t Cols() const { return m_reducer.Cols(); }
   // The first bin of a column; column c holds bins [ColumnStart(c), ColumnStart(c + 1)).
   size_t ColumnStart(size_t c) const;
-  // Whether a sweep of this band belongs to the panel: the same band of the
-  // same plan, or a channel set that moves none of its channels to another
-  // frequency.
+  // Whether a sweep of this band belongs to the panel: a band of a plan with
+  // the same number, first element and frequencies, or a channel set that
+  // moves none of its channels to another frequency.
   bool Takes(const vyr::Band& band) const;
 
   // One message's sweep of the panel's band; start is the file's start.
@@ -68,6 +68,7 @@ class CReportPanel {
 
   int m_nBand;
   int m_nFirstBin;
+  std::vector<std::int64_t> m_planHz;  // a plan band's frequencies as set up; empty for a channel set
   std::vector<double> m_freqsMHz;  // NaN for a bin without a frequency
   double m_dThreshold;
   size_t m_nMaxCols;

@@ -8,10 +8,12 @@ CSweepReducer::CSweepReducer(size_t nCols, size_t nMaxRows) : m_cols(nCols), m_m
   m_rows.nCols = nCols;
 }
 
+// Rows are reached by data() + offset, never &v[i]: a panel or track of no
+// columns or bands has empty cells.
 void CSweepReducer::Add(std::int64_t tMs, const float* levels) {
   Result& r = m_rows;
   if (r.nRows > 0 && r.sweeps.back() < m_perRow) {
-    float* row = &r.cells[(r.nRows - 1) * m_cols];
+    float* row = r.cells.data() + (r.nRows - 1) * m_cols;
     for (size_t c = 0; c < m_cols; ++c) row[c] = MaxLevel(row[c], levels[c]);
     r.lastMs.back() = tMs;
     ++r.sweeps.back();
@@ -33,7 +35,7 @@ void CSweepReducer::Widen(size_t nCols) {
   if (nCols <= m_cols) return;
   std::vector<float> cells(m_rows.nRows * nCols, std::numeric_limits<float>::quiet_NaN());
   for (size_t row = 0; row < m_rows.nRows; ++row)
-    std::copy_n(&m_rows.cells[row * m_cols], m_cols, &cells[row * nCols]);
+    std::copy_n(m_rows.cells.data() + row * m_cols, m_cols, cells.data() + row * nCols);
   m_rows.cells.swap(cells);
   m_cols = m_rows.nCols = nCols;
 }
@@ -41,8 +43,8 @@ void CSweepReducer::Widen(size_t nCols) {
 void CSweepReducer::MergePairs(Result& r) {
   size_t out = 0;
   for (size_t row = 0; row < r.nRows; row += 2, ++out) {
-    float* dst = &r.cells[out * r.nCols];
-    const float* a = &r.cells[row * r.nCols];
+    float* dst = r.cells.data() + out * r.nCols;
+    const float* a = r.cells.data() + row * r.nCols;
     bool pair = row + 1 < r.nRows;
     for (size_t c = 0; c < r.nCols; ++c) dst[c] = pair ? MaxLevel(a[c], a[r.nCols + c]) : a[c];
     r.firstMs[out] = r.firstMs[row];
@@ -87,7 +89,7 @@ void CTrackReducer::Widen(size_t nBands) {
   ReducedTrack& t = m_track;
   std::vector<TrackLevel> levels(t.points.size() * nBands);
   for (size_t i = 0; i < t.points.size(); ++i)
-    std::copy_n(&t.bandLevels[i * t.nBands], t.nBands, &levels[i * nBands]);
+    std::copy_n(t.bandLevels.data() + i * t.nBands, t.nBands, levels.data() + i * nBands);
   t.bandLevels.swap(levels);
   t.nBands = nBands;
 }
@@ -103,7 +105,7 @@ void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBa
   ReducedTrack& t = m_track;
   if (!t.points.empty() && m_counts.back() < m_perPoint) {
     KeepStrongest(t.points.back(), p);
-    TrackLevel* last = &t.bandLevels[(t.points.size() - 1) * t.nBands];
+    TrackLevel* last = t.bandLevels.data() + (t.points.size() - 1) * t.nBands;
     for (size_t b = 0; b < nBands; ++b) KeepStrongest(last[b], bands[b]);
     ++m_counts.back();
     return;
@@ -115,7 +117,7 @@ void CTrackReducer::Add(const TrackPoint& p, const TrackLevel* bands, size_t nBa
   t.points.push_back(p);
   m_counts.push_back(1);
   t.bandLevels.resize(t.points.size() * t.nBands);
-  std::copy_n(bands, nBands, &t.bandLevels[(t.points.size() - 1) * t.nBands]);
+  if (nBands > 0) std::copy_n(bands, nBands, t.bandLevels.data() + (t.points.size() - 1) * t.nBands);
 }
 
 void CTrackReducer::MergePairs(ReducedTrack& t, std::vector<std::uint32_t>& counts) {
@@ -123,7 +125,7 @@ void CTrackReducer::MergePairs(ReducedTrack& t, std::vector<std::uint32_t>& coun
   for (size_t i = 0; i < t.points.size(); i += 2, ++out) {
     TrackPoint p = t.points[i];
     std::uint32_t n = counts[i];
-    if (out != i) std::copy_n(&t.bandLevels[i * t.nBands], t.nBands, &t.bandLevels[out * t.nBands]);
+    if (out != i) std::copy_n(t.bandLevels.data() + i * t.nBands, t.nBands, t.bandLevels.data() + out * t.nBands);
     if (i + 1 < t.points.size()) {
       KeepStrongest(p, t.points[i + 1]);
       for (size_t b = 0; b < t.nBands; ++b) KeepStrongest(t.bandLevels[out * t.nBands + b], t.Level(i + 1, b));

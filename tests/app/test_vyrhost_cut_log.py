@@ -29,7 +29,7 @@ LOG = (
 COMMANDS = [
     ["decode"], ["decode", "--format", "jsonl"], ["decode", "--format", "summary"],
     ["export", "--csv"], ["export", "--jsonl"], ["export", "--geojson"], ["export", "--sweeps"],
-    ["info"], ["info", "--format", "json"], ["report", "-o", "{tmp}/one.html"],
+    ["info"], ["info", "--format", "json"], ["report", "-o", "{tmp}/one.html"], ["stats"], ["stats", "--above-noise", "3"],
 ]
 
 

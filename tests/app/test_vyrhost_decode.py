@@ -49,14 +49,16 @@ class CommandLineTest(VyrhostTestCase):
     def test_help_lists_the_commands_and_each_command_its_own_options(self):
         overview = run("--help")
         self.assertEqual(overview.returncode, 0)
-        for word in ("formats", "decode", "info", "export", "report", "--plugins"):
+        for word in ("formats", "decode", "info", "export", "report", "stats", "--plugins"):
             self.assertIn(word, overview.stdout)
         self.assertNotIn("--level-threshold", overview.stdout)
         self.assertEqual(run("help").stdout, overview.stdout)
         # (command, in its help, not in its help)
         for command, mine, others in (("decode", ["jsonl", "--level-threshold", "--jobs N, -j N"], ["--geojson"]),
                                       ("export", ["--geojson", "--spreadsheet-safe", "-o OUT"], ["--threshold ", "--jobs"]),
-                                      ("report", ["--threshold DBM", "OUT.html", "--jobs"], ["--csv", "jsonl"]),
+                                      ("report", ["--threshold DBM", "OUT.html", "--jobs", "--band N"], ["--csv", "jsonl"]),
+                                      ("stats", ["--by frequency|band", "--above-noise DB", "--freq MIN:MAX",
+                                                 "that is of the dB values"], ["--spreadsheet-safe", "OUT"]),
                                       ("info", ["text|json"], ["--level-threshold"]), ("formats", ["--help"], ["--format"])):
             r = run(command, "--help")
             self.assertEqual(r.returncode, 0, command)

@@ -71,6 +71,7 @@ class OutputSafetyTest(unittest.TestCase):
             ["info", self.log, self.log], ["formats"], ["decode", self.log], ["decode", "--jobs", "2", self.log, self.log],
             ["export", "--csv", self.log], ["export", "--geojson", self.log], ["export", "--sweeps", self.log],
             ["report", "-o", "-", self.log], ["report", "-o", "-", "--jobs", "2", self.log, self.log],
+            ["stats", "--jobs", "2", self.log, self.log],
         ]
         for args in cases:
             with self.subTest(args=args), open("/dev/full", "wb") as full:
@@ -133,7 +134,7 @@ class CommandLineRulesTest(unittest.TestCase):
             (["decode", odd], 0, b""),
         ]
         for value, ok in [("nan", False), ("1e400", False), ("0x10", False), (" -5", False), ("-inf", True), ("-92.5", True)]:
-            for command in (["decode"], ["export", "--csv"], ["report", "-o", "-"]):
+            for command in (["decode"], ["export", "--csv"], ["report", "-o", "-"], ["stats"]):
                 cases.append((command + ["--level-threshold", value, log], 0 if ok else 2, b""))
         cases.append((["report", "-o", "-", "--threshold", "nan", log], 2, b"not a number"))
         for args, code, message in cases:
@@ -191,6 +192,7 @@ class HostileCasesTest(unittest.TestCase):
             (f"{v} info {log} >> {log}", 1, b"is the input"),
             (f"{v} export --csv {log} >> {log}", 1, b"is the input"),
             (f"{v} report -o - {log} >> {log}", 1, b"is the input"),
+            (f"{v} stats {log} >> {log}", 1, b"is the input"),
             (f"{v} decode {log} > {out}", 0, b""),
         ]
         before = read(log)

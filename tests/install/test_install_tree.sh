@@ -13,7 +13,13 @@ cmake --install "$build" --prefix "$work/staged" >/dev/null
 mv "$work/staged" "$work/moved"
 installed=$work/moved/bin/vyrhost
 
-"$installed" formats | grep -q '^  HYTEM ' || { echo "installed vyrhost lists no HYTEM type"; exit 1; }
+for type in HYTEM SWEEPCSV; do
+  "$installed" formats | grep -q "^  $type " || { echo "installed vyrhost lists no $type type"; exit 1; }
+done
+# The installed generators, from their own place, write what the build tree's do.
+for gen in "hytemgen --lines 50" "sweepgen --sweeps 3"; do
+  cmp -s <("$work/moved/bin/"$gen) <("$build/bin/"$gen) || { echo "installed ${gen%% *} writes other bytes"; exit 1; }
+done
 for log in "$samples"/*.h??; do
   if ! cmp -s <("$installed" decode --format jsonl "$log") <("$build/bin/vyrhost" decode --format jsonl "$log"); then
     echo "installed vyrhost decodes $log differently"; exit 1

@@ -152,7 +152,9 @@ def test_an_open_message_iterator_and_other_thresholds_in_one_thread(logs):
     for a, b in zip(strict, vyrhost.open(path, level_threshold=-85).bands()):
         np.testing.assert_array_equal(a, b.level_dbm)
     assert len(list(messages)) + 1 == len(list(vyrhost.open(path).messages()))
-    assert [f["kind"] for f in vyrhost.formats()] == ["data_file_type", "decode_device"]
+    assert [(f["kind"], f["name"]) for f in vyrhost.formats()] == [
+        ("data_file_type", "HYTEM"), ("data_file_type", "SWEEPCSV"),
+        ("decode_device", "Hytem Scanner"), ("decode_device", "SDR Sweep")]
 
 
 def test_a_daemon_thread_that_decodes_does_not_keep_the_process(logs):

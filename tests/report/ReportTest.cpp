@@ -258,6 +258,27 @@ TEST(ReportCollector, GroupsSweepsByBandAndRanksSignals) {
   EXPECT_EQ(d.track.Level(0, 1).fLevel, -50);
 }
 
+TEST(ReportCollector, APlanThatMovesABandGivesItAPanelOfItsOwn) {
+  ReportSettings settings;
+  CReportCollector collector(settings);
+  const vyr::Band first = MakeBand(1, 0, {100000000, 100025000});
+  const vyr::Band again = first;
+  const vyr::Band moved = MakeBand(1, 0, {400000000, 400025000});
+  const std::vector<double> dbm = {-70, -60};
+  vyr::Section plan;
+  plan.kind = vyr::Section::Kind::Plan;
+  vyr::Message m = At(500);
+  m.section = &plan;
+  for (const vyr::Band* band : {&first, &again, &moved}) {
+    plan.bands = {*band};
+    collector.OnSweep(m, {plan.bands[0], dbm.data(), nullptr, nullptr, nullptr});
+  }
+  ReportData d = collector.Finish();
+  ASSERT_EQ(d.panels.size(), 2u);
+  EXPECT_EQ(d.panels[0]->Sweeps(), 2u);
+  EXPECT_EQ(d.panels[1]->FrequenciesMHz()[0], 400);
+}
+
 TEST(ReportCollector, ManyBandsShareTheWaterfallCells) {
   // A plan of 10 bands of 100 bins at 1 MHz steps; room for 4 bands of 100 columns by 50 rows.
   vyr::Section plan;

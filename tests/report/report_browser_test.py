@@ -382,8 +382,9 @@ def check_scan_report(devtools, vyrhost, log, report, screenshot):
             raise Failure(f"band {p['band']}: the hover readout '{text}' shows none of the levels {expected}")
         print(f"  band {p['band']}: hover readout: {text}")
     data = page.evaluate("JSON.parse(document.getElementById('report-data').textContent)")
-    check_map(page, "track-chart", list(zip(data["track"]["lat"], data["track"]["lon"])))
-    check_band_colouring(page, data)
+    if data["track"]["lat"]:  # a sweep file has no positions
+        check_map(page, "track-chart", list(zip(data["track"]["lat"], data["track"]["lon"])))
+        check_band_colouring(page, data)
     page.evaluate("window.scrollTo(0, 0)")
     page.screenshot(screenshot)
     return page.problems(url)
@@ -525,9 +526,9 @@ def check_campaign_report(devtools, vyrhost, logs, same_plan, report, screenshot
             continue
         page.evaluate(f"document.getElementById('log-{i}').scrollIntoView()")
         page.wait_for(f"document.getElementById('log-{i}').getAttribute('data-ready') === 'true'", timeout=20)
-        charts = page.evaluate(f"document.querySelectorAll('#log-{i} canvas').length")
-        if charts == 0:
-            raise Failure(f"the section of {entry['file']} has no chart")
+        # Its panels draw as they come near the view (a sweep file has no map above them).
+        page.evaluate(f"(document.querySelector('#log-{i} section.panel') || document.body).scrollIntoView()")
+        page.wait_for(f"document.querySelectorAll('#log-{i} canvas').length > 0", timeout=10)
     duplicates = page.evaluate("(() => { const ids = Array.from(document.querySelectorAll('[id]')).map(e => e.id);"
                                " return ids.filter((x, i) => ids.indexOf(x) !== i); })()")
     if duplicates:
@@ -784,6 +785,77 @@ def find_chromium(source):
     return shutil.which("chromium")
 
 
+def check_max_hold(page, vyrhost, data, same_plan):
+    """The combined spectrum of the logs of the same plan is the max hold of their exported levels."""
+    rows = [r for log in same_plan for r in csv.DictReader(io.StringIO(run_vyrhost(vyrhost, "export", "--csv", log)))]
+    combined = [(k, b) for k, b in enumerate(data["bands"]) if b["logs"] == len(same_plan) and not b["channels"]]
+    if not combined:
+        raise Failure("no band combines the logs of the same plan")
+    for k, b in combined:
+        want = {}
+        for r in rows:
+            f = round(float(r["frequency_mhz"]), 3)
+            if b["start_mhz"] - 1e-6 <= float(r["frequency_mhz"]) <= b["stop_mhz"] + 1e-6:
+                want[f] = max(want.get(f, -1e9), float(r["level_dbm"]))
+        page.evaluate(f"document.getElementById('plan-{k}').scrollIntoView()")
+        page.wait_for(f"!!__test.chart('campaign-spectrum-{k}')", timeout=10)
+        drawn = page.evaluate(f"__test.chart('campaign-spectrum-{k}').getOption().series[0].data")
+        got = {round(x, 3): y for x, y in drawn}
+        if got != want:
+            diff = sorted(set(got.items()) ^ set(want.items()))[:6]
+            raise Failure(f"campaign band {k}: the max hold differs from the exported levels: {diff}")
+        print(f"  campaign band {k}: max hold of {b['bins']} bins equals the export of {len(same_plan)} logs")
+
+
+def check_sections(page, data):
+    """Every log's section draws when it comes into view, with ids of its own."""
+    for i, entry in enumerate(data["logs"]):
+        if "refused" in entry:
+            continue
+        page.evaluate(f"document.getElementById('log-{i}').scrollIntoView()")
+        page.wait_for(f"document.getElementById('log-{i}').getAttribute('data-ready') === 'true'", timeout=20)
+        # Its panels draw as they come near the view (a sweep file has no map above them).
+        page.evaluate(f"(document.querySelector('#log-{i} section.panel') || document.body).scrollIntoView()")
+        page.wait_for(f"document.querySelectorAll('#log-{i} canvas').length > 0", timeout=10)
+    duplicates = page.evaluate("(() => { const ids = Array.from(document.querySelectorAll('[id]')).map(e => e.id);"
+                               " return ids.filter((x, i) => ids.indexOf(x) !== i); })()")
+    if duplicates:
+        raise Failure(f"ids used twice: {duplicates[:5]}")
+
+
+def make_mixed_campaign(vyrhost, artifacts, report):
+    """The campaign page of a HYTEM scan log beside SDR sweep files: two
+    rtl_power files of the same plan and a hackrf_sweep file (sweepgen).
+    Returns the logs and the two of the same plan."""
+    sweepgen = os.path.join(os.path.dirname(vyrhost), "sweepgen")
+    same_plan = [os.path.join(artifacts, "sweep_a.csv"), os.path.join(artifacts, "sweep_b.csv")]
+    hackrf = os.path.join(artifacts, "sweep_c.csv")
+    # 512 bins: one bin per column of the spectrum, as the max-hold check wants.
+    for path, args in ((same_plan[0], ["--sweeps", "40", "--bin", "50e3", "--seed", "1"]),
+                       (same_plan[1], ["--sweeps", "30", "--bin", "50e3", "--seed", "2"]),
+                       (hackrf, ["--layout", "hackrf_sweep", "--sweeps", "50", "--interval", "0.5"])):
+        subprocess.run([sweepgen, *args, "-o", path], check=True, timeout=120)
+    logs = [os.path.join("samples", "scan_two_bands.h2m"), *same_plan, hackrf]
+    run_vyrhost(vyrhost, "report", "--jobs", "2", "-o", report, *logs)
+    return logs, same_plan
+
+
+def check_mixed_campaign(devtools, vyrhost, logs, same_plan, report, screenshot):
+    page, url = open_report(devtools, report)
+    data = page.evaluate("JSON.parse(document.getElementById('campaign-data').textContent)")
+    rows = page.evaluate("Array.from(document.querySelectorAll('#logs-table tr')).slice(1).map(r => r.innerText)")
+    if len(rows) != len(logs) or any(log not in row for log, row in zip(logs, rows)):
+        raise Failure(f"the logs table {rows} does not list {logs}")
+    if [e.get("kind") for e in data["logs"]] != ["scan"] * len(logs):
+        raise Failure(f"every log should be a scan: {[e.get('kind') for e in data['logs']]}")
+    check_max_hold(page, vyrhost, data, same_plan)
+    check_sections(page, data)
+    page.evaluate("window.scrollTo(0, 0)")
+    page.screenshot(screenshot)
+    return page.problems(url)
+
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--vyrhost", required=True)
@@ -807,6 +879,8 @@ def main():
         ("tiles", None),
         ("partial", None),
         ("bands600", None),
+        ("sweep", None),
+        ("mixed", None),
     ]
     failures = 0
     with tempfile.TemporaryDirectory() as profile:
@@ -827,6 +901,15 @@ def main():
                         problems = check_partial_bucket(devtools, vyrhost, artifacts, report)
                     elif kind == "bands600":
                         problems = check_many_bands(devtools, vyrhost, artifacts, report)
+                    elif kind == "mixed":
+                        logs, same_plan = make_mixed_campaign(vyrhost, artifacts, report)
+                        problems = check_mixed_campaign(devtools, vyrhost, logs, same_plan, report, screenshot)
+                    elif kind == "sweep":
+                        log = os.path.join(artifacts, "sweep_rtl.csv")
+                        subprocess.run([os.path.join(os.path.dirname(vyrhost), "sweepgen"), "--sweeps", "60",
+                                        "--bin", "50e3", "-o", log], check=True, timeout=120)
+                        run_vyrhost(vyrhost, "report", "-o", report, log)
+                        problems = check_scan_report(devtools, vyrhost, log, report, screenshot)
                     elif kind == "scan":
                         run_vyrhost(vyrhost, "report", "-o", report, log)
                         problems = check_scan_report(devtools, vyrhost, log, report, screenshot)

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Bytes.h"
+
 namespace vyr {
 
 // Grows the cells to cover nFirst to nLast (tenths), by at least half again
@@ -68,6 +70,71 @@ void BinStats::Merge(const BinStats& other) {
   m_dSum += other.m_dSum;
   m_nAbove += other.m_nAbove;
   m_histogram.Merge(other.m_histogram);
+}
+
+void LevelHistogram::AppendSerialized(std::string& out) const {
+  detail::ByteWriter w(out);
+  w.Signed(m_nFirst);
+  w.Varint(m_cells.size());
+  for (std::uint32_t c : m_cells) w.Varint(c);
+}
+
+LevelHistogram LevelHistogram::ReadSerialized(std::string_view& in) {
+  detail::ByteReader r(in);
+  LevelHistogram h;
+  const std::int64_t nFirst = r.Signed();
+  const std::uint64_t nCells = r.Count(kMaxTenths - kMinTenths + 1);
+  if (nCells > 0 && (nFirst < kMinTenths || nFirst + static_cast<std::int64_t>(nCells) - 1 > kMaxTenths))
+    detail::ByteReader::Fail("a histogram lies outside its span");
+  h.m_nFirst = nCells ? static_cast<int>(nFirst) : 0;
+  h.m_cells.resize(nCells);
+  for (std::uint32_t& c : h.m_cells) {
+    c = static_cast<std::uint32_t>(r.Count(UINT32_MAX));
+    h.m_nCount += c;
+  }
+  in = r.Rest();
+  return h;
+}
+
+void BinStats::AppendSerialized(std::string& out) const {
+  detail::ByteWriter w(out);
+  w.Varint(m_nCount);
+  w.Varint(m_nFinite);
+  w.Varint(m_nAbove);
+  w.Double(m_dSum);
+  w.Double(m_dMin);
+  w.Double(m_dMax);
+  w.Signed(m_nFirstAboveMs);
+  w.Signed(m_nLastAboveMs);
+  w.Signed(m_atMax.timeMs);
+  w.Varint(m_atMax.message);
+  w.Varint(m_atMax.file);
+  w.Double(m_atMax.latitude);
+  w.Double(m_atMax.longitude);
+  m_histogram.AppendSerialized(out);
+}
+
+BinStats BinStats::ReadSerialized(std::string_view& in) {
+  detail::ByteReader r(in);
+  BinStats s;
+  s.m_nCount = r.Varint();
+  s.m_nFinite = r.Count(s.m_nCount);
+  s.m_nAbove = r.Count(s.m_nCount);
+  s.m_dSum = r.Double();
+  s.m_dMin = r.Double();
+  s.m_dMax = r.Double();
+  s.m_nFirstAboveMs = r.Signed();
+  s.m_nLastAboveMs = r.Signed();
+  s.m_atMax.timeMs = r.Signed();
+  s.m_atMax.message = r.Varint();
+  s.m_atMax.file = static_cast<std::uint32_t>(r.Count(UINT32_MAX));
+  s.m_atMax.latitude = r.Double();
+  s.m_atMax.longitude = r.Double();
+  std::string_view rest = r.Rest();
+  s.m_histogram = LevelHistogram::ReadSerialized(rest);
+  if (s.m_histogram.Count() != s.m_nCount) detail::ByteReader::Fail("a histogram does not hold its levels");
+  in = rest;
+  return s;
 }
 
 double BinStats::Occupancy() const {

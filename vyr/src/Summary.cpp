@@ -85,7 +85,8 @@ const LogSummary& SummaryVisitor::Summary() {
   std::vector<MessageClass> known = MessageClassesOf(m_summary.file.deviceType);
   m_summary.classes.clear();
   for (const auto& [cls, n] : m_classCounts) {
-    auto it = std::find_if(known.begin(), known.end(), [&](const MessageClass& c) { return c.number == cls; });
+    // Captured by value: clang 14 (the fuzz build) cannot capture a structured binding.
+    auto it = std::find_if(known.begin(), known.end(), [number = cls](const MessageClass& c) { return c.number == number; });
     m_summary.classes.push_back({cls, it == known.end() ? std::string() : it->name, n});
   }
   return m_summary;

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace vyr {
@@ -31,6 +33,9 @@ class LevelHistogram {
     ++m_nCount;
   }
   void Merge(const LevelHistogram& other);
+  // The compact form (BinStats::AppendSerialized).
+  void AppendSerialized(std::string& out) const;
+  static LevelHistogram ReadSerialized(std::string_view& in);
   std::uint64_t Count() const { return m_nCount; }
   // The p-quantile (0 <= p <= 1) by linear interpolation between the two
   // nearest order statistics, as numpy's and pandas' default; NaN when empty.
@@ -92,6 +97,13 @@ class BinStats {
   // Of equal maxima the first one added (the other's when this one has none
   // that large) is kept: merge in file order for a stable result.
   void Merge(const BinStats& other);
+  // A compact, portable form (a few dozen bytes and about a byte per 0.1 dB
+  // cell that the levels span), for statistics made on another thread,
+  // process or machine; merged after reading, they equal those made in one.
+  void AppendSerialized(std::string& out) const;
+  // Reads one from the front of in and moves in past it; throws
+  // std::invalid_argument for bytes that are not such statistics.
+  static BinStats ReadSerialized(std::string_view& in);
 
   std::uint64_t Count() const { return m_nCount; }
   std::uint64_t Above() const { return m_nAbove; }
