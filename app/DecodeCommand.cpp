@@ -9,6 +9,7 @@
 #include "OutputSpool.h"
 #include "OutputWriter.h"
 #include "ParallelFiles.h"
+#include "PieceOutput.h"
 #include "Progress.h"
 #include "TextSpool.h"
 #include "vyr/Records.h"
@@ -19,7 +20,7 @@ enum class DecodeFormat { Text, Jsonl, Summary };
 struct DecodeCommandSettings {
   DecodeFormat format = DecodeFormat::Text;
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
-  int nJobs = 1;
+  int nJobs = 0;  // 0: files one at a time, one large log on every core
   std::vector<std::string> files;
 };
 
@@ -33,7 +34,8 @@ const CommandSpec<DecodeCommandSettings>& Table() {
                     "jsonl: one JSON object per file start and per message\n"
                     "summary: one JSON line of counts per file"),
        LevelThresholdOption(&S::dLevelThreshold),
-       JobsOption(&S::nJobs, "decode N files at a time", "1",
+       JobsOption(&S::nJobs, "decode N files at a time, or one log larger than 64 MiB in N pieces side by side",
+                  "1 file, a single log on every core",
                   "the output is the same as with one job, in the order the files were given")},
       nullptr};
   return table;
@@ -80,10 +82,26 @@ class CListingVisitor final : public vyr::LogVisitor {
   bool m_bFirstWrite = true;
 };
 
-// Decodes one file into out; why the file failed is described in err (a
-// failed write is for the caller to report). Returns false when it failed.
+// The listing of a piece of a log after the first: held back until its turn.
+class CPieceListing final : public vyr::LogVisitor {
+ public:
+  CPieceListing(DecodeFormat format, vyr::LogDecoder& decoder) : m_listing(format, m_output.Writer(), decoder) {}
+  void OnFile(const vyr::FileInfo& info) override { m_listing.OnFile(info); }
+  void OnWrite(const vyr::AttributeWrite& w) override { m_listing.OnWrite(w); }
+  void OnMessage(const vyr::Message& m) override { m_listing.OnMessage(m); }
+  CPieceOutput& Output() { return m_output; }
+  const CTextSpool& Writes() const { return m_listing.Writes(); }
+
+ private:
+  CPieceOutput m_output;
+  CListingVisitor m_listing;
+};
+
+// Decodes one file into out, in nPieceJobs pieces side by side if it is
+// large; why the file failed is described in err (a failed write is for the
+// caller to report). Returns false when it failed.
 bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& settings, bool bShowProgress,
-                   COutputWriter& out, std::string& err) {
+                   int nPieceJobs, COutputWriter& out, std::string& err) {
   vyr::DecodeRequest request;
   request.settings = DecodeSettingsWith(settings.dLevelThreshold);
   request.texts = request.writes = settings.format != DecodeFormat::Summary;
@@ -92,14 +110,30 @@ bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& setting
   CProgress progress("decoding " + path, bShowProgress);
   request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
   vyr::LogDecoder decoder(request);
-  CListingVisitor visitor(settings.format, out, decoder);
-  vyr::DecodeResult result = decoder.Decode(path, visitor);
+  int nWritesErrno = 0, nPieceErrno = 0;
+  vyr::DecodeResult result = decoder.DecodeInPieces(
+      path, PieceOptionsFor(nPieceJobs),
+      [&](std::size_t piece) -> std::unique_ptr<vyr::LogVisitor> {
+        // The first piece is written first: it writes straight to out.
+        if (piece == 0) return std::make_unique<CListingVisitor>(settings.format, out, decoder);
+        return std::make_unique<CPieceListing>(settings.format, decoder);
+      },
+      [&](std::size_t piece, vyr::LogVisitor& visitor) {
+        const CTextSpool& writes = piece == 0 ? static_cast<CListingVisitor&>(visitor).Writes()
+                                              : static_cast<CPieceListing&>(visitor).Writes();
+        if (writes.Failed() && nWritesErrno == 0) nWritesErrno = writes.Errno();
+        if (piece > 0 && nWritesErrno == 0 && nPieceErrno == 0)
+          nPieceErrno = static_cast<CPieceListing&>(visitor).Output().CopyTo(out);
+        if (out.Failed() || nWritesErrno != 0 || nPieceErrno != 0) decoder.Stop();
+      });
   if (result.Ok() && settings.format == DecodeFormat::Summary)
     vyr::AppendCountsJson(out.Buffer(), path, result.counts);
   out.Flush();
-  if (visitor.Writes().Failed()) {
-    err = DescribeSystemError("temporary file of the attribute writes of " + path + " in " + COutputSpool::Folder(),
-                              visitor.Writes().Errno()) + "\n";
+  DescribePieces(path, result, err);
+  if (nWritesErrno != 0 || nPieceErrno != 0) {
+    const char* pszWhat = nWritesErrno != 0 ? "temporary file of the attribute writes of " : "temporary spool of ";
+    err = DescribeSystemError(pszWhat + path + " in " + COutputSpool::Folder(),
+                              nWritesErrno != 0 ? nWritesErrno : nPieceErrno) + "\n";
     return false;
   }
   if (out.Failed()) return false;
@@ -107,7 +141,7 @@ bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& setting
     err = "vyrhost: " + result.Describe(path) + "\n";
     return false;
   }
-  if (result.lastLineCut) err = "vyrhost: " + vyr::DecodeResult::DescribeCutLastLine(path) + "\n";
+  if (result.lastLineCut) err += "vyrhost: " + vyr::DecodeResult::DescribeCutLastLine(path) + "\n";
   return true;
 }
 }  // namespace
@@ -117,10 +151,15 @@ int RunDecode(const GlobalOptions& global, const std::vector<std::string>& args)
   if (ParseOutcome outcome = ParseCommand(Table(), args, settings); outcome != ParseOutcome::Run)
     return ExitWithoutRunning(outcome);
   if (RefuseStandardOutputAsInput(settings.files) || !LoadPlugins(global)) return kExitFileFailed;
-  bool bShowProgress = settings.nJobs == 1;
-  bool allOk = RunFilesInOrder(settings.files, settings.nJobs,
+  // One log alone is decoded in pieces on every job; several logs are
+  // decoded a file per job.
+  const bool bOneLog = settings.files.size() == 1;
+  const int nFileJobs = settings.nJobs > 0 ? settings.nJobs : 1;
+  const int nPieceJobs = !bOneLog ? 1 : settings.nJobs > 0 ? settings.nJobs : CoreCount();
+  bool bShowProgress = nFileJobs == 1;
+  bool allOk = RunFilesInOrder(settings.files, nFileJobs,
                                [&](const std::string& path, COutputWriter& out, std::string& err) {
-                                 return DecodeOneFile(path, settings, bShowProgress, out, err);
+                                 return DecodeOneFile(path, settings, bShowProgress, nPieceJobs, out, err);
                                });
   return allOk ? kExitOk : kExitFileFailed;
 }

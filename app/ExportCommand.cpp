@@ -12,7 +12,9 @@
 #include "Commands.h"
 #include "ExportWriter.h"
 #include "OutputFile.h"
+#include "OutputSpool.h"
 #include "OutputWriter.h"
+#include "PieceOutput.h"
 #include "Progress.h"
 
 namespace {
@@ -22,6 +24,7 @@ struct ExportCommandSettings {
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
   bool bSpreadsheetSafe = false;
   vyr::LevelCut cut;
+  int nJobs = 1;
   std::vector<std::string> files;
 };
 
@@ -54,7 +57,10 @@ const CommandSpec<ExportCommandSettings>& Table() {
         [](S& s, const std::string&, std::string&) {
           s.bSpreadsheetSafe = true;
           return true;
-        }}},
+        }},
+       JobsOption(&S::nJobs, "decode a log larger than 64 MiB in N pieces side by side (--csv and --jsonl "
+                  "without a cut)", "1", "the output is the same as with one job; the pieces' rows wait in temporary files, "
+                  "so it pays only when the output is not much larger than the log")},
                 CutOptions(&S::cut)),
       [](const S& s, std::string& why) {
         if (s.bSpreadsheetSafe && s.format != ExportFormat::Csv) why = "--spreadsheet-safe is for --csv";
@@ -99,6 +105,73 @@ class CExportVisitor final : public vyr::LogVisitor {
   std::string m_strRefusal;
 };
 
+// Hands everything on to a visitor that the caller keeps.
+class CForwardingVisitor final : public vyr::LogVisitor {
+ public:
+  explicit CForwardingVisitor(vyr::LogVisitor& to) : m_to(to) {}
+  void OnFile(const vyr::FileInfo& i) override { m_to.OnFile(i); }
+  void OnWrite(const vyr::AttributeWrite& w) override { m_to.OnWrite(w); }
+  void OnLevels(const vyr::Message& m, const vyr::Level* l, size_t n) override { m_to.OnLevels(m, l, n); }
+  void OnSweep(const vyr::Message& m, const vyr::Sweep& s) override { m_to.OnSweep(m, s); }
+  void OnSection(const vyr::Section& s) override { m_to.OnSection(s); }
+  void OnMessage(const vyr::Message& m) override { m_to.OnMessage(m); }
+  void OnEnd(const vyr::DecodeResult& r) override { m_to.OnEnd(r); }
+
+ private:
+  vyr::LogVisitor& m_to;
+};
+
+// The rows of a piece of a log after the first, with a row writer of its
+// own: held back until their turn.
+class CExportPiece final : public vyr::LogVisitor {
+ public:
+  CExportPiece(const std::string& fileCell, ExportFormat format, vyr::LogDecoder& decoder)
+      : m_writer(MakeExportWriter(format)), m_visitor(fileCell, *m_writer, m_output.Writer(), decoder) {}
+  void OnSection(const vyr::Section& s) override { m_visitor.OnSection(s); }
+  void OnLevels(const vyr::Message& m, const vyr::Level* levels, size_t count) override {
+    m_visitor.OnLevels(m, levels, count);
+  }
+  void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override { m_visitor.OnSweep(m, sweep); }
+  void OnMessage(const vyr::Message& m) override { m_visitor.OnMessage(m); }
+  CPieceOutput& Output() { return m_output; }
+
+ private:
+  CPieceOutput m_output;
+  std::unique_ptr<CExportWriter> m_writer;
+  CExportVisitor m_visitor;
+};
+
+// Decodes the log for export: a row format without a cut keeps nothing from
+// one message to the next, so a large log goes in pieces side by side.
+vyr::DecodeResult DecodeForExport(vyr::LogDecoder& decoder, const std::string& path, const std::string& fileCell,
+                                  const ExportCommandSettings& settings, CExportVisitor& visitor, COutputWriter& out) {
+  const bool bRows = settings.format == ExportFormat::Csv || settings.format == ExportFormat::Jsonl;
+  if (!bRows || !settings.cut.Empty()) return vyr::DecodeCut(decoder, path, settings.cut, visitor);
+  const int nJobs = settings.nJobs;
+  int nPieceErrno = 0;
+  vyr::DecodeResult result = decoder.DecodeInPieces(
+      path, PieceOptionsFor(nJobs),
+      [&](std::size_t piece) -> std::unique_ptr<vyr::LogVisitor> {
+        // The first piece is written first: it writes straight to out.
+        if (piece == 0) return std::make_unique<CForwardingVisitor>(visitor);
+        return std::make_unique<CExportPiece>(fileCell, settings.format, decoder);
+      },
+      [&](std::size_t piece, vyr::LogVisitor& v) {
+        if (piece > 0 && nPieceErrno == 0 && !out.Failed())
+          nPieceErrno = static_cast<CExportPiece&>(v).Output().CopyTo(out);
+        if (out.Failed() || nPieceErrno != 0) decoder.Stop();
+      });
+  if (nPieceErrno != 0) {
+    std::fprintf(stderr, "%s\n",
+                 DescribeSystemError("temporary spool of " + path + " in " + COutputSpool::Folder(), nPieceErrno).c_str());
+    result.code = vyr::DecodeResult::kStopped;
+  }
+  std::string note;
+  DescribePieces(path, result, note);
+  if (!note.empty()) std::fputs(note.c_str(), stderr);
+  return result;
+}
+
 // Exports one log. Returns false when the log failed.
 bool ExportOneFile(const std::string& path, const ExportCommandSettings& settings, CExportWriter& writer,
                    COutputWriter& out) {
@@ -109,7 +182,7 @@ bool ExportOneFile(const std::string& path, const ExportCommandSettings& setting
   vyr::LogDecoder decoder(request);
   const std::string fileCell = settings.bSpreadsheetSafe ? SpreadsheetSafeCell(path) : path;
   CExportVisitor visitor(fileCell, writer, out, decoder);
-  vyr::DecodeResult result = vyr::DecodeCut(decoder, path, settings.cut, visitor);
+  vyr::DecodeResult result = DecodeForExport(decoder, path, fileCell, settings, visitor, out);
   out.Flush();
   if (!visitor.Refusal().empty()) {
     std::fprintf(stderr, "vyrhost export: %s: %s\n", vyr::EscapeFileName(path).c_str(), visitor.Refusal().c_str());

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "FormatDriver.h"
 #include "HytemLevelsWork.h"
@@ -48,3 +50,12 @@ class CVyrDecodeReceiverHytem : public CVyrDecodeReceiver {
 
 // The factory's creation function; null when the receiver cannot be built.
 CVyrDecodeDevice* CreateHytemDecodeDevice(const CVyrDeviceTypeInfo& info);
+
+// What the device carries from message to message beyond the data state,
+// for a host that decodes one log in pieces (KelPiecesDecl,
+// HytemDeviceState.cpp): the plan budget. Its caches (payload layouts, plan
+// frequencies, work arrays) follow the data state and change no result.
+bool SaveHytemDeviceState(CVyrDecodeDevice& device, std::string& state);
+bool LoadHytemDeviceState(CVyrDecodeDevice& device, std::string_view state);
+void BeginHytemDeviceStretch(CVyrDecodeDevice& device);
+bool HytemDeviceStretchFrom(CVyrDecodeDevice& device, std::string_view before, std::string& after);

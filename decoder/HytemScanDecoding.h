@@ -4,6 +4,7 @@
 // level texts. Each is the routine of a row of the HYTEM field table.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 #include "NameValueDefn.h"
@@ -57,7 +58,11 @@ class CHytemPlanBudget {
   // its line end).
   void AddMessage(std::int64_t nBytes) { m_nLeft += (nBytes + 1) * kPerMessageByte; }
   // The most units the next plan may take.
-  int PlanCap() const { return m_nLeft < m_nCap ? static_cast<int>(m_nLeft) : m_nCap; }
+  int PlanCap() {
+    if (m_nLeft < m_nCap) m_bCutInStretch = true;
+    if (m_nLeft - m_nStretchStart < m_nLeastInStretch) m_nLeastInStretch = m_nLeft - m_nStretchStart;
+    return m_nLeft < m_nCap ? static_cast<int>(m_nLeft) : m_nCap;
+  }
   void Spend(std::int64_t nUnits) { m_nLeft -= nUnits; }
   // Scales the per-scan cap (and the initial budget with it) down, for fuzz
   // targets: the same cuts at a size that keeps each input fast.
@@ -66,9 +71,38 @@ class CHytemPlanBudget {
     m_nLeft = kInitialPlans * m_nCap;
   }
 
+  // For a host that decodes one log in pieces: the budget as it stands, and
+  // a stretch of messages, from BeginStretch on, over which the budget notes
+  // how low it ran, relative to its start, whenever a plan asked for its cap.
+  int Cap() const { return m_nCap; }
+  std::int64_t Left() const { return m_nLeft; }
+  void Restore(int nCap, std::int64_t nLeft) {
+    m_nCap = nCap;
+    m_nLeft = nLeft;
+  }
+  void BeginStretch() {
+    m_nStretchStart = m_nLeft;
+    m_nLeastInStretch = kNoPlanInStretch;
+    m_bCutInStretch = false;
+  }
+  // Whether every plan since BeginStretch would have had the same cap (the
+  // per-scan cap, none cut by the budget) from a budget of nLeftBefore
+  // units, and if so what that budget would hold now.
+  bool StretchFrom(int nCapBefore, std::int64_t nLeftBefore, std::int64_t& nLeftAfter) const {
+    if (nCapBefore != m_nCap || m_bCutInStretch) return false;
+    if (m_nLeastInStretch != kNoPlanInStretch && nLeftBefore + m_nLeastInStretch < m_nCap) return false;
+    nLeftAfter = nLeftBefore + (m_nLeft - m_nStretchStart);
+    return true;
+  }
+
  private:
+  static constexpr std::int64_t kNoPlanInStretch = INT64_MAX;
+
   int m_nCap = kMaxScanFrequencies;
   std::int64_t m_nLeft = kInitialPlans * kMaxScanFrequencies;
+  std::int64_t m_nStretchStart = 0;
+  std::int64_t m_nLeastInStretch = kNoPlanInStretch;
+  bool m_bCutInStretch = false;
 };
 
 // The plan budget of the decode device that decodes a message, or null when

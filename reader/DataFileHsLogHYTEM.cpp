@@ -280,7 +280,7 @@ void CDataFileHsLogHYTEM::BuildMeasurementMessage(CVyrGenericHsMessage& msg, con
     msg.m_dLatitude = dLatitude;
     msg.m_byPosQuality = PositionQuality(nValidity);
   }
-  SetMeasurementFields(msg, strLine);
+  if (!m_bWithoutPayload) SetMeasurementFields(msg, strLine);
   const CVyrMilliSecRelTime relTime =
       m_fileInfo.CalculateRelMsgTimeFromTimeWithinDay(CVyrMilliSecRelTime(nTimeWithinDay));
   msg.m_msgTime = CVyrMilliSecRelTime(relTime.GetMs() < 0 ? 0 : relTime.GetMs());

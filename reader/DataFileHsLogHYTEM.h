@@ -78,6 +78,17 @@ class CDataFileHsLogHYTEM : public CDataFile {
   static bool ParseLatitude(const CString& strLatitude, const CString& strNS, double& dLatitude);
   static bool ParseLongitude(const CString& strLongitude, const CString& strWE, double& dLongitude);
 
+  // For a host that decodes one log in pieces side by side
+  // (HytemReaderState.cpp). ReadNextMessage without the payload of a
+  // measurement message: the same lines read, the same state left (columns,
+  // delay, repeat state, the host's clock), at a fraction of the cost.
+  RolRetc ReadNextMessageWithoutPayload(CVyrGenericHsMessage& msg);
+  // The state that message reading carries from one line to the next
+  // (column list and indexes, delay, repeat state), as text, and back. False
+  // when the text is not such a state; the reader is then left as it was.
+  void SaveState(std::string& state) const;
+  bool LoadState(std::string_view state);
+
  protected:
   // Reads the header block after a software line into the payload fields,
   // then the column header line into the column list. 0 when a column header
@@ -116,6 +127,7 @@ class CDataFileHsLogHYTEM : public CDataFile {
   // allocate once the buffers have grown to the log's line length.
   CString m_strLine;
   bool m_bLineCut = false;  // the line read last ran to the end of the file without a line end
+  bool m_bWithoutPayload = false;  // measurement messages are read without their fields
   CNameValuePayloadBuilder m_payload;  // the fields of the message being read
   std::string m_strPayload;
   CHytemPlainPayload m_plainPayload;  // follows m_columnNames

@@ -63,6 +63,7 @@ KEL_EXPORT_FORMAT_DRIVER constinit const KelFormatDriver kel_format_driver = {
     3,
     {"ATTR_ID_SCAN_LOG_FREQ", "ATTR_ID_SCAN_LOG_HYTEM_BAND_START_IDX", "ATTR_ID_SCAN_BIN_DB_MEAN", nullptr, nullptr,
      nullptr, "Software"},
+    nullptr,  // decoded in one piece
 };
 
 namespace {

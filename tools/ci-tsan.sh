@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 BUILD_DIR=${KEL_TSAN_BUILD_DIR:-build/tsan}
 JOBS=${JOBS:-2}
-TESTS='^(ConcurrentLoads[.]|robustness_vyrhost_jobs$)'
+TESTS='^(ConcurrentLoads[.]|robustness_vyrhost_jobs$|robustness_vyrhost_pieces$)'
 
 fail() {
   echo "ci-tsan: $*" >&2

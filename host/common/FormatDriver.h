@@ -15,7 +15,14 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "RolRetc.h"
+
+class CDataFile;
+class CVyrDecodeDevice;
+class CVyrGenericHsMessage;
 
 // What a message class stands for: a header message sets up what follows (a
 // frequency plan, a channel set), a measurement message carries levels.
@@ -48,6 +55,38 @@ struct KelScanVocabulary {
   const char* pszVersionField;  // the header payload field that holds the software version
 };
 
+// Optional: what a host needs to decode one large log in pieces side by side
+// with the result of one decode from the start. What lasts from one message
+// to the next lives in three places: the reader (and the file information
+// the host keeps for it), the data state, which the host carries itself, and
+// the decode device. A host reads the log once with one reader through
+// pfnReadWithoutPayload, saving the reader's state where it cuts the log;
+// then each piece's reader gets the state saved at its start, and each
+// piece's decode device is checked against the state that the pieces before
+// it leave. Each function takes a reader made by the format's data-file
+// factory, or a device made by its decode-device factory.
+struct KelPiecesDecl {
+  // Reads the next message as ReadNextMessage does, with the same effect on
+  // the reader and its file information, but may leave a measurement
+  // message without its payload (a header message is read in full).
+  RolRetc (*pfnReadWithoutPayload)(CDataFile& reader, CVyrGenericHsMessage& msg);
+  // The reader's state between two messages, as text, and back: after
+  // pfnLoadReaderState a reader reads on as the saved one would have from
+  // the same place. False when the reader is not the format's or the text
+  // is none of its states.
+  bool (*pfnSaveReaderState)(CDataFile& reader, std::string& state);
+  bool (*pfnLoadReaderState)(CDataFile& reader, std::string_view state);
+  // What a decode device keeps from message to message that changes how it
+  // decodes later ones (beyond the data state); null when it keeps nothing.
+  // pfnBeginDeviceStretch starts a stretch of messages; pfnDeviceStretchFrom
+  // tells whether the messages decoded since would have been decoded the
+  // same by a device in the state before, and if so the state after them.
+  bool (*pfnSaveDeviceState)(CVyrDecodeDevice& device, std::string& state);
+  bool (*pfnLoadDeviceState)(CVyrDecodeDevice& device, std::string_view state);
+  void (*pfnBeginDeviceStretch)(CVyrDecodeDevice& device);
+  bool (*pfnDeviceStretchFrom)(CVyrDecodeDevice& device, std::string_view before, std::string& after);
+};
+
 struct KelFormatDriver {
   const char* pszTypeName;
   const char* pszLongName;
@@ -61,6 +100,7 @@ struct KelFormatDriver {
   const KelResultCodeDecl* pResults;
   int nResults;
   KelScanVocabulary vocabulary;
+  const KelPiecesDecl* pPieces;  // null: a log of the format is decoded in one piece
 };
 
 #define KEL_FORMAT_DRIVER_SYMBOL "kel_format_driver"

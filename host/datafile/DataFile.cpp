@@ -85,14 +85,37 @@ RolRetc CDataFile::ProcessFile(bool) {
   // Every line becomes a message, the header lines included: read again from
   // the start of the file.
   m_file.SeekToBegin();
+  return ProcessMessages();
+}
+
+// Every message from where the text file stands to its end.
+RolRetc CDataFile::ProcessMessages() {
   CVyrGenericHsMessage msg;
   for (;;) {
     msg.Reset();
-    rc = ReadNextMessage(msg, 0);
+    RolRetc rc = ReadNextMessage(msg, 0);
     if (rc != ROL_OK) return ProcessReadNextMessageReturnCode(rc);
     rc = ProcessMsgDataIntoStream(msg);
     if (rc != ROL_OK) return rc;
   }
+}
+
+RolRetc CDataFile::ProcessFileHeader(const char* pszPath) {
+  RolRetc rc = DataFileInit(pszPath, "");
+  if (rc == ROL_OK) rc = ReadFileHeader(m_strPathName);
+  if (rc == ROL_OK) m_file.SeekToBegin();
+  return rc;
+}
+
+RolRetc CDataFile::ProcessStretch(const char* pszPath, std::uint64_t nBegin, std::uint64_t nLength,
+                                  const CDataFileInfo& info) {
+  RolRetc rc = DataFileInit(pszPath, "");
+  if (rc != ROL_OK) return rc;
+  if (!m_file.OpenStretch(m_strPathName, CStdioFile::modeRead | CStdioFile::shareDenyWrite | CStdioFile::typeText,
+                          nBegin, nLength))
+    return ROL_READ_ERROR;
+  m_fileInfo = info;
+  return ProcessMessages();
 }
 
 RolRetc CDataFile::ProcessMsgDataIntoStream(CVyrGenericHsMessage& msg) {

@@ -102,6 +102,18 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   virtual RolRetc LoadComplete();
   virtual int GetStreamCount();
 
+  // For a host that reads one large file in pieces side by side (the
+  // format's declaration says how its reader's state crosses a piece
+  // boundary, FormatDriver.h). ProcessFileHeader is ProcessFile up to its
+  // first message: DataFileInit, ReadFileHeader, the text file back at its
+  // start. ProcessStretch reads the messages of the stretch of the file from
+  // nBegin on, nLength bytes of it (CStdioFile::kToEnd: to the end), with
+  // the file information as it stood there (start time and the clock of the
+  // times within day), handing each to the sink as ProcessFile does; the
+  // reader's own state is the caller's to set first.
+  RolRetc ProcessFileHeader(const char* pszPath);
+  RolRetc ProcessStretch(const char* pszPath, std::uint64_t nBegin, std::uint64_t nLength, const CDataFileInfo& info);
+
   void SetMessageSink(IDataFileMessageSink* pSink) { m_pSink = pSink; }
   const CDataFileInfo& GetFileInfo() const { return m_fileInfo; }
   const CString& GetPathName() const { return m_strPathName; }
@@ -119,6 +131,8 @@ class CDataFile : public IKelFSD_DataFile, public CVyrErrorInfoImpl, public VyrL
   std::int32_t m_nMsgsSinceStartTime = 0;
 
  private:
+  RolRetc ProcessMessages();
+
   CString m_strPathName;
   CString m_strOptions;
   IDataFileMessageSink* m_pSink = nullptr;

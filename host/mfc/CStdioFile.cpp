@@ -1,5 +1,6 @@
 #include "CStdioFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -81,14 +82,23 @@ CStdioFile::CStdioFile() = default;
 CStdioFile::~CStdioFile() { Close(); }
 
 BOOL CStdioFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException*) {
+  return OpenStretch(pszFileName, nOpenFlags, 0, kToEnd);
+}
+
+BOOL CStdioFile::OpenStretch(const char* pszFileName, UINT nOpenFlags, std::uint64_t nBegin, std::uint64_t nLength) {
   Close();
   if (!pszFileName) return FALSE;
   m_bText = (nOpenFlags & typeBinary) == 0;
+  m_nStretchBegin = nBegin;
+  m_nLength = nLength;
   std::string_view memory;
   if (FindMemoryFile(pszFileName, memory)) {
     // An empty buffer still needs an address that is not null.
-    m_pMemory = memory.data() ? memory.data() : "";
-    m_nMemory = memory.size();
+    const char* pBase = memory.data() ? memory.data() : "";
+    const size_t nStart = static_cast<size_t>(std::min<std::uint64_t>(nBegin, memory.size()));
+    m_pMemory = pBase + nStart;
+    m_nMemory = static_cast<size_t>(std::min<std::uint64_t>(nLength, memory.size() - nStart));
+    m_nMemoryFile = memory.size();
     m_strPath = pszFileName;
     SeekToBegin();
     return TRUE;
@@ -112,6 +122,9 @@ void CStdioFile::Close() {
   m_fd = -1;
   m_pMemory = nullptr;
   m_nMemory = 0;
+  m_nMemoryFile = 0;
+  m_nStretchBegin = 0;
+  m_nLength = m_nLeft = kToEnd;
   m_nBegin = m_nEnd = 0;
   m_bEof = false;
   m_bError = false;
@@ -122,7 +135,8 @@ void CStdioFile::Close() {
 
 void CStdioFile::SeekToBegin() {
   if (!IsOpen()) return;
-  m_bError = m_pMemory ? false : ::lseek(m_fd, 0, SEEK_SET) < 0;
+  m_bError = m_pMemory ? false : ::lseek(m_fd, static_cast<off_t>(m_nStretchBegin), SEEK_SET) < 0;
+  m_nLeft = m_nLength;
   m_nBegin = 0;
   m_nEnd = m_pMemory ? m_nMemory : 0;  // a buffer is read in place, all at once
   m_bEof = m_pMemory != nullptr;
@@ -132,7 +146,7 @@ void CStdioFile::SeekToBegin() {
 }
 
 std::uint64_t CStdioFile::GetLength() const {
-  if (m_pMemory) return m_nMemory;
+  if (m_pMemory) return m_nMemoryFile;
   struct stat st;
   if (m_fd < 0 || ::fstat(m_fd, &st) != 0) return 0;
   return static_cast<std::uint64_t>(st.st_size);
@@ -147,9 +161,11 @@ bool CStdioFile::Fill() {
     m_nBegin = 0;
   }
   for (;;) {
-    ssize_t n = ::read(m_fd, m_buf.get() + m_nEnd, kBufSize - m_nEnd);
+    const size_t nWant = static_cast<size_t>(std::min<std::uint64_t>(kBufSize - m_nEnd, m_nLeft));
+    ssize_t n = nWant == 0 ? 0 : ::read(m_fd, m_buf.get() + m_nEnd, nWant);
     if (n > 0) {
       m_nEnd += static_cast<size_t>(n);
+      m_nLeft -= static_cast<std::uint64_t>(n);
       return true;
     }
     if (n == 0) {

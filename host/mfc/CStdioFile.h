@@ -37,6 +37,12 @@ class CStdioFile {
 
   // Opens for reading; only modeRead is supported. Returns FALSE on failure.
   BOOL Open(const char* pszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
+  // Opens only the bytes from nBegin on, nLength of them (kToEnd: to the end
+  // of the file), as if they were the whole file: a host that reads one file
+  // in pieces gives each piece's reader its own stretch. Positions stay those
+  // of the whole file.
+  static constexpr std::uint64_t kToEnd = UINT64_MAX;
+  BOOL OpenStretch(const char* pszFileName, UINT nOpenFlags, std::uint64_t nBegin, std::uint64_t nLength);
   void Close();
   bool IsOpen() const { return m_fd >= 0 || m_pMemory; }
 
@@ -60,8 +66,8 @@ class CStdioFile {
   bool ReadString(CString& line) { return ReadLine(line.str()); }
 
   void SeekToBegin();
-  // Bytes of the file consumed so far and the file's size, for progress.
-  std::uint64_t GetPosition() const { return m_nConsumed; }
+  // The offset in the file of the next byte to read, and the file's size.
+  std::uint64_t GetPosition() const { return m_nStretchBegin + m_nConsumed; }
   std::uint64_t GetLength() const;
   bool HadError() const { return m_bError; }
   bool LineTooLong() const { return m_bLineTooLong; }
@@ -78,8 +84,12 @@ class CStdioFile {
   const char* Data() const { return m_pMemory ? m_pMemory : m_buf.get(); }
 
   int m_fd = -1;
-  const char* m_pMemory = nullptr;  // a registered buffer read in place, or null
+  std::uint64_t m_nStretchBegin = 0;  // where the stretch opened starts in the file
+  std::uint64_t m_nLength = kToEnd;   // the stretch's length
+  std::uint64_t m_nLeft = kToEnd;     // bytes of the stretch not yet read from the file
+  const char* m_pMemory = nullptr;  // the stretch of a registered buffer read in place, or null
   size_t m_nMemory = 0;
+  size_t m_nMemoryFile = 0;  // the whole buffer's size
   size_t m_nMaxLine = kDefaultMaxLineLength;
   bool m_bLineTooLong = false;
   bool m_bLastUnterminated = false;

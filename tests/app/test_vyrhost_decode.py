@@ -55,7 +55,7 @@ class CommandLineTest(VyrhostTestCase):
         self.assertEqual(run("help").stdout, overview.stdout)
         # (command, in its help, not in its help)
         for command, mine, others in (("decode", ["jsonl", "--level-threshold", "--jobs N, -j N"], ["--geojson"]),
-                                      ("export", ["--geojson", "--spreadsheet-safe", "-o OUT"], ["--threshold ", "--jobs"]),
+                                      ("export", ["--geojson", "--spreadsheet-safe", "-o OUT", "--jobs N"], ["--threshold "]),
                                       ("report", ["--threshold DBM", "OUT.html", "--jobs", "--band N"], ["--csv", "jsonl"]),
                                       ("stats", ["--by frequency|band", "--above-noise DB", "--freq MIN:MAX",
                                                  "that is of the dB values"], ["--spreadsheet-safe", "OUT"]),

@@ -12,5 +12,7 @@ namespace vyr::detail {
 using DeviceHook = std::function<void(CVyrDecodeDevice&)>;
 // Empty to remove it.
 void SetDeviceHook(DeviceHook hook);
+// The calling thread's hook, which a decode in pieces passes to its workers.
+const DeviceHook& CurrentDeviceHook();
 
 }  // namespace vyr::detail

@@ -19,15 +19,23 @@ void CDecodeModel::AfterMessage(Message& m, const IVyrDataState& state) {
   m_visitor.OnMessage(m);
 }
 
+void CDecodeModel::EndGuess(std::uint64_t nHeader, Role role, const IVyrDataState& state, std::size_t nOrdinal) {
+  m_sections.AfterMessage(nHeader, role, state);
+  m_sections.SetOrdinal(nOrdinal);
+  m_bGuessing = false;
+}
+
 void CDecodeModel::OnWrite(const CVyrMemoryDataState::Write& w) {
   m_sections.OnWrite(w.nAttrId, w.nIndex, w.nScope, w.op == CVyrMemoryDataState::Op::Set);
+  if (m_bGuessing) return;
   m_levels.OnWrite(w.nAttrId, w.nIndex, w.nScope);
   if (m_request.writes) HandOnWrite(w);
 }
 
 void CDecodeModel::OnRun(const CVyrMemoryDataState::RunWrites& runs) {
-  for (int r = 0; r < runs.nRuns; ++r) m_levels.OnRun(runs.pRuns[r].nAttrId, runs.nFirstIndex, runs.nCount, runs.nScope);
-  if (m_request.writes) {
+  if (!m_bGuessing)
+    for (int r = 0; r < runs.nRuns; ++r) m_levels.OnRun(runs.pRuns[r].nAttrId, runs.nFirstIndex, runs.nCount, runs.nScope);
+  if (m_request.writes && !m_bGuessing) {
     // A run is listed as its single writes; the data state still stores it a
     // page at a time.
     for (int k = 0; k < runs.nCount; ++k)

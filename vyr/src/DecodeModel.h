@@ -29,6 +29,14 @@ class CDecodeModel {
   // After the message m (its section is filled in) was decoded into state.
   void AfterMessage(Message& m, const IVyrDataState& state);
 
+  // A piece of a log that starts from a guess: the writes of the header
+  // decoded between BeginGuess and EndGuess only set up the section, which
+  // EndGuess numbers nOrdinal; nothing is handed on.
+  void BeginGuess() { m_bGuessing = true; }
+  void EndGuess(std::uint64_t nHeader, Role role, const IVyrDataState& state, std::size_t nOrdinal);
+  CSectionTracker& Sections() { return m_sections; }
+  const CSectionTracker& Sections() const { return m_sections; }
+
  private:
   void OnWrite(const CVyrMemoryDataState::Write& w);
   void OnRun(const CVyrMemoryDataState::RunWrites& runs);
@@ -44,6 +52,7 @@ class CDecodeModel {
   CSweepAssembler m_sweeps;
   std::unordered_map<int, std::string> m_names;  // schema names of attribute ids, looked up once each
   std::vector<Level> m_batch;
+  bool m_bGuessing = false;
 };
 
 }  // namespace vyr::detail

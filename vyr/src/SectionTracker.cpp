@@ -74,6 +74,26 @@ void CSectionTracker::ReadChannels(const IVyrDataState& state) {
   }
 }
 
+bool CSectionTracker::SameState(const CSectionTracker& other) const {
+  if (m_bHasSection != other.m_bHasSection || m_starts != other.m_starts) return false;
+  if (!m_bHasSection) return true;
+  const Section& a = m_section;
+  const Section& b = other.m_section;
+  if (a.kind != b.kind || a.header != b.header || a.ordinal != b.ordinal || a.bands.size() != b.bands.size()) return false;
+  for (size_t i = 0; i < a.bands.size(); ++i)
+    if (a.bands[i].number != b.bands[i].number || a.bands[i].firstElement != b.bands[i].firstElement ||
+        a.bands[i].hz != b.bands[i].hz)
+      return false;
+  return true;
+}
+
+void CSectionTracker::CopyState(const CSectionTracker& other) {
+  m_section = other.m_section;
+  m_bHasSection = other.m_bHasSection;
+  m_starts = other.m_starts;
+  m_nLastBand = 0;
+}
+
 bool CSectionTracker::Locate(int nElement, size_t& nBand, size_t& nBin) {
   if (!m_bHasSection) return false;
   auto& bands = m_section.bands;

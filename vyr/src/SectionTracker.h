@@ -59,6 +59,12 @@ class CSectionTracker {
   // when no band holds it.
   bool Locate(int nElement, size_t& nBand, size_t& nBin);
 
+  // What lasts from message to message, for the pieces of a log decoded
+  // side by side: compared and copied whole; the ordinal of a guessed section.
+  bool SameState(const CSectionTracker& other) const;
+  void CopyState(const CSectionTracker& other);
+  void SetOrdinal(std::size_t nOrdinal) { m_section.ordinal = nOrdinal; }
+
   static constexpr int kScopePlan = 0;
   static constexpr int kScopeMessage = 2147483647;
 

@@ -11,10 +11,12 @@
 // when it was measured.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -180,6 +182,10 @@ struct DecodeResult {
   // The log ends in a line without its line end, as a log cut short does:
   // the reader left out that line's last field, which may be cut.
   bool lastLineCut = false;
+  // A decode in pieces (LogDecoder::DecodeInPieces): how many, and how many
+  // of them were decoded again from the real state, their guess not holding.
+  std::size_t pieces = 1;
+  std::size_t piecesDecodedAgain = 0;
 
   bool Ok() const { return code == 0; }
   // "PATH: the last line has no line end, ...", for a log whose last line is cut.
@@ -242,11 +248,34 @@ class LogDecoder {
   DecodeResult Decode(const std::string& path, LogVisitor& visitor);
   // Asks a decode in progress to stop after the current message (from the
   // visitor, for example when its output cannot be written).
+  // Any thread may ask, a visitor of any piece of a decode in pieces too.
   void Stop() { m_bStop = true; }
+
+  // Decodes one large log in pieces side by side, with the visitors of the
+  // pieces handed to take in file order; what they are told together is what
+  // one visitor of Decode is told, message for message: OnFile goes to the
+  // first piece's visitor only, OnEnd to the last one's. A piece is cut at a
+  // line boundary about every pieceBytes, starting from what its last header
+  // laid down; once the pieces before it are done, whatever it read of that
+  // guess is checked against what they really left, and a piece whose guess
+  // does not hold is decoded again, on the calling thread, from that real
+  // state (its first visitor is dropped untaken). A log of a format that
+  // cannot be cut, no larger than minLogBytes, or that its reader refuses
+  // is decoded in one piece by Decode.
+  struct PieceOptions {
+    int jobs = 1;
+    std::uint64_t minLogBytes = std::uint64_t{64} << 20;
+    std::uint64_t pieceBytes = std::uint64_t{16} << 20;
+  };
+  // make runs on the decode's threads, any of them; take on the calling one.
+  using MakeVisitor = std::function<std::unique_ptr<LogVisitor>(std::size_t piece)>;
+  using TakeVisitor = std::function<void(std::size_t piece, LogVisitor& visitor)>;
+  DecodeResult DecodeInPieces(const std::string& path, const PieceOptions& options, const MakeVisitor& make,
+                              const TakeVisitor& take);
 
  private:
   DecodeRequest m_request;
-  bool m_bStop = false;
+  std::atomic<bool> m_bStop{false};
 };
 
 // A file name as it may be shown on a terminal or in a listing: control
