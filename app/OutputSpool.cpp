@@ -41,10 +41,15 @@ std::string COutputSpool::Folder() {
 int COutputSpool::OpenUnnamedFile() { return OpenUnnamedFileIn(Folder()); }
 
 int COutputSpool::Append(const char* data, size_t size) {
-  size_t nToMemory = std::min(size, m_nMemoryCap - std::min(m_nMemoryCap, m_memory.size()));
-  m_memory.append(data, nToMemory);
-  data += nToMemory;
-  size -= nToMemory;
+  while (size > 0 && m_nMemorySize < m_nMemoryCap) {
+    if (m_blocks.empty() || m_blocks.back().size() == kBlockBytes) m_blocks.emplace_back().reserve(kBlockBytes);
+    std::string& block = m_blocks.back();
+    const size_t n = std::min({size, kBlockBytes - block.size(), m_nMemoryCap - m_nMemorySize});
+    block.append(data, n);
+    m_nMemorySize += n;
+    data += n;
+    size -= n;
+  }
   if (size == 0) return 0;
   if (m_fd < 0 && (m_fd = OpenUnnamedFile()) < 0) return errno ? errno : EIO;
   if (int nErrno = WriteAll(m_fd, data, size)) return nErrno;
@@ -52,8 +57,21 @@ int COutputSpool::Append(const char* data, size_t size) {
   return 0;
 }
 
+int COutputSpool::AppendBlock(std::string& block) {
+  if (m_nFileSize > 0 || m_nMemorySize + block.size() > m_nMemoryCap) {
+    const int nErrno = Append(block.data(), block.size());
+    block.clear();
+    return nErrno;
+  }
+  m_nMemorySize += block.size();
+  m_blocks.push_back(std::move(block));
+  block = std::string();
+  return 0;
+}
+
 int COutputSpool::CopyOut(const std::function<bool(const char*, size_t)>& write) const {
-  if (!m_memory.empty() && !write(m_memory.data(), m_memory.size())) return 0;
+  for (const std::string& block : m_blocks)
+    if (!write(block.data(), block.size())) return 0;
   std::vector<char> buf(std::min<std::uint64_t>(m_nFileSize, 1 << 20));
   for (std::uint64_t offset = 0; offset < m_nFileSize;) {
     size_t want = static_cast<size_t>(std::min<std::uint64_t>(buf.size(), m_nFileSize - offset));
@@ -67,7 +85,8 @@ int COutputSpool::CopyOut(const std::function<bool(const char*, size_t)>& write)
 }
 
 void COutputSpool::Clear() {
-  std::string().swap(m_memory);
+  std::vector<std::string>().swap(m_blocks);
+  m_nMemorySize = 0;
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
   m_nFileSize = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class COutputSpool {
  public:
@@ -18,10 +19,13 @@ class COutputSpool {
 
   // 0, or the system's error number (the spool is then unusable).
   int Append(const char* data, size_t size);
+  // Appends block, keeping the string itself while memory allows; leaves
+  // block empty.
+  int AppendBlock(std::string& block);
   // Hands every byte held, in order, to write (false stops the copy).
   // Returns 0, or the system's error number when reading the file failed.
   int CopyOut(const std::function<bool(const char*, size_t)>& write) const;
-  std::uint64_t Size() const { return m_memory.size() + m_nFileSize; }
+  std::uint64_t Size() const { return m_nMemorySize + m_nFileSize; }
   // Drops what is held, closing the temporary file.
   void Clear();
 
@@ -31,8 +35,11 @@ class COutputSpool {
   static int OpenUnnamedFile();
 
  private:
+  // Held in blocks, so that growing never copies what is held already.
+  static constexpr size_t kBlockBytes = size_t{1} << 20;
   size_t m_nMemoryCap;
-  std::string m_memory;
+  std::vector<std::string> m_blocks;
+  size_t m_nMemorySize = 0;
   int m_fd = -1;
   std::uint64_t m_nFileSize = 0;
 };

@@ -13,6 +13,13 @@ class IOutputSink {
  public:
   // 0, or the system's error number when the bytes could not be taken.
   virtual int Write(const char* data, size_t size) = 0;
+  // Takes the whole buffer (a sink that keeps bytes may keep the string
+  // itself instead of a copy); leaves buf empty.
+  virtual int Take(std::string& buf) {
+    const int nErrno = Write(buf.data(), buf.size());
+    buf.clear();
+    return nErrno;
+  }
 
  protected:
   ~IOutputSink() = default;
@@ -33,8 +40,9 @@ class COutputWriter {
   }
   void Flush() {
     if (m_sink) {
-      if (m_nErrno == 0 && !m_buf.empty()) m_nErrno = m_sink->Write(m_buf.data(), m_buf.size());
+      if (m_nErrno == 0 && !m_buf.empty()) m_nErrno = m_sink->Take(m_buf);
       m_buf.clear();
+      if (m_buf.capacity() < (1 << 16)) m_buf.reserve(1 << 16);
       return;
     }
     if (m_nErrno == 0 && !m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size())
@@ -46,6 +54,14 @@ class COutputWriter {
       std::string().swap(m_buf);
       m_buf.reserve(1 << 16);
     }
+  }
+  // Writes what is buffered, then data itself: a large block is not copied
+  // into the buffer first.
+  void WriteThrough(const char* data, size_t size) {
+    Flush();
+    if (m_nErrno != 0 || size == 0) return;
+    if (m_sink) m_nErrno = m_sink->Write(data, size);
+    else if (std::fwrite(data, 1, size, m_file) != size) m_nErrno = errno ? errno : EIO;
   }
   bool Failed() const { return m_nErrno != 0; }
   int Errno() const { return m_nErrno; }

@@ -10,15 +10,15 @@ int CPieceOutput::CopyTo(COutputWriter& out) {
   if (m_writer.Failed()) return m_writer.Errno();
   out.Flush();
   return m_spool.CopyOut([&](const char* data, size_t size) {
-    out.Buffer().append(data, size);
-    out.MaybeFlush();
+    out.WriteThrough(data, size);
     return !out.Failed();
   });
 }
 
-vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs) {
+vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs, std::uint64_t nPieceBytes) {
   vyr::LogDecoder::PieceOptions options;
   options.jobs = nJobs;
+  options.pieceBytes = nPieceBytes;
   const char* pszBytes = std::getenv("VYRHOST_PIECE_BYTES");
   std::uint64_t nBytes = 0;
   if (pszBytes && *pszBytes) {

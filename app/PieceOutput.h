@@ -18,12 +18,13 @@ class CPieceOutput final : public IOutputSink {
 
   COutputWriter& Writer() { return m_writer; }
   int Write(const char* data, size_t size) override { return m_spool.Append(data, size); }
+  int Take(std::string& buf) override { return m_spool.AppendBlock(buf); }
   // Writes what the piece holds to out. 0, or the system's error number
   // when the piece's temporary file failed (out reports its own failures).
   int CopyTo(COutputWriter& out);
 
  private:
-  static constexpr size_t kMemoryBytes = size_t{4} << 20;
+  static constexpr size_t kMemoryBytes = size_t{32} << 20;
   COutputSpool m_spool;
   COutputWriter m_writer;
 };
@@ -34,7 +35,7 @@ class CPieceOutput final : public IOutputSink {
 // can cut a small log at every line.
 // With it set, "vyrhost: PATH: N pieces, M decoded again" goes to err
 // after a log decoded in pieces.
-vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs);
+vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs, std::uint64_t nPieceBytes = std::uint64_t{16} << 20);
 void DescribePieces(const std::string& path, const vyr::DecodeResult& result, std::string& err);
 // The number of cores, at least 1.
 int CoreCount();
