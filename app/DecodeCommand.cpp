@@ -112,7 +112,7 @@ bool DecodeOneFile(const std::string& path, const DecodeCommandSettings& setting
   vyr::LogDecoder decoder(request);
   int nWritesErrno = 0, nPieceErrno = 0;
   vyr::DecodeResult result = decoder.DecodeInPieces(
-      path, PieceOptionsFor(nPieceJobs),
+      path, settings.format == DecodeFormat::Summary ? PieceOptionsFor(nPieceJobs) : PieceOptionsFor(nPieceJobs, kListingPieceBytes),
       [&](std::size_t piece) -> std::unique_ptr<vyr::LogVisitor> {
         // The first piece is written first: it writes straight to out.
         if (piece == 0) return std::make_unique<CListingVisitor>(settings.format, out, decoder);

@@ -150,7 +150,7 @@ vyr::DecodeResult DecodeForExport(vyr::LogDecoder& decoder, const std::string& p
   const int nJobs = settings.nJobs;
   int nPieceErrno = 0;
   vyr::DecodeResult result = decoder.DecodeInPieces(
-      path, PieceOptionsFor(nJobs, std::uint64_t{1} << 20),
+      path, PieceOptionsFor(nJobs, kListingPieceBytes),
       [&](std::size_t piece) -> std::unique_ptr<vyr::LogVisitor> {
         // The first piece is written first: it writes straight to out.
         if (piece == 0) return std::make_unique<CForwardingVisitor>(visitor);

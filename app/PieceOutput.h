@@ -30,11 +30,15 @@ class CPieceOutput final : public IOutputSink {
 };
 
 // How the commands cut one large log: on nJobs threads, a log above 64 MiB
-// in pieces of 16 MiB. VYRHOST_PIECE_BYTES=N (a whole number from 1) cuts
+// in pieces of nPieceBytes. A command whose output is many times the log's
+// text (rows, listings: about 18 bytes out per byte in) takes pieces of
+// kListingPieceBytes (256 KiB), so that the output of the pieces in flight stays in
+// memory rather than in temporary files. VYRHOST_PIECE_BYTES=N (a whole number from 1) cuts
 // every log larger than N bytes into pieces of about N bytes, so that a test
 // can cut a small log at every line.
 // With it set, "vyrhost: PATH: N pieces, M decoded again" goes to err
 // after a log decoded in pieces.
+constexpr std::uint64_t kListingPieceBytes = std::uint64_t{256} << 10;
 vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs, std::uint64_t nPieceBytes = std::uint64_t{16} << 20);
 void DescribePieces(const std::string& path, const vyr::DecodeResult& result, std::string& err);
 // The number of cores, at least 1.
