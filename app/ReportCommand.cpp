@@ -14,6 +14,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "OutputFile.h"
+#include "PieceOutput.h"
 #include "Progress.h"
 #include "ReportHtml.h"
 
@@ -58,7 +59,7 @@ const CommandSpec<ReportCommandSettings>& Table() {
           return false;
         }},
        LevelThresholdOption(&S::dLevelThreshold),
-       JobsOption(&S::nJobs, "decode N logs at a time", "the number of cores", "the page is the same whatever N"),
+       JobsOption(&S::nJobs, "decode N logs, or the pieces of one large log, at a time", "the number of cores", "the page is the same whatever N"),
        {{"--tiles", "", "URL",
          "draw map tiles from URL ({z}/{x}/{y}, e.g. https://tile.example/{z}/{x}/{y}.png) under the routes; the "
          "page then loads images from that host alone (without it, the page makes no request at all)"},
@@ -162,7 +163,11 @@ int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, 
     vyr::DecodeRequest request = CReportCollector::Request(DecodeSettingsWith(settings.dLevelThreshold));
     request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
     vyr::LogDecoder decoder(request);
-    result = vyr::DecodeCut(decoder, path, settings.cut, collector);
+    const int nJobs = settings.nJobs > 0 ? settings.nJobs : CoreCount();
+    result = vyr::DecodeCut(decoder, path, settings.cut, collector, PieceOptionsFor(nJobs, kListingPieceBytes));
+    std::string note;
+    DescribePieces(path, result, note);
+    if (!note.empty()) std::fputs(note.c_str(), stderr);
   }
   if (!result.Ok()) {
     std::fprintf(stderr, "vyrhost: %s\n", result.Describe(path).c_str());

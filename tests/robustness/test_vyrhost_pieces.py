@@ -88,6 +88,24 @@ class PiecesTest(unittest.TestCase):
         # Some cut somewhere is one whose guess does not hold: its piece is decoded again.
         self.assertGreater(decoded_again, 0)
 
+    def test_report_in_pieces_is_the_page_of_one_job(self):
+        # A report of one log in pieces: every piece recorded and told again in order.
+        env = dict(os.environ, VYRHOST_PIECE_BYTES="1")
+        for log in self.cut:
+            for options in ([], ["--band", "1"]):
+                with self.subTest(log=log, options=options):
+                    pages = []
+                    for jobs, e in (("1", None), ("3", env)):
+                        page = os.path.join(self.tmp.name, "page-" + jobs + ".html")
+                        done = run(["report", *options, "--jobs", jobs, "-o", page, log], e)
+                        written = None
+                        if os.path.exists(page):  # a cut that no band of the log meets writes none
+                            with open(page, "rb") as f:
+                                written = f.read()
+                            os.remove(page)
+                        pages.append((done.returncode, PIECES.sub(b"", done.stderr).replace(page.encode(), b""), written))
+                    self.assertEqual(pages[0], pages[1])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -23,6 +23,8 @@ TEST(SeededDataState, GuessHoldsOnlyWhereWhatWasReadIsReal) {
       {"a read value is an int", [](CVyrMemoryDataState& s) { s.SetIntValue(1, 100, 0, 0, 0); }, false},
       {"a value read as absent is there", [](CVyrMemoryDataState& s) { s.SetTextValue(2, "x", 3, 7, 0); }, false},
       {"a value read from a run differs", [](CVyrMemoryDataState& s) { s.ClearValue(1, 9, 0, 0); }, false},
+      {"a run's value beside the piece's write differs", [](CVyrMemoryDataState& s) { s.SetRealValue(1, 3, 6, 0, 0); }, false},
+      {"a run's value before the piece's write differs", [](CVyrMemoryDataState& s) { s.SetRealValue(1, 3, 4, 0, 0); }, false},
       {"only what the piece wrote differs", [](CVyrMemoryDataState& s) { s.SetRealValue(1, -1, 5, 0, 0); }, true},
       {"only what was not read differs", [](CVyrMemoryDataState& s) { s.SetRealValue(4, 1, 0, 0, 0); }, true},
   };
@@ -40,6 +42,7 @@ TEST(SeededDataState, GuessHoldsOnlyWhereWhatWasReadIsReal) {
     seeded.GetValue(2, 3, 7);
     VyrRetVal run[3];
     seeded.QueryRuns()->GetValueRun(1, 8, 3, 0, run);
+    seeded.QueryRuns()->GetValueRun(1, 4, 3, 0, run);  // around its own write at 5
     EXPECT_EQ(seeded.GuessHolds(real), c.holds) << c.name;
   }
 }

@@ -321,10 +321,11 @@ void CutVisitor::OnMessage(const Message& m) {
   if (Takes(m)) m_inner.OnMessage(Rebased(m));
 }
 
-DecodeResult DecodeCut(LogDecoder& decoder, const std::string& path, const LevelCut& cut, LogVisitor& visitor) {
-  if (cut.Empty()) return decoder.Decode(path, visitor);
+DecodeResult DecodeCut(LogDecoder& decoder, const std::string& path, const LevelCut& cut, LogVisitor& visitor,
+                       const LogDecoder::PieceOptions& pieces) {
+  if (cut.Empty()) return decoder.DecodeInOrder(path, pieces, visitor);
   CutVisitor cutVisitor(cut, visitor);
-  return decoder.Decode(path, cutVisitor);
+  return decoder.DecodeInOrder(path, pieces, cutVisitor);
 }
 
 }  // namespace vyr

@@ -15,6 +15,7 @@
 
 #include "DecodeHooks.h"
 #include "PieceCutter.h"
+#include "PieceRecording.h"
 #include "vyr/Log.h"
 
 namespace vyr {
@@ -206,8 +207,26 @@ void RunAhead(int nJobs, const Work& work, const Take& take) {
 
 DecodeResult LogDecoder::DecodeInPieces(const std::string& path, const PieceOptions& options,
                                         const MakeVisitor& make, const TakeVisitor& take) {
+  return Pieces(path, options, make, take, nullptr);
+}
+
+DecodeResult LogDecoder::DecodeInOrder(const std::string& path, const PieceOptions& options, LogVisitor& visitor) {
+  detail::CRecordingPool pool;  // outlives the recordings
+  detail::CPieceReplay replay;
+  return Pieces(
+      path, options, [&](std::size_t) { return std::make_unique<detail::CPieceRecording>(pool); },
+      [&](std::size_t, LogVisitor& recording) {
+        replay.Replay(static_cast<const detail::CPieceRecording&>(recording), visitor);
+      },
+      &visitor);
+}
+
+// pWhole: the visitor of a log that is not cut, instead of make(0)'s.
+DecodeResult LogDecoder::Pieces(const std::string& path, const PieceOptions& options, const MakeVisitor& make,
+                                const TakeVisitor& take, LogVisitor* pWhole) {
   using namespace detail;
   auto decodeWhole = [&] {
+    if (pWhole) return Decode(path, *pWhole);
     std::unique_ptr<LogVisitor> visitor = make(0);
     DecodeResult result = Decode(path, *visitor);
     take(0, *visitor);

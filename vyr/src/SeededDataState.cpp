@@ -88,7 +88,23 @@ void CSeededDataState::SetValueRuns(const VyrValueRun* pRuns, int nRuns, int nFi
 void CSeededDataState::GetValueRun(int nAttrId, int nFirstIndex, int nCount, int nScope, VyrRetVal* pOut) const {
   m_inner.GetValueRun(nAttrId, nFirstIndex, nCount, nScope, pOut);
   if (!m_bGuessing) return;
-  for (int k = 0; k < nCount; ++k) Seen(nAttrId, nFirstIndex + k, nScope, pOut[k]);
+  // A run mostly reads what the piece has just written: whole written
+  // stretches are stepped over at once rather than looked up value by value.
+  const std::uint64_t nColumn = ColumnOf(nAttrId, nScope);
+  auto col = m_touched.find(nColumn);
+  const Ranges* pRanges = col == m_touched.end() ? nullptr : &col->second;
+  const std::int64_t nEnd = std::int64_t{nFirstIndex} + nCount;
+  for (std::int64_t i = nFirstIndex; i < nEnd;) {
+    if (pRanges) {
+      auto it = pRanges->upper_bound(i);
+      if (it != pRanges->begin() && std::prev(it)->second > i) {
+        i = std::prev(it)->second;
+        continue;
+      }
+    }
+    m_seen.try_emplace(Key{nColumn, i}, SeenValue::Of(pOut[i - nFirstIndex]));
+    ++i;
+  }
 }
 
 bool CSeededDataState::GuessHolds(const IVyrDataState& real) const {

@@ -126,7 +126,9 @@ class CutVisitor final : public LogVisitor {
   std::vector<double> m_dbm, m_min, m_max, m_stddev;  // scratch for masked sweeps
 };
 
-// Decodes path through visitor, cut when the cut is not empty.
-DecodeResult DecodeCut(LogDecoder& decoder, const std::string& path, const LevelCut& cut, LogVisitor& visitor);
+// Decodes path through visitor, cut when the cut is not empty; a large log
+// in pieces side by side as pieces asks (LogDecoder::DecodeInOrder).
+DecodeResult DecodeCut(LogDecoder& decoder, const std::string& path, const LevelCut& cut, LogVisitor& visitor,
+                       const LogDecoder::PieceOptions& pieces = {});
 
 }  // namespace vyr
