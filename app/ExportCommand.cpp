@@ -24,7 +24,7 @@ struct ExportCommandSettings {
   double dLevelThreshold = -std::numeric_limits<double>::infinity();
   bool bSpreadsheetSafe = false;
   vyr::LevelCut cut;
-  int nJobs = 1;
+  int nJobs = 0;  // 0: the number of cores
   std::vector<std::string> files;
 };
 
@@ -59,8 +59,7 @@ const CommandSpec<ExportCommandSettings>& Table() {
           return true;
         }},
        JobsOption(&S::nJobs, "decode a log larger than 64 MiB in N pieces side by side (--csv and --jsonl "
-                  "without a cut)", "1", "the output is the same as with one job; the pieces' rows wait in temporary files, "
-                  "so it pays only when the output is not much larger than the log")},
+                  "without a cut)", "the number of cores", "the output is the same as with one job")},
                 CutOptions(&S::cut)),
       [](const S& s, std::string& why) {
         if (s.bSpreadsheetSafe && s.format != ExportFormat::Csv) why = "--spreadsheet-safe is for --csv";
@@ -147,7 +146,7 @@ vyr::DecodeResult DecodeForExport(vyr::LogDecoder& decoder, const std::string& p
                                   const ExportCommandSettings& settings, CExportVisitor& visitor, COutputWriter& out) {
   const bool bRows = settings.format == ExportFormat::Csv || settings.format == ExportFormat::Jsonl;
   if (!bRows || !settings.cut.Empty()) return vyr::DecodeCut(decoder, path, settings.cut, visitor);
-  const int nJobs = settings.nJobs;
+  const int nJobs = settings.nJobs > 0 ? settings.nJobs : CoreCount();
   int nPieceErrno = 0;
   vyr::DecodeResult result = decoder.DecodeInPieces(
       path, PieceOptionsFor(nJobs, kListingPieceBytes),
