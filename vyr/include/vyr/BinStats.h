@@ -65,7 +65,7 @@ class LevelHistogram {
 // The sum of finite levels, exact and so independent of the order they come
 // in: each level counts as a whole multiple of 2^-64 dB (exact for every
 // level whose binary digits end above that, which all levels of 2^-11 dB and
-// more do; others are rounded to the nearest), a level beyond +-2^30 dB
+// more do; others are rounded toward zero), a level beyond +-2^30 dB
 // (about 1.07e9) as that bound. Statistics summed in any order, or merged
 // from pieces of a log, then have the same sum and mean to the last bit.
 class LevelSum {
@@ -73,12 +73,13 @@ class LevelSum {
   static constexpr double kBoundDb = 1073741824.0;  // 2^30
 
   void Add(double dbm) {  // a finite level
-    const double clamped = dbm < -kBoundDb ? -kBoundDb : dbm > kBoundDb ? kBoundDb : dbm;
-    const double scaled = clamped * 0x1p32;                    // exact
-    const auto whole = static_cast<std::int64_t>(scaled);      // toward zero, exact
-    const double rest = (scaled - static_cast<double>(whole)) * 0x1p32;  // exact, |rest| < 2^32
+    if (!(dbm <= kBoundDb && dbm >= -kBoundDb)) dbm = dbm < 0 ? -kBoundDb : kBoundDb;
+    const double scaled = dbm * 0x1p32;                      // exact
+    const auto whole = static_cast<std::int64_t>(scaled);    // toward zero, exact
+    // Exact too, but for levels with binary digits below 2^-64 dB: toward zero.
+    const auto part = static_cast<std::int64_t>((scaled - static_cast<double>(whole)) * 0x1p32);
     m_high += static_cast<Unsigned>(static_cast<Signed>(whole));
-    m_low += static_cast<Unsigned>(static_cast<Signed>(static_cast<std::int64_t>(rest + (rest < 0 ? -0.5 : 0.5))));
+    m_low += static_cast<Unsigned>(static_cast<Signed>(part));
   }
   void Merge(const LevelSum& other) {
     m_high += other.m_high;
