@@ -116,8 +116,9 @@ const CommandSpec<StatsCommandSettings>& Table() {
            FormatFlag("--csv", StatsFormat::Csv, "CSV with a header line (the default otherwise)"),
            FormatFlag("--jsonl", StatsFormat::Jsonl, "one JSON object per row"),
            LevelThresholdOption(&S::dLevelThreshold)},
-          Concat<S>(CutOptions(&S::cut), {JobsOption(&S::nJobs, "read N logs at a time, or one log larger than 64 MiB in N pieces side by side",
-                                                      "the number of cores", "the result is the same whatever N")})),
+          Concat<S>(CutOptions(&S::cut),
+                    {JobsOption(&S::nJobs, "read N logs at a time, or one log larger than 64 MiB in N pieces side by side",
+                                "the number of cores", "the result is the same whatever N")})),
       [](const S& s, std::string& why) {
         if (s.bAbove && s.bAboveNoise) why = "give --above or --above-noise, not both";
         else if (s.nFormats > 1) why = "give one of --text, --csv and --jsonl";

@@ -179,9 +179,10 @@ class BinStats {
   std::int64_t LastAboveMs() const { return m_nLastAboveMs; }
 
  private:
+  void MergeLevels(const BinStats& other);  // all but the times above the threshold
+
   std::uint64_t m_nCount = 0;
   std::uint64_t m_nFinite = 0;
-  void MergeLevels(const BinStats& other);  // all but the times above the threshold
   LevelSum m_sum;
   double m_dMin = std::numeric_limits<double>::quiet_NaN();
   double m_dMax = std::numeric_limits<double>::quiet_NaN();
