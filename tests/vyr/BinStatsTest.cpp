@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "vyr/BinStats.h"
@@ -104,6 +106,33 @@ TEST(BinStats, MergedPiecesEqualOneAccumulatorWhateverTheSplit) {
       EXPECT_EQ(merged.AtMax().message, one.AtMax().message);
     }
   }
+}
+
+// The exact sum travels in its serialised form to the last bit, at the
+// bound too; a sum that its count of finite levels cannot make is refused.
+TEST(BinStats, SerialisedSumRoundTripsAndMustFitItsCount) {
+  const std::vector<std::vector<double>> cases = {
+      {}, {-0.0}, {-80.1, 1e-3, -70.25}, {1e300, 1e300, 1e300}, {-1e300, -1e300}, {-1073741824.0, 0.1}};
+  for (const auto& levels : cases) {
+    const vyr::BinStats s = Of(levels, -80);
+    std::string bytes;
+    s.AppendSerialized(bytes);
+    std::string_view in = bytes;
+    const vyr::BinStats back = vyr::BinStats::ReadSerialized(in);
+    EXPECT_TRUE(in.empty());
+    EXPECT_EQ(back.SumDbm(), s.SumDbm());
+    if (!levels.empty()) {
+      EXPECT_EQ(back.MeanDbm(), s.MeanDbm());
+    }
+    std::string again;
+    back.AppendSerialized(again);
+    EXPECT_EQ(again, bytes);
+  }
+  std::string bytes;
+  Of({1e300, 1e300}, -80).AppendSerialized(bytes);
+  bytes[1] = 1;  // one finite level cannot sum to 2^31 dB
+  std::string_view in = bytes;
+  EXPECT_THROW(vyr::BinStats::ReadSerialized(in), std::invalid_argument);
 }
 
 TEST(LevelHistogram, HostileLevelsCostNoMemoryAndCountAtTheEnds) {
