@@ -10,13 +10,13 @@
 #include <limits>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "CommandLine.h"
 #include "Commands.h"
 #include "OrderedWork.h"
 #include "OutputFile.h"
+#include "PieceOutput.h"
 #include "StatsFormats.h"
 #include "vyr/FrequencyStats.h"
 
@@ -116,8 +116,9 @@ const CommandSpec<StatsCommandSettings>& Table() {
            FormatFlag("--csv", StatsFormat::Csv, "CSV with a header line (the default otherwise)"),
            FormatFlag("--jsonl", StatsFormat::Jsonl, "one JSON object per row"),
            LevelThresholdOption(&S::dLevelThreshold)},
-          Concat<S>(CutOptions(&S::cut), {JobsOption(&S::nJobs, "read N logs at a time", "the number of cores",
-                                                      "the result is the same whatever N")})),
+          Concat<S>(CutOptions(&S::cut),
+                    {JobsOption(&S::nJobs, "read N logs at a time, or one log larger than 64 MiB in N pieces side by side",
+                                "the number of cores", "the result is the same whatever N")})),
       [](const S& s, std::string& why) {
         if (s.bAbove && s.bAboveNoise) why = "give --above or --above-noise, not both";
         else if (s.nFormats > 1) why = "give one of --text, --csv and --jsonl";
@@ -130,30 +131,36 @@ struct LogSpectrum {
   vyr::Spectrum spectrum;
   vyr::DecodeResult result;
   std::string err;  // the refusal, out of memory
+  std::string note;  // how the log was cut in pieces, when asked
 };
 
 // The spectrum of every log of files that can be read, merged in their
 // order; refusals are told on standard error, and with bNoteCut logs whose
-// last line is cut.
+// last line is cut. The logs are read on the jobs side by side, a single one
+// in pieces.
 vyr::Spectrum Accumulate(const std::vector<std::string>& files, const StatsCommandSettings& s,
                          const vyr::Thresholds& thresholds, bool bNoteCut, bool& allOk) {
   const vyr::DecodeSettings decode = DecodeSettingsWith(s.dLevelThreshold);
   vyr::Spectrum all;
-  int nJobs = s.nJobs > 0 ? s.nJobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int nJobs = s.nJobs > 0 ? s.nJobs : CoreCount();
+  const bool bOneLog = files.size() == 1;
+  const vyr::LogDecoder::PieceOptions pieces = PieceOptionsFor(bOneLog ? nJobs : 1);
   RunInOrder<LogSpectrum>(
-      files.size(), nJobs,
+      files.size(), bOneLog ? 1 : nJobs,
       [&](size_t i) {
         LogSpectrum log;
         try {
-          log.spectrum = vyr::AccumulateLog(files[i], decode, s.cut, thresholds, log.result);
+          log.spectrum = vyr::AccumulateLog(files[i], decode, s.cut, thresholds, pieces, log.result);
         } catch (const std::bad_alloc&) {
           log.spectrum = vyr::Spectrum();
           log.err = vyr::EscapeFileName(files[i]) + ": out of memory";
         }
         if (log.err.empty() && !log.result.Ok()) log.err = log.result.Describe(files[i]);
+        if (bOneLog) DescribePieces(files[i], log.result, log.note);
         return log;
       },
       [&](size_t i, LogSpectrum& log) {
+        std::fputs(log.note.c_str(), stderr);
         if (!log.err.empty()) {
           std::fprintf(stderr, "vyrhost: %s\n", log.err.c_str());
           allOk = false;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One large scan log decoded with --jobs 1 and --jobs 2: wall and CPU time
-# and peak memory of `vyrhost decode --format summary` and `vyrhost export
-# --csv` (to /dev/null), medians of ROUNDS alternating runs.
+# and peak memory of `vyrhost decode --format summary`, `vyrhost export
+# --csv` and `vyrhost stats --csv` (to /dev/null), medians of ROUNDS
+# alternating runs.
 #
 # Usage: bench/pieces.sh BIN_DIR [LOG]   (default: a 1 GiB log made by hytemgen
 # in $TMPDIR); ROUNDS (default 3).
@@ -19,7 +20,7 @@ measure() {
 }
 median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 
-for what in "decode --format summary" "export --csv"; do
+for what in "decode --format summary" "export --csv" "stats --csv"; do
   declare -A wall=() cpu=() rss=()
   for r in $(seq "$rounds"); do
     for jobs in 1 2; do

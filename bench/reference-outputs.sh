@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Decodes a fixed set of logs (the samples, generated logs of every kind with
 # LF and CR LF line ends, and hand-made logs full of unusual number texts and
-# payload delimiters) in every output format, and exports (in every export format) and reports them,
+# payload delimiters) in every output format, exports (in every export format),
+# reports and takes the statistics of them,
 # so that two builds can be compared byte for byte:
 #
 #   bench/reference-outputs.sh BIN_DIR OUT_DIR
@@ -120,7 +121,10 @@ for f in *.h??; do
   "$bin/vyrhost" export --geojson "$f" >"$out/out/$f.export.geojson" 2>&1 || true
   "$bin/vyrhost" export --sweeps "$f" >"$out/out/$f.export.sweeps.csv" 2>&1 || true
   { "$bin/vyrhost" report -o "$out/out/$f.report.html" "$f" 2>&1 || true; } | sed "s|$out/||" >"$out/out/$f.report.log"
+  "$bin/vyrhost" stats --csv "$f" >"$out/out/$f.stats.csv" 2>&1 || true
+  "$bin/vyrhost" stats --by band --jsonl --above -90 "$f" >"$out/out/$f.stats.band.jsonl" 2>&1 || true
 done
+"$bin/vyrhost" stats --jsonl gen_scan400.h2m odd_scan.h2m gen_channels.h1m >"$out/out/several.stats.jsonl" 2>&1 || true
 # Several logs in one export.
 for format in csv geojson sweeps; do
   "$bin/vyrhost" export --$format gen_scan400.h2m odd_scan.h2m gen_channels.h1m >"$out/out/several.export.$format" 2>&1 || true

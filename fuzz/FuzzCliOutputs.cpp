@@ -182,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   CStdioFile::RegisterMemoryFile(g_strLogPath, std::string_view(reinterpret_cast<const char*>(data), size));
   const int rc = COutputs().Run();
   try {
-    vyr::Spectrum::Deserialize("VYRSPEC1" + std::string(reinterpret_cast<const char*>(data), size));
+    vyr::Spectrum::Deserialize("VYRSPEC2" + std::string(reinterpret_cast<const char*>(data), size));
   } catch (const std::invalid_argument&) {
   }
   // A log is read to its end or refused with one of the reader's codes.

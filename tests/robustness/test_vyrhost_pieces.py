@@ -1,5 +1,6 @@
-"""One log decoded in pieces side by side, cut at every line boundary
-(VYRHOST_PIECE_BYTES=1): every output must be byte for byte that of one job,
+"""One log decoded (exported, its statistics taken) in pieces side by side,
+cut at every line boundary (VYRHOST_PIECE_BYTES=1): every output must be byte
+for byte that of one job,
 whatever crosses the cuts (mid-log headers, repeat groups, time jumps back,
 midnight wraps, channel sets, hostile logs)."""
 
@@ -14,7 +15,9 @@ HYTEMGEN = os.environ.get("HYTEMGEN", "build/bin/hytemgen")
 SOURCE = os.environ.get("KEL_SOURCE", ".")
 PIECES = re.compile(rb"vyrhost: .*: (\d+) pieces, (\d+) decoded again\n")
 COMMANDS = [["decode", "--format", "text"], ["decode", "--format", "jsonl"], ["decode", "--format", "summary"],
-            ["export", "--csv"], ["export", "--jsonl"]]
+            ["export", "--csv"], ["export", "--jsonl"],
+            ["stats"], ["stats", "--by", "band", "--csv"], ["stats", "--jsonl", "--above", "-80"],
+            ["stats", "--text", "--freq", "400.3:470", "--from", "08:00:05", "--above-noise", "3", "--top", "5"]]
 
 
 def run(args, env=None):

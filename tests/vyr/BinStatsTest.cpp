@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "vyr/BinStats.h"
@@ -64,6 +66,73 @@ TEST(BinStats, MergedEqualsOneAccumulatorAndKeepsTheFirstMaximum) {
   vyr::BinStats tie = Of({-60}, -65);
   tie.Merge(Of({-60}, -65, 7));
   EXPECT_EQ(tie.AtMax().message, 0u);  // of equal maxima the first
+}
+
+// Levels whose double sum depends on their order: any split of them, merged
+// in order, gives what one accumulator gives, the exact mean rounded once,
+// and the first and last times above the threshold even as the clock goes back.
+TEST(BinStats, MergedPiecesEqualOneAccumulatorWhateverTheSplit) {
+  struct Case {
+    std::vector<double> levels;
+    double mean;  // of the exact sum, rounded once
+  };
+  const std::vector<Case> cases = {
+      {{0.1, 0.2, 0.3}, 0.2},  // the double sums are 0.6000000000000001 and 0.6
+      {{-80.1, -70.2, -60.3, -0.7, -99.9}, -62.24},
+      {{1e9, -1e9, -80.1, -70.2, 1e-3}, -30.0598},
+      {{1e300, -1e300, -60, 1e12}, (1073741824.0 - 60) / 4},  // beyond 2^30 dB a level counts as that bound
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(c.levels[0] + c.levels[1] + c.levels[2], c.levels[2] + c.levels[1] + c.levels[0]);
+    std::vector<std::int64_t> times;
+    for (size_t i = 0; i < c.levels.size(); ++i) times.push_back(i % 2 ? 100 - static_cast<std::int64_t>(i) : 50);
+    auto of = [&](size_t first, size_t end) {
+      vyr::BinStats s;
+      for (size_t i = first; i < end; ++i) s.Add(c.levels[i], true, vyr::Where{times[i], i});
+      return s;
+    };
+    const vyr::BinStats one = of(0, c.levels.size());
+    EXPECT_EQ(one.MeanDbm(), c.mean);
+    for (size_t cut = 0; cut <= c.levels.size(); ++cut) {
+      vyr::BinStats merged = of(0, cut);
+      merged.MergeFollowing(of(cut, c.levels.size()));
+      vyr::BinStats reversed = of(cut, c.levels.size());
+      reversed.Merge(of(0, cut));
+      EXPECT_EQ(merged.MeanDbm(), one.MeanDbm()) << "cut " << cut;
+      EXPECT_EQ(merged.SumDbm(), one.SumDbm());
+      EXPECT_EQ(reversed.SumDbm(), one.SumDbm());
+      EXPECT_EQ(merged.FirstAboveMs(), one.FirstAboveMs());
+      EXPECT_EQ(merged.LastAboveMs(), one.LastAboveMs());
+      EXPECT_EQ(merged.AtMax().message, one.AtMax().message);
+    }
+  }
+}
+
+// The exact sum travels in its serialised form to the last bit, at the
+// bound too; a sum that its count of finite levels cannot make is refused.
+TEST(BinStats, SerialisedSumRoundTripsAndMustFitItsCount) {
+  const std::vector<std::vector<double>> cases = {
+      {}, {-0.0}, {-80.1, 1e-3, -70.25}, {1e300, 1e300, 1e300}, {-1e300, -1e300}, {-1073741824.0, 0.1}};
+  for (const auto& levels : cases) {
+    const vyr::BinStats s = Of(levels, -80);
+    std::string bytes;
+    s.AppendSerialized(bytes);
+    std::string_view in = bytes;
+    const vyr::BinStats back = vyr::BinStats::ReadSerialized(in);
+    EXPECT_TRUE(in.empty());
+    EXPECT_EQ(back.SumDbm(), s.SumDbm());
+    if (!levels.empty()) {
+      EXPECT_EQ(back.MeanDbm(), s.MeanDbm());
+    }
+    std::string again;
+    back.AppendSerialized(again);
+    EXPECT_EQ(again, bytes);
+  }
+  std::string bytes;
+  Of({1e300, 1e300}, -80).AppendSerialized(bytes);
+  bytes[1] = 1;  // one finite level cannot sum to 2^31 dB
+  std::string_view in = bytes;
+  EXPECT_THROW(vyr::BinStats::ReadSerialized(in), std::invalid_argument);
 }
 
 TEST(LevelHistogram, HostileLevelsCostNoMemoryAndCountAtTheEnds) {

@@ -54,22 +54,89 @@ double LevelHistogram::Quantile(double p) const {
   return below + frac * (OrderStatistic(lo + 1) - below);
 }
 
-void BinStats::Merge(const BinStats& other) {
-  if (other.m_nCount == 0) return;
+void LevelSum::Normalized(Signed& high, Signed& low) const {
+  low = static_cast<Signed>(m_low);
+  const Signed carry = low >> 32;  // toward minus infinity
+  high = static_cast<Signed>(m_high + static_cast<Unsigned>(carry));
+  low -= carry * (Signed{1} << 32);
+}
+
+double LevelSum::Db() const {
+  Signed high = 0, low = 0;
+  Normalized(high, low);
+  // Within 2^63 dB (always, but for a hostile serialised sum) in one rounding.
+  if (high < (Signed{1} << 95) && high >= -(Signed{1} << 95))
+    return std::ldexp(static_cast<double>(high * (Signed{1} << 32) + low), -64);
+  return std::ldexp(static_cast<double>(high), -32);
+}
+
+double LevelSum::MeanDb(std::uint64_t n) const {
+  Signed high = 0, low = 0;
+  Normalized(high, low);
+  // sum / n = (q * 2^32 + q2) + r2 / n, with high = q * n + r and
+  // r * 2^32 + low = q2 * n + r2; the last term is below one unit.
+  const auto d = static_cast<Signed>(n);
+  const Signed q = high / d;
+  if (q >= (Signed{1} << 94) || q <= -(Signed{1} << 94)) return Db() / static_cast<double>(n);
+  const Signed q2 = ((high % d) * (Signed{1} << 32) + low) / d;
+  return std::ldexp(static_cast<double>(q * (Signed{1} << 32) + q2), -64);
+}
+
+bool LevelSum::PossibleFor(std::uint64_t n) const {
+  Signed high = 0, low = 0;
+  Normalized(high, low);
+  // Each level adds at most 2^62 + 1 units of 2^32 (2^30 dB and a rounding).
+  const Signed bound = static_cast<Signed>(n) * ((Signed{1} << 62) + 1);
+  return n == 0 ? high == 0 && low == 0 : high <= bound && high >= -bound;
+}
+
+void LevelSum::Words(std::uint64_t& top, std::uint64_t& middle, std::uint64_t& bottom) const {
+  Signed high = 0, low = 0;
+  Normalized(high, low);
+  top = static_cast<std::uint64_t>(high >> 96);
+  middle = static_cast<std::uint64_t>(static_cast<Unsigned>(high) >> 32);
+  bottom = (static_cast<std::uint64_t>(static_cast<Unsigned>(high)) << 32) | static_cast<std::uint64_t>(low);
+}
+
+LevelSum LevelSum::FromWords(std::uint64_t top, std::uint64_t middle, std::uint64_t bottom) {
+  // The sum takes 160 bits: the top word is the sign of its lowest 32.
+  if (static_cast<std::int64_t>(top) != static_cast<std::int32_t>(static_cast<std::uint32_t>(top)))
+    detail::ByteReader::Fail("a sum of levels is out of range");
+  LevelSum s;
+  s.m_high = (static_cast<Unsigned>(top) << 96) | (static_cast<Unsigned>(middle) << 32) | (bottom >> 32);
+  s.m_low = bottom & 0xffffffffu;
+  return s;
+}
+
+void BinStats::MergeLevels(const BinStats& other) {
   if (!(other.m_dMax <= m_dMax)) {
     m_dMax = other.m_dMax;
     m_atMax = other.m_atMax;
   }
   if (!(other.m_dMin >= m_dMin)) m_dMin = other.m_dMin;
+  m_nCount += other.m_nCount;
+  m_nFinite += other.m_nFinite;
+  m_sum.Merge(other.m_sum);
+  m_nAbove += other.m_nAbove;
+  m_histogram.Merge(other.m_histogram);
+}
+
+void BinStats::Merge(const BinStats& other) {
+  if (other.m_nCount == 0) return;
   if (other.m_nAbove > 0) {
     m_nFirstAboveMs = m_nAbove > 0 ? std::min(m_nFirstAboveMs, other.m_nFirstAboveMs) : other.m_nFirstAboveMs;
     m_nLastAboveMs = m_nAbove > 0 ? std::max(m_nLastAboveMs, other.m_nLastAboveMs) : other.m_nLastAboveMs;
   }
-  m_nCount += other.m_nCount;
-  m_nFinite += other.m_nFinite;
-  m_dSum += other.m_dSum;
-  m_nAbove += other.m_nAbove;
-  m_histogram.Merge(other.m_histogram);
+  MergeLevels(other);
+}
+
+void BinStats::MergeFollowing(const BinStats& next) {
+  if (next.m_nCount == 0) return;
+  if (next.m_nAbove > 0) {
+    if (m_nAbove == 0) m_nFirstAboveMs = next.m_nFirstAboveMs;
+    m_nLastAboveMs = next.m_nLastAboveMs;
+  }
+  MergeLevels(next);
 }
 
 void LevelHistogram::AppendSerialized(std::string& out) const {
@@ -101,7 +168,11 @@ void BinStats::AppendSerialized(std::string& out) const {
   w.Varint(m_nCount);
   w.Varint(m_nFinite);
   w.Varint(m_nAbove);
-  w.Double(m_dSum);
+  std::uint64_t top = 0, middle = 0, bottom = 0;
+  m_sum.Words(top, middle, bottom);
+  w.Signed(static_cast<std::int64_t>(top));
+  w.Varint(middle);
+  w.Varint(bottom);
   w.Double(m_dMin);
   w.Double(m_dMax);
   w.Signed(m_nFirstAboveMs);
@@ -120,7 +191,10 @@ BinStats BinStats::ReadSerialized(std::string_view& in) {
   s.m_nCount = r.Varint();
   s.m_nFinite = r.Count(s.m_nCount);
   s.m_nAbove = r.Count(s.m_nCount);
-  s.m_dSum = r.Double();
+  const auto top = static_cast<std::uint64_t>(r.Signed());
+  const std::uint64_t middle = r.Varint();
+  s.m_sum = LevelSum::FromWords(top, middle, r.Varint());
+  if (!s.m_sum.PossibleFor(s.m_nFinite)) detail::ByteReader::Fail("a sum of levels is beyond its count");
   s.m_dMin = r.Double();
   s.m_dMax = r.Double();
   s.m_nFirstAboveMs = r.Signed();
@@ -143,7 +217,7 @@ double BinStats::Occupancy() const {
 }
 
 double BinStats::MeanDbm() const {
-  return m_nFinite ? m_dSum / static_cast<double>(m_nFinite) : std::numeric_limits<double>::quiet_NaN();
+  return m_nFinite ? m_sum.MeanDb(m_nFinite) : std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace vyr

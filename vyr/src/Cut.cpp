@@ -232,19 +232,31 @@ Message CutVisitor::Rebased(const Message& m) const {
 }
 
 void CutVisitor::OnSection(const Section& s) {
-  m_pDecoded = &s;
   if (m_cut.planBands) m_cut.planBands->Add(s);
   if (!m_cut.CutsBins()) {
+    m_pDecoded = &s;
     m_inner.OnSection(s);
     return;
   }
+  CutSection(s);
+  m_inner.OnSection(m_section);
+}
+
+void CutVisitor::CutSection(const Section& s) {
+  m_pDecoded = &s;
   m_section.kind = s.kind;
   m_section.header = s.header;
   m_section.ordinal = s.ordinal;
   m_section.bands.clear();
   m_bands.clear();
   for (const Band& band : s.bands) CutBand(band);
-  m_inner.OnSection(m_section);
+}
+
+void CutVisitor::TakeUpSection(const Message& m) {
+  // A piece of a log decoded in pieces starts in a section that a piece
+  // before it set up and told of: its cut is made again here, untold, as the
+  // cut of that same section.
+  if (!m_pDecoded && m.section && m_cut.CutsBins()) CutSection(*m.section);
 }
 
 void CutVisitor::CutBand(const Band& band) {
@@ -285,6 +297,7 @@ const double* CutVisitor::Masked(const double* values, const BandCut& c, size_t 
 }
 
 void CutVisitor::OnSweep(const Message& m, const Sweep& sweep) {
+  TakeUpSection(m);
   if (!Takes(m)) return;
   if (!m_cut.CutsBins()) {
     m_inner.OnSweep(m, sweep);
@@ -306,6 +319,7 @@ void CutVisitor::OnSweep(const Message& m, const Sweep& sweep) {
 }
 
 void CutVisitor::OnLevels(const Message& m, const Level* levels, size_t count) {
+  TakeUpSection(m);
   if (!Takes(m)) return;
   if (!m_cut.CutsBins()) {
     m_inner.OnLevels(m, levels, count);
@@ -318,6 +332,7 @@ void CutVisitor::OnLevels(const Message& m, const Level* levels, size_t count) {
 }
 
 void CutVisitor::OnMessage(const Message& m) {
+  TakeUpSection(m);
   if (Takes(m)) m_inner.OnMessage(Rebased(m));
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 #include "Bytes.h"
@@ -12,10 +13,11 @@ namespace vyr {
 
 namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr char kSpectrumMagic[] = "VYRSPEC1";
+// 2: the sum of a bin's levels is exact (vyr::LevelSum); 1 had a double.
+constexpr char kSpectrumMagic[] = "VYRSPEC2";
 constexpr char kThresholdsMagic[] = "VYRTHRS1";
 // The fewest bytes a serialised bin takes (one-byte numbers, eight-byte doubles).
-constexpr size_t kMinBinBytes = 60;
+constexpr size_t kMinBinBytes = 55;
 
 bool SameThreshold(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
@@ -96,6 +98,16 @@ void Spectrum::AddPlanBands(const std::vector<int>& numbers) {
 }
 
 void Spectrum::Merge(const Spectrum& other) {
+  MergeBins(other, static_cast<std::uint32_t>(m_files.size()), false);
+  m_files.insert(m_files.end(), other.m_files.begin(), other.m_files.end());
+}
+
+void Spectrum::MergeFollowing(const Spectrum& next) {
+  if (next.m_files != m_files) throw std::invalid_argument("only pieces of one log follow one another");
+  MergeBins(next, 0, true);
+}
+
+void Spectrum::MergeBins(const Spectrum& other, std::uint32_t nFileOffset, bool bFollowing) {
   // Checked first, so that a refused merge leaves this spectrum as it was.
   for (size_t i = 0, j = 0; i < m_bins.size() && j < other.m_bins.size();) {
     if (m_bins[i].hz < other.m_bins[j].hz) ++i;
@@ -103,12 +115,11 @@ void Spectrum::Merge(const Spectrum& other) {
     else if (!SameThreshold(m_bins[i++].threshold, other.m_bins[j++].threshold))
       throw std::invalid_argument("spectra counted against different thresholds cannot be merged");
   }
-  const auto nOffset = static_cast<std::uint32_t>(m_files.size());
   std::vector<SpectrumBin> merged;
   merged.reserve(std::max(m_bins.size(), other.m_bins.size()));
   auto shifted = [&](const SpectrumBin& b) {
     SpectrumBin copy = b;
-    if (copy.stats.Count() > 0) copy.stats.SetFile(b.stats.AtMax().file + nOffset);
+    if (copy.stats.Count() > 0) copy.stats.SetFile(b.stats.AtMax().file + nFileOffset);
     return copy;
   };
   size_t i = 0, j = 0;
@@ -119,11 +130,12 @@ void Spectrum::Merge(const Spectrum& other) {
       merged.push_back(shifted(other.m_bins[j++]));
     } else {
       merged.push_back(std::move(m_bins[i++]));
-      merged.back().stats.Merge(shifted(other.m_bins[j++]).stats);
+      const SpectrumBin later = shifted(other.m_bins[j++]);
+      if (bFollowing) merged.back().stats.MergeFollowing(later.stats);
+      else merged.back().stats.Merge(later.stats);
     }
   }
   m_bins.swap(merged);
-  m_files.insert(m_files.end(), other.m_files.begin(), other.m_files.end());
   for (const auto& [band, n] : other.m_sweeps) m_sweeps[band] += n;
   m_nWithoutFrequency += other.m_nWithoutFrequency;
   AddPlanBands(other.m_planBands);
@@ -156,6 +168,8 @@ std::string Spectrum::Serialize() const {
 
 Spectrum Spectrum::Deserialize(std::string_view bytes) {
   detail::ByteReader r(bytes);
+  if (bytes.substr(0, 8) == "VYRSPEC1")
+    detail::ByteReader::Fail("it is of an earlier version, whose sums of levels were not exact: make it again");
   ReadMagic(r, kSpectrumMagic);
   Spectrum s;
   // Every entry takes at least a byte, which bounds the counts by what is left.
@@ -255,18 +269,51 @@ Spectrum SpectrumAccumulator::Finish() {
   return std::move(m_spectrum);
 }
 
+namespace {
+// The levels of one piece of a log (or of all of it) through the cut into a
+// spectrum of their own, with the bands of the plans laid down in it.
+class CutSpectrum final : public LogVisitor {
+ public:
+  CutSpectrum(const std::string& path, const LevelCut& cut, const Thresholds& thresholds)
+      : m_cut(cut), m_accumulator(path, thresholds), m_visitor(m_cut, m_accumulator) {
+    m_cut.planBands = &m_planBands;
+  }
+  void OnFile(const FileInfo& info) override { m_visitor.OnFile(info); }
+  void OnWrite(const AttributeWrite& w) override { m_visitor.OnWrite(w); }
+  void OnLevels(const Message& m, const Level* levels, std::size_t count) override {
+    m_visitor.OnLevels(m, levels, count);
+  }
+  void OnSweep(const Message& m, const Sweep& sweep) override { m_visitor.OnSweep(m, sweep); }
+  void OnSection(const Section& s) override { m_visitor.OnSection(s); }
+  void OnMessage(const Message& m) override { m_visitor.OnMessage(m); }
+  void OnEnd(const DecodeResult& r) override { m_visitor.OnEnd(r); }
+  Spectrum Finish() {
+    Spectrum spectrum = m_accumulator.Finish();
+    spectrum.AddPlanBands(m_planBands.Numbers());
+    return spectrum;
+  }
+
+ private:
+  PlanBands m_planBands;  // of this piece alone: a piece decoded again tells them again
+  LevelCut m_cut;
+  SpectrumAccumulator m_accumulator;
+  CutVisitor m_visitor;
+};
+}  // namespace
+
 Spectrum AccumulateLog(const std::string& path, const DecodeSettings& settings, const LevelCut& cut,
                        const Thresholds& thresholds, DecodeResult& result) {
-  PlanBands planBands;
-  LevelCut withBands = cut;
-  withBands.planBands = &planBands;
-  SpectrumAccumulator accumulator(path, thresholds);
+  return AccumulateLog(path, settings, cut, thresholds, LogDecoder::PieceOptions(), result);
+}
+
+Spectrum AccumulateLog(const std::string& path, const DecodeSettings& settings, const LevelCut& cut,
+                       const Thresholds& thresholds, const LogDecoder::PieceOptions& pieces, DecodeResult& result) {
   LogDecoder decoder(SpectrumAccumulator::Request(settings));
   // Every log goes through the cut visitor, which tells the bands of its plans.
-  CutVisitor cutVisitor(withBands, accumulator);
-  result = decoder.Decode(path, cutVisitor);
-  Spectrum spectrum = accumulator.Finish();
-  spectrum.AddPlanBands(planBands.Numbers());
+  Spectrum spectrum = CutSpectrum(path, cut, thresholds).Finish();
+  result = decoder.DecodeInPieces(
+      path, pieces, [&](std::size_t) { return std::make_unique<CutSpectrum>(path, cut, thresholds); },
+      [&](std::size_t, LogVisitor& piece) { spectrum.MergeFollowing(static_cast<CutSpectrum&>(piece).Finish()); });
   return spectrum;
 }
 

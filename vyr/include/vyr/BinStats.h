@@ -62,6 +62,53 @@ class LevelHistogram {
   std::uint64_t m_nCount = 0;
 };
 
+// The sum of finite levels, exact and so independent of the order they come
+// in: each level counts as a whole multiple of 2^-64 dB (exact for every
+// level whose binary digits end above that, which all levels of 2^-11 dB and
+// more do; others are rounded toward zero), a level beyond +-2^30 dB
+// (about 1.07e9) as that bound. Statistics summed in any order, or merged
+// from pieces of a log, then have the same sum and mean to the last bit.
+class LevelSum {
+ public:
+  static constexpr double kBoundDb = 1073741824.0;  // 2^30
+
+  void Add(double dbm) {  // a finite level
+    if (!(dbm <= kBoundDb && dbm >= -kBoundDb)) dbm = dbm < 0 ? -kBoundDb : kBoundDb;
+    const double scaled = dbm * 0x1p32;                      // exact
+    const auto whole = static_cast<std::int64_t>(scaled);    // toward zero, exact
+    // Exact too, but for levels with binary digits below 2^-64 dB: toward zero.
+    const auto part = static_cast<std::int64_t>((scaled - static_cast<double>(whole)) * 0x1p32);
+    m_high += static_cast<Unsigned>(static_cast<Signed>(whole));
+    m_low += static_cast<Unsigned>(static_cast<Signed>(part));
+  }
+  void Merge(const LevelSum& other) {
+    m_high += other.m_high;
+    m_low += other.m_low;
+  }
+  // The sum in dB, rounded to the nearest double.
+  double Db() const;
+  // The sum divided by n (n > 0), rounded once.
+  double MeanDb(std::uint64_t n) const;
+  // Whether the sum is one that n finite levels can make.
+  bool PossibleFor(std::uint64_t n) const;
+
+  // In the serialised form: the sum in 2^-64 dB as two's complement words,
+  // from the highest.
+  void Words(std::uint64_t& top, std::uint64_t& middle, std::uint64_t& bottom) const;
+  static LevelSum FromWords(std::uint64_t top, std::uint64_t middle, std::uint64_t bottom);
+
+ private:
+  // Sums wrap as unsigned numbers (never undefined), read as signed ones.
+  __extension__ typedef unsigned __int128 Unsigned;
+  __extension__ typedef __int128 Signed;
+  // The sum is m_high * 2^32 + m_low, both signed, in 2^-64 dB: levels of up
+  // to 2^62 units in m_high and below 2^32 in m_low cannot overflow either
+  // within 2^64 levels.
+  void Normalized(Signed& high, Signed& low) const;  // then 0 <= low < 2^32
+  Unsigned m_high = 0;
+  Unsigned m_low = 0;
+};
+
 // Where a level was measured.
 struct Where {
   std::int64_t timeMs = 0;     // on the log's clock
@@ -81,7 +128,7 @@ class BinStats {
     ++m_nCount;
     if (dbm - dbm == 0) {  // finite
       ++m_nFinite;
-      m_dSum += dbm;
+      m_sum.Add(dbm);
     }
     if (!(dbm <= m_dMax)) {  // also while the maximum is still NaN
       m_dMax = dbm;
@@ -95,8 +142,14 @@ class BinStats {
     m_histogram.Add(dbm);
   }
   // Of equal maxima the first one added (the other's when this one has none
-  // that large) is kept: merge in file order for a stable result.
+  // that large) is kept: merge in file order for a stable result. The
+  // threshold was first reached at the earlier of the two times, last at the
+  // later one.
   void Merge(const BinStats& other);
+  // Takes in the statistics of the levels that follow these ones in the same
+  // log (its next piece): the result is the one accumulator that took them
+  // all, the first and last times above the threshold too.
+  void MergeFollowing(const BinStats& next);
   // A compact, portable form (a few dozen bytes and about a byte per 0.1 dB
   // cell that the levels span), for statistics made on another thread,
   // process or machine; merged after reading, they equal those made in one.
@@ -112,7 +165,7 @@ class BinStats {
   // The mean of the finite levels in dB (not of their power); NaN for none.
   double MeanDbm() const;
   // The sum and count of the finite levels, for means over several bins.
-  double SumDbm() const { return m_dSum; }
+  double SumDbm() const { return m_sum.Db(); }
   std::uint64_t FiniteCount() const { return m_nFinite; }
   double MinDbm() const { return m_dMin; }
   double MaxDbm() const { return m_dMax; }
@@ -126,9 +179,11 @@ class BinStats {
   std::int64_t LastAboveMs() const { return m_nLastAboveMs; }
 
  private:
+  void MergeLevels(const BinStats& other);  // all but the times above the threshold
+
   std::uint64_t m_nCount = 0;
   std::uint64_t m_nFinite = 0;
-  double m_dSum = 0;
+  LevelSum m_sum;
   double m_dMin = std::numeric_limits<double>::quiet_NaN();
   double m_dMax = std::numeric_limits<double>::quiet_NaN();
   std::uint64_t m_nAbove = 0;

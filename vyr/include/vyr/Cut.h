@@ -112,6 +112,8 @@ class CutVisitor final : public LogVisitor {
     std::vector<char> inCut;  // per bin of the stretch, when masked
   };
   bool Takes(const Message& m) const;
+  void CutSection(const Section& s);
+  void TakeUpSection(const Message& m);
   Message Rebased(const Message& m) const;
   void CutBand(const Band& band);
   bool HasLevel(const double* dbm, const BandCut& c, std::size_t nBins) const;

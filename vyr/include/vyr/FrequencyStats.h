@@ -67,11 +67,16 @@ class Spectrum {
   // Both must have been counted against the same thresholds (else throws
   // std::invalid_argument).
   void Merge(const Spectrum& other);
+  // Takes in the spectrum of the next piece of the same log (a decode in
+  // pieces): the result is the spectrum of the log read in one go. Throws
+  // std::invalid_argument for another log's, or other thresholds.
+  void MergeFollowing(const Spectrum& next);
   std::string Serialize() const;
   static Spectrum Deserialize(std::string_view bytes);  // throws std::invalid_argument
 
  private:
   friend class SpectrumAccumulator;
+  void MergeBins(const Spectrum& other, std::uint32_t nFileOffset, bool bFollowing);
   std::vector<std::string> m_files;
   std::vector<SpectrumBin> m_bins;
   std::map<int, std::uint64_t> m_sweeps;
@@ -110,6 +115,11 @@ class SpectrumAccumulator final : public LogVisitor {
 // levels counted against the thresholds. result tells how the decode ended.
 Spectrum AccumulateLog(const std::string& path, const DecodeSettings& settings, const LevelCut& cut,
                        const Thresholds& thresholds, DecodeResult& result);
+// The same, a large log decoded in pieces side by side
+// (LogDecoder::DecodeInPieces), their spectra merged in file order: the
+// spectrum is that of one decode, whatever the pieces.
+Spectrum AccumulateLog(const std::string& path, const DecodeSettings& settings, const LevelCut& cut,
+                       const Thresholds& thresholds, const LogDecoder::PieceOptions& pieces, DecodeResult& result);
 
 // A row of `vyrhost stats`: one frequency.
 struct FrequencyRow {
