@@ -1,6 +1,7 @@
 #include "LogTables.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -114,10 +115,11 @@ void AppendTable(LevelTable& t, LevelTable& more) {
 // One table per band of each section of the kind asked for, one row per
 // message that left a level in it. A piece after the first starts in the
 // section in force there, which it was not told of: its tables are made as
-// its sweeps come.
+// its sweeps come. A table starts with room for *pRowsHint rows when given.
 class CTableVisitor final : public vyr::LogVisitor {
  public:
-  explicit CTableVisitor(bool bChannels) : m_bChannels(bChannels) {}
+  CTableVisitor(bool bChannels, const std::atomic<size_t>* pRowsHint)
+      : m_bChannels(bChannels), m_pRowsHint(pRowsHint) {}
 
   void OnSection(const vyr::Section& s) override {
     if (!Enter(s, false)) return;
@@ -160,6 +162,13 @@ class CTableVisitor final : public vyr::LogVisitor {
     t.nBand = band.number;
     t.nHeader = nHeader;
     Widen(t, band);
+    // Growing by doubling would copy the rows again and again.
+    if (const size_t nRows = m_pRowsHint ? m_pRowsHint->load(std::memory_order_relaxed) : 0) {
+      for (auto* v : {&t.message, &t.timeMs, &t.time}) v->reserve(nRows);
+      for (auto* v : {&t.lat, &t.lon}) v->reserve(nRows);
+      t.quality.reserve(nRows);
+      t.levelDbm.reserve(nRows * t.bins.size());
+    }
     return t;
   }
   LevelTable* TableOf(const vyr::Band& band) {
@@ -169,6 +178,7 @@ class CTableVisitor final : public vyr::LogVisitor {
   }
 
   bool m_bChannels;
+  const std::atomic<size_t>* m_pRowsHint;
   bool m_bEntered = false;  // in a section, m_nOrdinal
   bool m_bTaking = false;
   std::size_t m_nOrdinal = 0;
@@ -180,6 +190,10 @@ class CTableJoin {
  public:
   void Add(CTableVisitor& piece) {
     std::vector<SectionTables>& sections = piece.Sections();
+    size_t nRows = 0;
+    for (const SectionTables& s : sections)
+      for (const LevelTable& t : s.tables) nRows = std::max(nRows, t.message.size());
+    m_nRowsHint.store(nRows + nRows / 4, std::memory_order_relaxed);
     for (SectionTables& s : sections) {
       if (!s.bContinued) {
         m_nLastFirst = m_tables.size();
@@ -203,6 +217,8 @@ class CTableJoin {
   }
   // A piece that went on from a section no piece before it set up cannot be
   // joined: that is a fault of the decode in pieces, never a result.
+  // The rows a table of the next pieces is likely to take.
+  const std::atomic<size_t>* RowsHint() const { return &m_nRowsHint; }
   std::vector<LevelTable> Take(const std::string& path) {
     if (m_bBroken) throw std::runtime_error(path + ": the pieces of the log do not join");
     return std::move(m_tables);
@@ -220,6 +236,7 @@ class CTableJoin {
   std::size_t m_nLastOrdinal = 0;
   bool m_bHasLast = false;
   bool m_bBroken = false;
+  std::atomic<size_t> m_nRowsHint{0};  // read by the pieces' threads
 };
 
 class CColumnVisitor final : public vyr::LogVisitor {
@@ -313,7 +330,7 @@ std::vector<LevelTable> CollectTables(const std::string& path, const vyr::Decode
   request.settings = settings;
   request.sweeps = true;
   CTableJoin join;
-  CollectInPieces<CTableVisitor>(path, request, cut, cut.CutsBins() ? 1 : jobs, join, bChannels);
+  CollectInPieces<CTableVisitor>(path, request, cut, cut.CutsBins() ? 1 : jobs, join, bChannels, join.RowsHint());
   return join.Take(path);
 }
 
