@@ -212,8 +212,10 @@ class CTableJoin {
     }
     sections.clear();
   }
+  // Only the tables of the last section may grow.
   void Expect(double share) {
-    for (LevelTable& t : m_tables) ForEachRowColumn([&](auto& v) { ReserveFor(v, share); }, t);
+    for (size_t i = m_nLastFirst; i < m_tables.size(); ++i)
+      ForEachRowColumn([&](auto& v) { ReserveFor(v, share); }, m_tables[i]);
   }
   // A piece that went on from a section no piece before it set up cannot be
   // joined: that is a fault of the decode in pieces, never a result.

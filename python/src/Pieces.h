@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -65,18 +66,32 @@ void CollectInPieces(const std::string& path, vyr::DecodeRequest request, const 
                      Joiner& joiner, const Args&... args) {
   using Piece = CCutCollector<Collector>;
   request.progress = [&](std::uint64_t done, std::uint64_t total) {
-    if (done > 0 && done < total) joiner.Expect(static_cast<double>(done) / static_cast<double>(total));
+    if (done == 0 || done >= total) return;
+    try {
+      joiner.Expect(static_cast<double>(done) / static_cast<double>(total));
+    } catch (const std::exception&) {  // std::bad_alloc, std::length_error
+    }
   };
   vyr::LogDecoder decoder(request);
   vyr::PlanBands bands;
+  // What the join raises (out of memory) stops the decode and is raised here,
+  // as one decode raises it; a room not given only costs regrowth.
+  std::exception_ptr joinError;
   const vyr::DecodeResult r = decoder.DecodeInPieces(
       path, PieceOptionsFor(jobs),
       [&](std::size_t) -> std::unique_ptr<vyr::LogVisitor> { return std::make_unique<Piece>(cut, args...); },
       [&](std::size_t, vyr::LogVisitor& visitor) {
         auto& piece = static_cast<Piece&>(visitor);
-        bands.Add(piece.bands.Numbers());
-        joiner.Add(piece.collector);
+        if (joinError) return;
+        try {
+          bands.Add(piece.bands.Numbers());
+          joiner.Add(piece.collector);
+        } catch (...) {
+          joinError = std::current_exception();
+          decoder.Stop();
+        }
       });
+  if (joinError) std::rethrow_exception(joinError);
   NotePieces(path, r);
   if (!r.Ok() && r.code != vyr::DecodeResult::kStopped) throw vyr::LogError(path, r);
   if (cut.band != 0 && !bands.Has(cut.band)) throw std::invalid_argument(vyr::UnknownBandText(cut.band, bands.Numbers()));
