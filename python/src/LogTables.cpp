@@ -217,10 +217,10 @@ class CTableJoin {
     for (size_t i = m_nLastFirst; i < m_tables.size(); ++i)
       ForEachRowColumn([&](auto& v) { ReserveFor(v, share); }, m_tables[i]);
   }
-  // A piece that went on from a section no piece before it set up cannot be
-  // joined: that is a fault of the decode in pieces, never a result.
   // The rows a table of the next pieces is likely to take.
   const std::atomic<size_t>* RowsHint() const { return &m_nRowsHint; }
+  // A piece that went on from a section no piece before it set up cannot be
+  // joined: that is a fault of the decode in pieces, never a result.
   std::vector<LevelTable> Take(const std::string& path) {
     if (m_bBroken) throw std::runtime_error(path + ": the pieces of the log do not join");
     return std::move(m_tables);

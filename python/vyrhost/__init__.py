@@ -19,7 +19,8 @@ MHz, either end None, or "MIN:MAX"). A bad cut raises ValueError.
 
 ``bands()``, ``channels()`` and ``levels()`` read a log larger than 64 MiB
 in pieces side by side on ``jobs`` threads (default: the number of cores;
-``jobs=1`` reads it in one piece), with the same result to the last value.
+``jobs=1`` reads it in one piece; at most 256), with the same result to the
+last value.
 """
 
 import concurrent.futures
@@ -44,6 +45,7 @@ _CSV_COLUMNS = ["file", "message", "time", "time_ms", "lat", "lon", "quality", "
                 "frequency_hz", "frequency_mhz", "level_dbm", "min_dbm", "max_dbm", "stddev_db"]
 _NO_FREQUENCY = -(2 ** 63)
 _DEFAULT_ABOVE_DBM = -80.0  # as `vyrhost stats --above` and the report's --threshold
+_MAX_JOBS = 256  # as `--jobs`
 
 
 def formats():
@@ -247,13 +249,13 @@ def _cut(from_=None, to=None, band=None, freq=None):
 
 
 def _jobs(jobs):
-    """The threads that read one log: the number of cores unless given."""
+    """The threads that read one log, 1 to 256 as ``--jobs``: the number of cores unless given."""
     if jobs is None:
-        return os.cpu_count() or 1
+        return min(os.cpu_count() or 1, _MAX_JOBS)
     if isinstance(jobs, bool) or not isinstance(jobs, (int, np.integer)):
-        raise TypeError(f"jobs: a whole number from 1, not {type(jobs).__name__}")
-    if jobs < 1:
-        raise ValueError(f"jobs: {jobs} is not a whole number from 1")
+        raise TypeError(f"jobs: a whole number from 1 to {_MAX_JOBS}, not {type(jobs).__name__}")
+    if not 1 <= jobs <= _MAX_JOBS:
+        raise ValueError(f"jobs: {jobs} is not a whole number from 1 to {_MAX_JOBS}")
     return int(jobs)
 
 

@@ -108,9 +108,9 @@ def test_pieces_give_the_tables_of_one_piece(logs, name, monkeypatch, capfd):
     assert rows > 0
 
 
-def test_jobs_is_a_whole_number_from_1(logs):
+@pytest.mark.parametrize("jobs,error", [(0, ValueError), (257, ValueError), (1.5, TypeError), (True, TypeError)])
+def test_jobs_is_a_whole_number_from_1_to_256(logs, jobs, error):
     log = vyrhost.open(logs["scan.h2m"])
-    with pytest.raises(ValueError, match="jobs: 0 is not a whole number from 1"):
-        log.bands(jobs=0)
-    with pytest.raises(TypeError, match="jobs: a whole number from 1, not float"):
-        log.levels(jobs=1.5)
+    for method in (log.bands, log.levels):
+        with pytest.raises(error, match="jobs: .*a whole number from 1 to 256"):
+            method(jobs=jobs)
