@@ -1,10 +1,13 @@
 #include "LogTables.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
+#include "Pieces.h"
 #include "vyr/Summary.h"
 
 namespace {
@@ -24,37 +27,109 @@ void Run(const std::string& path, const vyr::DecodeRequest& request, vyr::LogVis
   Run(path, decoder, visitor);
 }
 
-// Through the cut; a band that the log does not lay down is a bad argument.
-void Run(const std::string& path, const vyr::DecodeRequest& request, const vyr::LevelCut& cut,
-         vyr::LogVisitor& visitor) {
-  vyr::PlanBands bands;
-  vyr::LevelCut withBands = cut;
-  withBands.planBands = &bands;
-  vyr::CutVisitor cutVisitor(withBands, visitor);
-  Run(path, request, cut.Empty() ? visitor : static_cast<vyr::LogVisitor&>(cutVisitor));
-  if (cut.band != 0 && !bands.Has(cut.band)) throw std::invalid_argument(vyr::UnknownBandText(cut.band, bands.Numbers()));
+// The tables of one section as one piece of the log met them. A section set
+// up before the piece goes on with rows for the tables of the pieces before.
+struct SectionTables {
+  std::size_t ordinal = 0;
+  bool bContinued = false;
+  std::vector<LevelTable> tables;
+};
+
+void AppendRow(std::vector<double>& into, const double* row, size_t n) {
+  if (row) into.insert(into.end(), row, row + n);
+  else into.resize(into.size() + n, kNaN);
+}
+
+// A matrix of nRows rows from nOld to nNew columns, NaN in the new ones.
+void WidenMatrix(std::vector<double>& v, size_t nRows, size_t nOld, size_t nNew) {
+  if (nNew == nOld) return;
+  std::vector<double> wide(nRows * nNew, kNaN);
+  for (size_t r = 0; r < nRows; ++r)
+    std::copy_n(v.begin() + static_cast<std::ptrdiff_t>(r * nOld), nOld,
+                wide.begin() + static_cast<std::ptrdiff_t>(r * nNew));
+  v.swap(wide);
+}
+
+// The table's rows, laid out for nOld columns, to the columns it has now:
+// earlier rows get no level in the new ones.
+void WidenRows(LevelTable& t, size_t nOld) {
+  const size_t nRows = t.message.size(), nNew = t.bins.size();
+  WidenMatrix(t.levelDbm, nRows, nOld, nNew);
+  for (auto* v : {&t.minDbm, &t.maxDbm, &t.stddevDb})
+    if (!v->empty()) WidenMatrix(*v, nRows, nOld, nNew);
+}
+
+// A channel set grows as channels appear.
+void Widen(LevelTable& t, const vyr::Band& band) {
+  const size_t nOld = t.bins.size(), nNew = band.Bins();
+  if (nNew <= nOld) return;
+  for (size_t i = nOld; i < nNew; ++i) {
+    t.bins.push_back(band.Element(i));
+    t.frequencyHz.push_back(band.hz[i]);
+    t.frequencyMHz.push_back(MHzOrNaN(band.hz[i]));
+  }
+  WidenRows(t, nOld);
+}
+
+// The same, to the columns of a later piece's table of the channel set.
+void Widen(LevelTable& t, const LevelTable& wider) {
+  const size_t nOld = t.bins.size();
+  if (wider.bins.size() <= nOld) return;
+  t.bins.insert(t.bins.end(), wider.bins.begin() + static_cast<std::ptrdiff_t>(nOld), wider.bins.end());
+  t.frequencyHz.insert(t.frequencyHz.end(), wider.frequencyHz.begin() + static_cast<std::ptrdiff_t>(nOld),
+                       wider.frequencyHz.end());
+  t.frequencyMHz.insert(t.frequencyMHz.end(), wider.frequencyMHz.begin() + static_cast<std::ptrdiff_t>(nOld),
+                        wider.frequencyMHz.end());
+  WidenRows(t, nOld);
+}
+
+// fn(column of t, column of each of more...) for each column that grows with the rows.
+template <class Fn, class... Tables>
+void ForEachRowColumn(Fn fn, LevelTable& t, Tables&... more) {
+  fn(t.message, more.message...);
+  fn(t.timeMs, more.timeMs...);
+  fn(t.time, more.time...);
+  fn(t.lat, more.lat...);
+  fn(t.lon, more.lon...);
+  fn(t.quality, more.quality...);
+  fn(t.levelDbm, more.levelDbm...);
+  fn(t.minDbm, more.minDbm...);
+  fn(t.maxDbm, more.maxDbm...);
+  fn(t.stddevDb, more.stddevDb...);
+}
+
+// The rows of the same table in a later piece after those of the pieces
+// before, as one decode would have gone on adding them.
+void AppendTable(LevelTable& t, LevelTable& more) {
+  Widen(t, more);
+  Widen(more, t);
+  // A statistics row anywhere gives every row one, NaN where it had none.
+  if (!t.minDbm.empty() || !more.minDbm.empty()) {
+    const size_t nBins = t.bins.size();
+    for (auto* v : {&t.minDbm, &t.maxDbm, &t.stddevDb}) v->resize(t.message.size() * nBins, kNaN);
+    for (auto* v : {&more.minDbm, &more.maxDbm, &more.stddevDb}) v->resize(more.message.size() * nBins, kNaN);
+  }
+  ForEachRowColumn([](auto& a, auto& b) { Append(a, b); }, t, more);
 }
 
 // One table per band of each section of the kind asked for, one row per
-// message that left a level in it.
+// message that left a level in it. A piece after the first starts in the
+// section in force there, which it was not told of: its tables are made as
+// its sweeps come. A table starts with room for *pRowsHint rows when given.
 class CTableVisitor final : public vyr::LogVisitor {
  public:
-  explicit CTableVisitor(bool bChannels) : m_bChannels(bChannels) {}
+  CTableVisitor(bool bChannels, const std::atomic<size_t>* pRowsHint)
+      : m_bChannels(bChannels), m_pRowsHint(pRowsHint) {}
 
   void OnSection(const vyr::Section& s) override {
-    m_nFirst = m_tables.size();
-    m_bTaking = (s.kind == vyr::Section::Kind::Channels) == m_bChannels;
-    if (!m_bTaking) return;
-    for (const vyr::Band& band : s.bands) {
-      LevelTable& t = m_tables.emplace_back();
-      t.nBand = band.number;
-      t.nHeader = s.header;
-      Widen(t, band);
-    }
+    if (!Enter(s, false)) return;
+    for (const vyr::Band& band : s.bands) NewTable(band, s.header);
   }
   void OnSweep(const vyr::Message& m, const vyr::Sweep& sweep) override {
+    if (m.section && (!m_bEntered || m.section->ordinal != m_nOrdinal)) Enter(*m.section, true);
     if (!m_bTaking) return;
     LevelTable* t = TableOf(sweep.band);
+    if (!t && m_sections.back().bContinued) t = &NewTable(sweep.band, m.section->header);
     if (!t) return;
     Widen(*t, sweep.band);
     t->message.push_back(static_cast<std::int64_t>(m.index));
@@ -72,41 +147,98 @@ class CTableVisitor final : public vyr::LogVisitor {
       AppendRow(t->stddevDb, sweep.stddevDb, t->bins.size());
     }
   }
-  std::vector<LevelTable> Take() { return std::move(m_tables); }
+  std::vector<SectionTables>& Sections() { return m_sections; }
 
  private:
+  bool Enter(const vyr::Section& s, bool bContinued) {
+    m_bEntered = true;
+    m_nOrdinal = s.ordinal;
+    m_bTaking = (s.kind == vyr::Section::Kind::Channels) == m_bChannels;
+    if (m_bTaking) m_sections.push_back({s.ordinal, bContinued, {}});
+    return m_bTaking;
+  }
+  LevelTable& NewTable(const vyr::Band& band, std::uint64_t nHeader) {
+    LevelTable& t = m_sections.back().tables.emplace_back();
+    t.nBand = band.number;
+    t.nHeader = nHeader;
+    Widen(t, band);
+    // Growing by doubling would copy the rows again and again.
+    if (const size_t nRows = m_pRowsHint ? m_pRowsHint->load(std::memory_order_relaxed) : 0) {
+      for (auto* v : {&t.message, &t.timeMs, &t.time}) v->reserve(nRows);
+      for (auto* v : {&t.lat, &t.lon}) v->reserve(nRows);
+      t.quality.reserve(nRows);
+      t.levelDbm.reserve(nRows * t.bins.size());
+    }
+    return t;
+  }
   LevelTable* TableOf(const vyr::Band& band) {
-    for (size_t i = m_nFirst; i < m_tables.size(); ++i)
-      if (m_tables[i].nBand == band.number) return &m_tables[i];
+    for (LevelTable& t : m_sections.back().tables)
+      if (t.nBand == band.number) return &t;
     return nullptr;
-  }
-  static void AppendRow(std::vector<double>& into, const double* row, size_t n) {
-    if (row) into.insert(into.end(), row, row + n);
-    else into.resize(into.size() + n, kNaN);
-  }
-  // A channel set grows as channels appear: earlier rows get no level there.
-  static void Widen(LevelTable& t, const vyr::Band& band) {
-    const size_t nOld = t.bins.size(), nNew = band.Bins();
-    if (nNew <= nOld) return;
-    for (size_t i = nOld; i < nNew; ++i) {
-      t.bins.push_back(band.Element(i));
-      t.frequencyHz.push_back(band.hz[i]);
-      t.frequencyMHz.push_back(MHzOrNaN(band.hz[i]));
-    }
-    for (auto* v : {&t.levelDbm, &t.minDbm, &t.maxDbm, &t.stddevDb}) {
-      if (v->empty() || nOld == 0) continue;
-      const size_t nRows = v->size() / nOld;
-      std::vector<double> wide(nRows * nNew, kNaN);
-      for (size_t r = 0; r < nRows; ++r) std::copy_n(v->begin() + static_cast<std::ptrdiff_t>(r * nOld), nOld,
-                                                     wide.begin() + static_cast<std::ptrdiff_t>(r * nNew));
-      v->swap(wide);
-    }
   }
 
   bool m_bChannels;
+  const std::atomic<size_t>* m_pRowsHint;
+  bool m_bEntered = false;  // in a section, m_nOrdinal
   bool m_bTaking = false;
-  size_t m_nFirst = 0;  // the tables of the current section
+  std::size_t m_nOrdinal = 0;
+  std::vector<SectionTables> m_sections;  // those of the kind asked for
+};
+
+// The tables of the pieces, joined in file order.
+class CTableJoin {
+ public:
+  void Add(CTableVisitor& piece) {
+    std::vector<SectionTables>& sections = piece.Sections();
+    size_t nRows = 0;
+    for (const SectionTables& s : sections)
+      for (const LevelTable& t : s.tables) nRows = std::max(nRows, t.message.size());
+    m_nRowsHint.store(nRows + nRows / 4, std::memory_order_relaxed);
+    for (SectionTables& s : sections) {
+      if (!s.bContinued) {
+        m_nLastFirst = m_tables.size();
+        m_nLastOrdinal = s.ordinal;
+        m_bHasLast = true;
+        for (LevelTable& t : s.tables) m_tables.push_back(std::move(t));
+        continue;
+      }
+      // A piece starts in the section in force at its start: the last one met.
+      if (!m_bHasLast || s.ordinal != m_nLastOrdinal) {
+        m_bBroken = true;
+        continue;
+      }
+      for (LevelTable& t : s.tables)
+        if (LevelTable* into = Find(t.nBand)) AppendTable(*into, t);
+    }
+    sections.clear();
+  }
+  // Only the tables of the last section may grow.
+  void Expect(double share) {
+    for (size_t i = m_nLastFirst; i < m_tables.size(); ++i)
+      ForEachRowColumn([&](auto& v) { ReserveFor(v, share); }, m_tables[i]);
+  }
+  // The rows a table of the next pieces is likely to take.
+  const std::atomic<size_t>* RowsHint() const { return &m_nRowsHint; }
+  // A piece that went on from a section no piece before it set up cannot be
+  // joined: that is a fault of the decode in pieces, never a result.
+  std::vector<LevelTable> Take(const std::string& path) {
+    if (m_bBroken) throw std::runtime_error(path + ": the pieces of the log do not join");
+    return std::move(m_tables);
+  }
+
+ private:
+  LevelTable* Find(int nBand) {
+    for (size_t i = m_nLastFirst; i < m_tables.size(); ++i)
+      if (m_tables[i].nBand == nBand) return &m_tables[i];
+    return nullptr;
+  }
+
   std::vector<LevelTable> m_tables;
+  size_t m_nLastFirst = 0;  // the tables of the last section
+  std::size_t m_nLastOrdinal = 0;
+  bool m_bHasLast = false;
+  bool m_bBroken = false;
+  std::atomic<size_t> m_nRowsHint{0};  // read by the pieces' threads
 };
 
 class CColumnVisitor final : public vyr::LogVisitor {
@@ -130,6 +262,36 @@ class CColumnVisitor final : public vyr::LogVisitor {
     }
   }
   LevelColumns c;
+};
+
+// fn(column of c, column of each of more...) for each column.
+template <class Fn, class... Columns>
+void ForEachColumn(Fn fn, LevelColumns& c, Columns&... more) {
+  fn(c.message, more.message...);
+  fn(c.timeMs, more.timeMs...);
+  fn(c.time, more.time...);
+  fn(c.bin, more.bin...);
+  fn(c.band, more.band...);
+  fn(c.frequencyHz, more.frequencyHz...);
+  fn(c.quality, more.quality...);
+  fn(c.lat, more.lat...);
+  fn(c.lon, more.lon...);
+  fn(c.frequencyMHz, more.frequencyMHz...);
+  fn(c.levelDbm, more.levelDbm...);
+  fn(c.minDbm, more.minDbm...);
+  fn(c.maxDbm, more.maxDbm...);
+  fn(c.stddevDb, more.stddevDb...);
+}
+
+// The rows of the pieces, joined in file order.
+struct CColumnJoin {
+  void Add(CColumnVisitor& piece) {
+    ForEachColumn([](auto& a, auto& b) { Append(a, b); }, columns, piece.c);
+  }
+  void Expect(double share) {
+    ForEachColumn([&](auto& v) { ReserveFor(v, share); }, columns);
+  }
+  LevelColumns columns;
 };
 
 // Stops the decode after the first message.
@@ -165,20 +327,21 @@ std::string ProbeKind(const std::string& path, const vyr::DecodeSettings& settin
 }
 
 std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings,
-                                      const vyr::LevelCut& cut, bool bChannels) {
+                                      const vyr::LevelCut& cut, bool bChannels, int jobs) {
   vyr::DecodeRequest request;
   request.settings = settings;
   request.sweeps = true;
-  CTableVisitor visitor(bChannels);
-  Run(path, request, cut, visitor);
-  return visitor.Take();
+  CTableJoin join;
+  CollectInPieces<CTableVisitor>(path, request, cut, cut.CutsBins() ? 1 : jobs, join, bChannels, join.RowsHint());
+  return join.Take(path);
 }
 
-LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings, const vyr::LevelCut& cut) {
+LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings, const vyr::LevelCut& cut,
+                            int jobs) {
   vyr::DecodeRequest request;
   request.settings = settings;
   request.levels = true;
-  CColumnVisitor visitor;
-  Run(path, request, cut, visitor);
-  return std::move(visitor.c);
+  CColumnJoin join;
+  CollectInPieces<CColumnVisitor>(path, request, cut, jobs, join);
+  return std::move(join.columns);
 }

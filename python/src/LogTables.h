@@ -2,7 +2,9 @@
 // band of each frequency plan (scan logs) or per channel set (channel logs),
 // built from the sweeps that the library hands on, and the long rows of
 // `vyrhost export --csv`, built from its levels. Each decode takes its own
-// settings, so decodes run side by side on any threads.
+// settings, so decodes run side by side on any threads. A large log is
+// decoded in pieces on jobs threads, each piece collecting its own columns,
+// joined in file order into what one decode builds.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +47,9 @@ std::string SummaryJson(const std::string& path, const vyr::DecodeSettings& sett
 std::string ProbeKind(const std::string& path, const vyr::DecodeSettings& settings);
 // bChannels false: one table per band of each plan; true: one per channel
 // set. Through the cut; a cut band that the log has not raises
-// std::invalid_argument.
+// std::invalid_argument. A cut of bins (a band or a frequency range) is
+// decoded in one piece: it narrows each section as its header lays it down.
 std::vector<LevelTable> CollectTables(const std::string& path, const vyr::DecodeSettings& settings,
-                                      const vyr::LevelCut& cut, bool bChannels);
-LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings, const vyr::LevelCut& cut);
+                                      const vyr::LevelCut& cut, bool bChannels, int jobs);
+LevelColumns CollectColumns(const std::string& path, const vyr::DecodeSettings& settings, const vyr::LevelCut& cut,
+                            int jobs);

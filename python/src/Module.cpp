@@ -92,18 +92,19 @@ py::dict TableToDict(LevelTable&& t) {
   return d;
 }
 
-py::list Tables(const std::string& path, std::optional<double> threshold, bool bChannels, const CutArgs& cutArgs) {
+py::list Tables(const std::string& path, std::optional<double> threshold, bool bChannels, const CutArgs& cutArgs,
+              int jobs) {
   const vyr::LevelCut cut = MakeCut(cutArgs);
   std::vector<LevelTable> tables =
-      WithoutGil([&] { return CollectTables(path, Settings(threshold), cut, bChannels); });
+      WithoutGil([&] { return CollectTables(path, Settings(threshold), cut, bChannels, jobs); });
   py::list out;
   for (LevelTable& t : tables) out.append(TableToDict(std::move(t)));
   return out;
 }
 
-py::dict Columns(const std::string& path, std::optional<double> threshold, const CutArgs& cutArgs) {
+py::dict Columns(const std::string& path, std::optional<double> threshold, const CutArgs& cutArgs, int jobs) {
   const vyr::LevelCut cut = MakeCut(cutArgs);
-  LevelColumns c = WithoutGil([&] { return CollectColumns(path, Settings(threshold), cut); });
+  LevelColumns c = WithoutGil([&] { return CollectColumns(path, Settings(threshold), cut, jobs); });
   py::dict d;
   d["message"] = ToArray(std::move(c.message));
   d["time"] = ToArray(std::move(c.time), {}, "datetime64[ms]");
@@ -149,8 +150,9 @@ PYBIND11_MODULE(_vyrhost, m) {
   m.def("formats", &Formats, "The data-file types and decode devices the plug-ins register.");
   m.def("summary_json", &Summary, py::arg("path"), py::arg("level_threshold"));
   m.def("probe_kind", &Kind, py::arg("path"), py::arg("level_threshold"));
-  m.def("tables", &Tables, py::arg("path"), py::arg("level_threshold"), py::arg("channels"), py::arg("cut"));
-  m.def("columns", &Columns, py::arg("path"), py::arg("level_threshold"), py::arg("cut"));
+  m.def("tables", &Tables, py::arg("path"), py::arg("level_threshold"), py::arg("channels"), py::arg("cut"),
+        py::arg("jobs"));
+  m.def("columns", &Columns, py::arg("path"), py::arg("level_threshold"), py::arg("cut"), py::arg("jobs"));
   BindAnalytics(m);
   py::class_<CMessageStream>(m, "MessageStream")
       .def(py::init([](std::string path, std::optional<double> threshold) {

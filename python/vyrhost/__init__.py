@@ -16,6 +16,11 @@ Cuts, the same as the command line's ``--from``, ``--to``, ``--band`` and
 takes it, a ``datetime.datetime`` or a ``datetime.time``, both ends
 included), ``band`` (a band number from 1) and ``freq`` (``(MIN, MAX)`` in
 MHz, either end None, or "MIN:MAX"). A bad cut raises ValueError.
+
+``bands()``, ``channels()`` and ``levels()`` read a log larger than 64 MiB
+in pieces side by side on ``jobs`` threads (default: the number of cores;
+``jobs=1`` reads it in one piece; at most 256), with the same result to the
+last value.
 """
 
 import concurrent.futures
@@ -40,6 +45,7 @@ _CSV_COLUMNS = ["file", "message", "time", "time_ms", "lat", "lon", "quality", "
                 "frequency_hz", "frequency_mhz", "level_dbm", "min_dbm", "max_dbm", "stddev_db"]
 _NO_FREQUENCY = -(2 ** 63)
 _DEFAULT_ABOVE_DBM = -80.0  # as `vyrhost stats --above` and the report's --threshold
+_MAX_JOBS = 256  # as `--jobs`
 
 
 def formats():
@@ -136,25 +142,29 @@ class Log:
         finally:
             stream.close()
 
-    def bands(self, **cut):
+    def bands(self, *, jobs=None, **cut):
         """One Band per band of each frequency plan the log lays down; [] for other logs.
 
         With a cut, the tables hold what it keeps (a band narrowed to its bins
-        in ``freq``, the rows in the time window).
+        in ``freq``, the rows in the time window). A large log is read in
+        pieces on ``jobs`` threads (default: the number of cores), but with a
+        ``band`` or ``freq`` cut in one piece.
         """
-        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, False, _cut(**cut))]
+        tables = _vyrhost.tables(self._fspath, self.level_threshold, False, _cut(**cut), _jobs(jobs))
+        return [Band(**t) for t in tables]
 
-    def channels(self, **cut):
-        """One Band (band 0) per channel set of a channel log; None for a scan log."""
+    def channels(self, *, jobs=None, **cut):
+        """One Band (band 0) per channel set of a channel log; None for a scan log.
+        ``jobs`` as in ``bands()``."""
         if self._kind == "scan":
             return None
-        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, True, _cut(**cut))]
+        return [Band(**t) for t in _vyrhost.tables(self._fspath, self.level_threshold, True, _cut(**cut), _jobs(jobs))]
 
     def stats(self, **options):
         """``vyrhost stats`` of this log: see ``vyrhost.stats``."""
         return stats([self.path], level_threshold=self.level_threshold, **options)
 
-    def levels(self, **cut):
+    def levels(self, *, jobs=None, **cut):
         """The rows of ``vyrhost export --csv``: a pandas DataFrame, or a dict of
         NumPy arrays when pandas is not installed. NaN marks an absent value;
         with pandas, ``band`` and ``frequency_hz`` are nullable integers (Int64)
@@ -162,9 +172,10 @@ class Log:
 
         Memory: about 100 bytes a level (15 columns of 8 bytes and pandas'
         masks), so a log of ten million levels takes about 1 GB; ``bands()``
-        holds the same levels in about a tenth of that.
+        holds the same levels in about a tenth of that. A large log is read
+        in pieces on ``jobs`` threads (default: the number of cores).
         """
-        columns = _vyrhost.columns(self._fspath, self.level_threshold, _cut(**cut))
+        columns = _vyrhost.columns(self._fspath, self.level_threshold, _cut(**cut), _jobs(jobs))
         rows = len(columns["message"])
         try:
             import pandas
@@ -235,6 +246,17 @@ def _cut(from_=None, to=None, band=None, freq=None):
     cut = (_time_text(from_, "from_"), _time_text(to, "to"), None if band is None else int(band), lo, hi)
     _vyrhost.check_cut(cut)
     return cut
+
+
+def _jobs(jobs):
+    """The threads that read one log, 1 to 256 as ``--jobs``: the number of cores unless given."""
+    if jobs is None:
+        return min(os.cpu_count() or 1, _MAX_JOBS)
+    if isinstance(jobs, bool) or not isinstance(jobs, (int, np.integer)):
+        raise TypeError(f"jobs: a whole number from 1 to {_MAX_JOBS}, not {type(jobs).__name__}")
+    if not 1 <= jobs <= _MAX_JOBS:
+        raise ValueError(f"jobs: {jobs} is not a whole number from 1 to {_MAX_JOBS}")
+    return int(jobs)
 
 
 def _log_spectrum(path, level_threshold, cut, thresholds):
