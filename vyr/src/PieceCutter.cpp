@@ -1,6 +1,7 @@
 #include "PieceCutter.h"
 
 #include <algorithm>
+#include <new>
 
 namespace vyr::detail {
 
@@ -21,7 +22,15 @@ bool CPieceCutter::Start(const std::string& path, VyrCreateDataFileFn pfnCreate,
   if (!m_driver.pPieces->pfnSaveReaderState(*m_file, first->readerState)) return false;
   first->info = m_file->GetFileInfo();
   m_cuts.push_back(std::move(first));
-  m_thread = std::thread([this] { Run(); });
+  m_thread = std::thread([this] {
+    // Memory that runs out while cutting ends the pass there: the last piece
+    // then reads on to the log's end itself.
+    try {
+      Run();
+    } catch (const std::bad_alloc&) {
+      Finish();
+    }
+  });
   return true;
 }
 
@@ -59,6 +68,7 @@ void CPieceCutter::Run() {
 
 void CPieceCutter::Publish(std::unique_ptr<Cut> next) {
   std::lock_guard<std::mutex> g(m_lock);
+  m_cuts.reserve(m_cuts.size() + 1);  // what may fail, before the last piece is ended
   Cut& last = *m_cuts.back();
   last.nEnd = next->nBegin;
   last.nEndIndex = next->nFirstIndex;

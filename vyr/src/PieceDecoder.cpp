@@ -9,6 +9,7 @@
 // costs that piece a second decode from the real state, on the calling
 // thread: the result is always that of one decode from the start.
 #include <condition_variable>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -153,13 +154,17 @@ class CPieceDecoder {
 // the one taken, until work returns null (there is no item i, nor any after
 // it), and take(i, result) on the calling thread in order; take returns
 // false to stop. How many items there are need not be known beforehand.
-template <class T, class Work, class Take>
-void RunAhead(int nJobs, const Work& work, const Take& take) {
+// What work or take raises ends the run (stopped() is called, so that a
+// work waiting for its item gives up) and is raised again once every thread
+// is joined.
+template <class T, class Work, class Take, class Stopped>
+void RunAhead(int nJobs, const Work& work, const Take& take, const Stopped& stopped) {
   const std::size_t nThreads = static_cast<std::size_t>(std::max(1, nJobs));
   const std::size_t nWindow = 2 * nThreads;
   std::map<std::size_t, T> results;
   std::size_t nNext = 0, nTaken = 0, nItems = SIZE_MAX;
   bool bStopped = false;
+  std::exception_ptr firstFailure;
   std::mutex lock;
   std::condition_variable cv;
   const DeviceHook hook = CurrentDeviceHook();
@@ -173,33 +178,56 @@ void RunAhead(int nJobs, const Work& work, const Take& take) {
         if (bStopped || nNext >= nItems) return;
         i = nNext++;
       }
-      T result = work(i);
+      T result;
+      std::exception_ptr failure;
+      try {
+        result = work(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
       std::lock_guard<std::mutex> g(lock);
-      if (result) results.emplace(i, std::move(result));
-      else nItems = std::min(nItems, i);
+      if (failure) {
+        // Out of memory, say, on a piece's thread: the decode ends, and the
+        // calling thread raises it once every thread is joined.
+        if (!firstFailure) firstFailure = failure;
+        bStopped = true;
+      } else if (result) {
+        results.emplace(i, std::move(result));
+      } else {
+        nItems = std::min(nItems, i);
+      }
       cv.notify_all();
     }
   };
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < nThreads; ++t) threads.emplace_back(worker);
-  for (std::size_t i = 0;; ++i) {
-    T result;
-    {
-      std::unique_lock<std::mutex> g(lock);
-      cv.wait(g, [&] { return i >= nItems || results.count(i) > 0; });
-      if (i >= nItems) break;
-      auto it = results.find(i);
-      result = std::move(it->second);
-      results.erase(it);
+  try {
+    for (std::size_t i = 0;; ++i) {
+      T result;
+      {
+        std::unique_lock<std::mutex> g(lock);
+        cv.wait(g, [&] { return bStopped || i >= nItems || results.count(i) > 0; });
+        if (bStopped || i >= nItems) break;
+        auto it = results.find(i);
+        result = std::move(it->second);
+        results.erase(it);
+      }
+      const bool bGoOn = take(i, result);
+      std::lock_guard<std::mutex> g(lock);
+      nTaken = i + 1;
+      if (!bGoOn) bStopped = true;
+      cv.notify_all();
+      if (!bGoOn) break;
     }
-    const bool bGoOn = take(i, result);
+  } catch (...) {
     std::lock_guard<std::mutex> g(lock);
-    nTaken = i + 1;
-    if (!bGoOn) bStopped = true;
+    if (!firstFailure) firstFailure = std::current_exception();
+    bStopped = true;
     cv.notify_all();
-    if (!bGoOn) break;
   }
+  stopped();
   for (std::thread& t : threads) t.join();
+  if (firstFailure) std::rethrow_exception(firstFailure);
 }
 
 }  // namespace
@@ -270,7 +298,8 @@ DecodeResult LogDecoder::Pieces(const std::string& path, const PieceOptions& opt
         if (m_request.progress && run->rc == ROL_OK) m_request.progress(cut.Last() ? nSize : cut.nEnd, nSize);
         if (run->rc != ROL_OK) cutter.Stop();
         return run->rc == ROL_OK;
-      });
+      },
+      [&] { cutter.Stop(); });
   cutter.Stop();
   result.pieces = cutter.Pieces();
   result.piecesDecodedAgain = pieces.DecodedAgain();
