@@ -25,14 +25,18 @@ asan: deps
 
 # Micro-benchmarks in build/bench/bin/kel_bench; end-to-end figures from
 # tools/bench-e2e.sh (100 MB logs against wc -l and awk, and peak memory),
-# bench/python-bands.py (the Python package against a decode and the CSV way)
-# and bench/stats-speed.py (vyrhost stats against a decode).
+# bench/python-bands.py (the Python package against a decode and the CSV way),
+# bench/stats-speed.py (vyrhost stats against a decode), and one 1 GiB log
+# (made once in $TMPDIR) with one and two jobs: bench/pieces.sh (decode,
+# export, stats, report) and bench/python-pieces.py (bands()).
 bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	tools/bench-e2e.sh build/bench/bin
 	/usr/bin/python3 bench/python-bands.py build/bench
 	/usr/bin/python3 bench/stats-speed.py build/bench/bin
+	bash bench/pieces.sh build/bench/bin
+	/usr/bin/python3 bench/python-pieces.py build/bench
 
 run: build
 	$(BUILD_DIR)/bin/vyrhost decode samples/scan_two_bands.h2m

@@ -59,7 +59,7 @@ const CommandSpec<ReportCommandSettings>& Table() {
           return false;
         }},
        LevelThresholdOption(&S::dLevelThreshold),
-       JobsOption(&S::nJobs, "decode N logs, or the pieces of one large log, at a time", "the number of cores", "the page is the same whatever N"),
+       JobsOption(&S::nJobs, "decode N logs at a time, or one log larger than 64 MiB in N pieces side by side (from 3)", "the number of cores", "the page is the same whatever N"),
        {{"--tiles", "", "URL",
          "draw map tiles from URL ({z}/{x}/{y}, e.g. https://tile.example/{z}/{x}/{y}.png) under the routes; the "
          "page then loads images from that host alone (without it, the page makes no request at all)"},
@@ -163,8 +163,12 @@ int RunOneLogReport(const ReportCommandSettings& settings, COutputFile& output, 
     vyr::DecodeRequest request = CReportCollector::Request(DecodeSettingsWith(settings.dLevelThreshold));
     request.progress = [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); };
     vyr::LogDecoder decoder(request);
+    // The pieces are decoded side by side, but the page's own work (about
+    // half of the time) stays on this thread: on two jobs the pieces cost as
+    // much as they give, so they start from three.
     const int nJobs = settings.nJobs > 0 ? settings.nJobs : CoreCount();
-    result = vyr::DecodeCut(decoder, path, settings.cut, collector, PieceOptionsFor(nJobs, kListingPieceBytes));
+    const int nPieceJobs = nJobs >= 3 ? nJobs : 1;
+    result = vyr::DecodeCut(decoder, path, settings.cut, collector, PieceOptionsFor(nPieceJobs, kListingPieceBytes));
     std::string note;
     DescribePieces(path, result, note);
     if (!note.empty()) std::fputs(note.c_str(), stderr);
