@@ -39,7 +39,9 @@ class CPieceOutput final : public IOutputSink {
 // With it set, "vyrhost: PATH: N pieces, M decoded again" goes to err
 // after a log decoded in pieces.
 constexpr std::uint64_t kListingPieceBytes = std::uint64_t{256} << 10;
-vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs, std::uint64_t nPieceBytes = std::uint64_t{16} << 20);
+inline vyr::LogDecoder::PieceOptions PieceOptionsFor(int nJobs, std::uint64_t nPieceBytes = std::uint64_t{16} << 20) {
+  return vyr::LogDecoder::PieceOptionsFor(nJobs, nPieceBytes);
+}
 void DescribePieces(const std::string& path, const vyr::DecodeResult& result, std::string& err);
 // The number of cores, at least 1.
 int CoreCount();

@@ -15,11 +15,6 @@
 #include "vyr/Cut.h"
 #include "vyr/Log.h"
 
-// How a log is cut, as the command line cuts it: on jobs threads, a log
-// above 64 MiB in pieces of 16 MiB. VYRHOST_PIECE_BYTES=N (a whole number
-// from 1) cuts every log larger than N bytes into pieces of about N bytes, so
-// that a test can cut a small log at every line.
-vyr::LogDecoder::PieceOptions PieceOptionsFor(int jobs);
 // With VYRHOST_PIECE_BYTES set, "vyrhost: PATH: N pieces, M decoded again"
 // goes to the standard error after a log decoded in pieces, as the command
 // line writes it.
@@ -78,7 +73,7 @@ void CollectInPieces(const std::string& path, vyr::DecodeRequest request, const 
   // as one decode raises it; a room not given only costs regrowth.
   std::exception_ptr joinError;
   const vyr::DecodeResult r = decoder.DecodeInPieces(
-      path, PieceOptionsFor(jobs),
+      path, vyr::LogDecoder::PieceOptionsFor(jobs),
       [&](std::size_t) -> std::unique_ptr<vyr::LogVisitor> { return std::make_unique<Piece>(cut, args...); },
       [&](std::size_t, vyr::LogVisitor& visitor) {
         auto& piece = static_cast<Piece&>(visitor);

@@ -8,7 +8,10 @@
 // state), and the piece's writes laid over it. A guess that does not hold
 // costs that piece a second decode from the real state, on the calling
 // thread: the result is always that of one decode from the start.
+#include <charconv>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -232,6 +235,32 @@ void RunAhead(int nJobs, const Work& work, const Take& take, const Stopped& stop
 
 }  // namespace
 }  // namespace detail
+
+namespace {
+const char* PieceBytesText() {
+  const char* pszBytes = std::getenv("VYRHOST_PIECE_BYTES");
+  return pszBytes && *pszBytes ? pszBytes : nullptr;
+}
+}  // namespace
+
+LogDecoder::PieceOptions LogDecoder::PieceOptionsFor(int jobs, std::uint64_t pieceBytes) {
+  PieceOptions options;
+  options.jobs = jobs;
+  options.pieceBytes = pieceBytes;
+  const char* pszBytes = PieceBytesText();
+  if (!pszBytes) return options;
+  const char* pEnd = pszBytes + std::strlen(pszBytes);
+  std::uint64_t nBytes = 0;
+  auto [p, ec] = std::from_chars(pszBytes, pEnd, nBytes);
+  if (ec == std::errc() && p == pEnd && nBytes > 0) options.pieceBytes = options.minLogBytes = nBytes;
+  return options;
+}
+
+std::string LogDecoder::DescribePieces(const std::string& path, const DecodeResult& result) {
+  if (!PieceBytesText() || result.pieces <= 1) return {};
+  return EscapeFileName(path) + ": " + std::to_string(result.pieces) + " pieces, " +
+         std::to_string(result.piecesDecodedAgain) + " decoded again";
+}
 
 DecodeResult LogDecoder::DecodeInPieces(const std::string& path, const PieceOptions& options,
                                         const MakeVisitor& make, const TakeVisitor& take) {

@@ -267,6 +267,14 @@ class LogDecoder {
     std::uint64_t minLogBytes = std::uint64_t{64} << 20;
     std::uint64_t pieceBytes = std::uint64_t{16} << 20;
   };
+  // The options of a decode on jobs threads in pieces of pieceBytes.
+  // VYRHOST_PIECE_BYTES=N in the environment (a whole number from 1) cuts
+  // every log larger than N bytes into pieces of about N bytes instead, so
+  // that a test can cut a small log at every line.
+  static PieceOptions PieceOptionsFor(int jobs, std::uint64_t pieceBytes = std::uint64_t{16} << 20);
+  // "PATH: N pieces, M decoded again" for a log decoded in pieces while
+  // VYRHOST_PIECE_BYTES is set (what a test looks for); empty otherwise.
+  static std::string DescribePieces(const std::string& path, const DecodeResult& result);
   // make runs on the decode's threads, any of them; take on the calling one.
   using MakeVisitor = std::function<std::unique_ptr<LogVisitor>(std::size_t piece)>;
   using TakeVisitor = std::function<void(std::size_t piece, LogVisitor& visitor)>;
